@@ -1,0 +1,60 @@
+#include "app/out.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace Out {
+namespace {
+
+// One write call for the whole line (retrying only what a signal or a short write left over), so that
+// lines from different threads or processes never interleave.
+void writeAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;  // a closed or broken stream: nobody is left to tell
+        }
+        done += static_cast<size_t>(written);
+    }
+}
+
+}  // namespace
+
+void emit(const Message& message) { writeAll(STDOUT_FILENO, serialize(message) + "\n"); }
+
+void progress(const std::string& text, const Message& extra) {
+    Message line = extra.is_object() ? extra : Message::object();
+    line["type"] = "progress";
+    line["message"] = text;
+    emit(line);
+}
+
+void log(const std::string& text) { writeAll(STDERR_FILENO, validUtf8(text) + "\n"); }
+
+Message errorLine(const std::string& message, const std::string& code, const Message& extra) {
+    Message line = extra.is_object() ? extra : Message::object();
+    line["type"] = "error";
+    line["message"] = message;
+    line["code"] = code;
+    return line;
+}
+
+int exitStatusFor(const std::string& code) { return code == "permission" ? 2 : 1; }
+
+void fail(const std::string& message, const std::string& code, const Message& extra) {
+    emit(errorLine(message, code, extra));
+    // Nothing is cleaned up: the line is written and the process ends here.
+    std::_Exit(exitStatusFor(code));
+}
+
+void fail(const std::exception& error) {
+    if (const auto* captureError = dynamic_cast<const CaptureError*>(&error))
+        fail(captureError->description(), captureError->code());
+    fail(error.what(), "external");
+}
+
+}  // namespace Out

@@ -1,0 +1,62 @@
+#include "jobs/json_fields.h"
+
+#include <cmath>
+
+namespace jobs {
+
+const Json& requireObject(const Json& value) {
+    if (!value.is_object()) throw DecodeError("expected an object");
+    return value;
+}
+
+const Json* field(const Json& object, const char* key) {
+    const auto found = object.find(key);
+    if (found == object.end() || found->is_null()) return nullptr;
+    return &*found;
+}
+
+std::string decodeString(const Json& value) {
+    if (!value.is_string()) throw DecodeError("expected a string");
+    return value.get<std::string>();
+}
+
+double decodeNumber(const Json& value) {
+    if (!value.is_number()) throw DecodeError("expected a number");
+    return value.get<double>();
+}
+
+bool decodeBool(const Json& value) {
+    if (!value.is_boolean()) throw DecodeError("expected true or false");
+    return value.get<bool>();
+}
+
+int64_t decodeInteger(const Json& value, int64_t minimum, int64_t maximum) {
+    // Checked first: the parser keeps non-negative whole numbers unsigned, and is_number_integer()
+    // is true for those too.
+    if (value.is_number_unsigned()) {
+        const uint64_t number = value.get<uint64_t>();
+        if (number > static_cast<uint64_t>(maximum)) throw DecodeError("integer out of range");
+        return static_cast<int64_t>(number);
+    }
+    if (value.is_number_integer()) {
+        const int64_t number = value.get<int64_t>();
+        if (number < minimum || number > maximum) throw DecodeError("integer out of range");
+        return number;
+    }
+    if (value.is_number_float()) {
+        const double number = value.get<double>();
+        if (!std::isfinite(number) || std::trunc(number) != number) throw DecodeError("expected a whole number");
+        // 2^63 itself is not representable; everything below it converts exactly.
+        if (number < static_cast<double>(minimum) || number >= 9223372036854775808.0 ||
+            number > static_cast<double>(maximum))
+            throw DecodeError("integer out of range");
+        return static_cast<int64_t>(number);
+    }
+    throw DecodeError("expected an integer");
+}
+
+int32_t decodeInt32(const Json& value) {
+    return static_cast<int32_t>(decodeInteger(value, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace jobs

@@ -1,0 +1,19 @@
+#pragma once
+// The main loop on GLib's default main context.
+
+#include <atomic>
+
+#include "platform/run_loop.h"
+
+namespace platform::linux_desktop {
+
+class GlibRunLoop final : public RunLoop {
+public:
+    void runFor(double seconds) override;
+    void wake() override;
+
+private:
+    std::atomic<bool> wakeRequested_{false};
+};
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,20 @@
+#include "platform/services.h"
+
+#include <X11/Xlib.h>
+
+#include "platform/linux/glib_run_loop.h"
+#include "platform/linux/linux_permission_probe.h"
+#include "platform/linux/posix_clock.h"
+
+namespace platform {
+
+void installSystemServices() {
+    // Several threads (the recorder's, the bridge's worker) may talk to X; Xlib must know before any call.
+    XInitThreads();
+    static linux_desktop::GlibRunLoop runLoop;
+    static linux_desktop::PosixClock clock;
+    static linux_desktop::LinuxPermissionProbe permissions;
+    install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions});
+}
+
+}  // namespace platform

@@ -1,0 +1,35 @@
+#pragma once
+// Opening the X display safely: a failed request never ends the process.
+
+#include <X11/Xlib.h>
+
+#include <memory>
+
+namespace platform::linux_desktop {
+
+struct DisplayCloser {
+    void operator()(Display* display) const;
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+/// A new connection to $DISPLAY, or null when there is none. Installs (once) an error handler that
+/// records protocol errors instead of exiting, so callers test results rather than die.
+DisplayPtr openDisplay();
+
+/// Runs `request` against `display` and reports whether the server raised a protocol error for it.
+template <typename Request>
+bool withoutXErrors(Display* display, Request request);
+
+/// Errors seen since the last call, for `withoutXErrors`.
+unsigned long takeXErrorCount();
+
+template <typename Request>
+bool withoutXErrors(Display* display, Request request) {
+    XSync(display, False);
+    takeXErrorCount();
+    request();
+    XSync(display, False);
+    return takeXErrorCount() == 0;
+}
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,120 @@
+// The tool as a host sees it: lines on standard output and the exit status, outside any desktop.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/tool_process.h"
+
+namespace {
+
+using support::runTool;
+using support::TempDir;
+using support::ToolOptions;
+
+const std::string kGeneralUsage =
+    R"({"code":"bad_request","message":"usage: quorrel-capture permissions|windows|run|inspect|ocr|version","type":"error"})";
+const std::string kScreenText = "Quorrel needs Screen Recording permission to record your app\u2019s window.";
+const std::string kAXText = "Quorrel needs Accessibility permission to click and type in the app while recording.";
+
+// No X display and no session bus: the state of a process started outside any desktop.
+ToolOptions outsideDesktop() {
+    ToolOptions options;
+    options.unset = {"DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "AT_SPI_BUS_ADDRESS"};
+    options.timeoutSeconds = 20;
+    return options;
+}
+
+TEST(CommandLine, UsageErrorsAreExactAndExitWithOne) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{}, {""}, {"Run"}, {"VERSION"}, {"record"}}) {
+        const auto run = runTool(args);
+        EXPECT_EQ(run.out, kGeneralUsage + "\n");
+        EXPECT_EQ(run.status, 1);
+    }
+    for (const std::string word : {"run", "inspect", "ocr"}) {
+        const auto run = runTool({word});
+        EXPECT_EQ(run.out, R"({"code":"bad_request","message":"usage: quorrel-capture )" + word +
+                               R"( <job.json>","type":"error"})" "\n");
+        EXPECT_EQ(run.status, 1);
+    }
+}
+
+TEST(CommandLine, VersionIgnoresFurtherWords) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"version"}, {"version", "extra", "words"}}) {
+        const auto run = runTool(args);
+        EXPECT_EQ(run.out, R"({"features":["region","ocr","inspect","preflight"],"type":"result","version":"2"})" "\n");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+    }
+}
+
+TEST(CommandLine, AnUnreadableJobIsRefusedBeforeAnythingElseWithThePathAsGiven) {
+    TempDir dir;
+    dir.write("bad.json", "{\"out\": 5}");
+    dir.write("empty.json", "");
+    dir.write("array.json", "[]");
+    std::filesystem::create_directory(dir.path() + "/folder.json");
+    ToolOptions inDir = outsideDesktop();
+    inDir.workingDirectory = dir.path();
+    for (const std::string word : {"run", "inspect", "ocr"}) {
+        for (const std::string path : {"missing.json", "bad.json", "empty.json", "array.json", "folder.json",
+                                       "./missing.json", "../nowhere.json"}) {
+            const auto run = runTool({word, path, "ignored.json"}, inDir);
+            EXPECT_EQ(run.lines().size(), 1u) << word << " " << path;
+            EXPECT_EQ(run.last(), nlohmann::json({{"type", "error"}, {"code", "bad_request"},
+                                                  {"message", "cannot read job " + path}}))
+                << word << " " << path;
+            EXPECT_EQ(run.status, 1);
+        }
+    }
+}
+
+TEST(CommandLine, OutsideADesktopPermissionsAreReportedNotCrashedOn) {
+    const auto run = runTool({"permissions"}, outsideDesktop());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.last(), nlohmann::json({{"type", "result"},
+                                          {"screenRecording", false},
+                                          {"accessibility", false},
+                                          {"explain", {{"screenRecording", kScreenText}, {"accessibility", kAXText}}}}));
+    // Asking changes nothing where there is no desktop to ask, and answers just the same.
+    const auto request = runTool({"permissions", "--request"}, outsideDesktop());
+    EXPECT_EQ(request.status, 0);
+    EXPECT_EQ(request.out, run.out);
+}
+
+TEST(CommandLine, OutsideADesktopEachCommandNamesWhatItMisses) {
+    TempDir dir;
+    const auto job = dir.write("job.json", R"({"out":"/tmp/qc-never.mov","app":"x"})");
+    const auto userJob = dir.write("user.json", R"({"out":"/tmp/qc-never.mov","recordUser":true})");
+    const auto regionJob = dir.write("region.json", R"({"out":"/tmp/qc-never.mov","region":{"rect":{"x":0,"y":0,"width":10,"height":10}}})");
+    const auto inspectJob = dir.write("inspect.json", R"({"app":"x"})");
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> missing;
+    };
+    const std::vector<Case> cases = {
+        {{"windows"}, {"screenRecording"}},
+        {{"windows", "--app", "gedit"}, {"screenRecording"}},
+        {{"run", job}, {"screenRecording", "accessibility"}},
+        {{"run", userJob}, {"screenRecording"}},
+        {{"run", regionJob}, {"screenRecording"}},
+        {{"inspect", inspectJob}, {"accessibility"}},
+    };
+    for (const auto& c : cases) {
+        const auto run = runTool(c.args, outsideDesktop());
+        std::string message;
+        for (const auto& name : c.missing) message += (message.empty() ? "" : " ") + (name == "screenRecording" ? kScreenText : kAXText);
+        EXPECT_EQ(run.lines().size(), 1u) << c.args[0];
+        EXPECT_EQ(run.last(), nlohmann::json({{"type", "error"}, {"code", "permission"}, {"message", message},
+                                              {"missing", c.missing}}))
+            << c.args[0];
+        EXPECT_EQ(run.status, 2) << c.args[0];
+    }
+}
+
+TEST(CommandLine, OutputIsUtf8WithTheTypographicApostrophe) {
+    const auto run = runTool({"permissions"}, outsideDesktop());
+    EXPECT_NE(run.out.find("app\xE2\x80\x99s window"), std::string::npos);
+}
+
+}  // namespace
