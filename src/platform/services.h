@@ -6,14 +6,26 @@
 
 namespace platform {
 
-class RunLoop;
-class Clock;
-class PermissionProbe;
+class RunLoop;             // platform/run_loop.h
+class Clock;               // platform/clock.h
+class PermissionProbe;     // platform/permission_probe.h
+class Accessibility;       // platform/accessibility.h: other applications' interface elements
+class InputEvents;         // platform/input_events.h: synthesised keyboard and pointer events
+class ScreenCapture;       // platform/screen_capture.h: capturable windows and frame streams
+class MovieWriters;        // platform/movie_writer.h: movie files
+class Applications;        // platform/applications.h: finding, launching and activating applications
+class TextRecognizer;      // platform/text_recognizer.h: text in images
 
 struct Services {
     RunLoop* runLoop = nullptr;
     Clock* clock = nullptr;
     PermissionProbe* permissions = nullptr;
+    Accessibility* accessibility = nullptr;
+    InputEvents* input = nullptr;
+    ScreenCapture* capture = nullptr;
+    MovieWriters* movies = nullptr;
+    Applications* applications = nullptr;
+    TextRecognizer* textRecognizer = nullptr;
 };
 
 /// The installed services. Every pointer a command needs is set before the command runs.
