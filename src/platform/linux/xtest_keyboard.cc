@@ -1,0 +1,136 @@
+#include "platform/linux/xtest_keyboard.h"
+
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace platform::linux_desktop {
+namespace {
+
+// True when holding exactly `modifiers` selects `level` of a key of this type.
+bool reaches(const XkbKeyTypeRec& type, int level, unsigned modifiers) {
+    for (int i = 0; i < type.map_count; ++i) {
+        const XkbKTMapEntryRec& entry = type.map[i];
+        if (entry.active && entry.mods.mask == modifiers) return entry.level == level;
+    }
+    return level == 0;  // no entry for these modifiers: the first level
+}
+
+bool isKeypad(KeySym keysym) { return keysym >= XK_KP_Space && keysym <= XK_KP_Equal; }
+
+}  // namespace
+
+KeyboardLayout::KeyboardLayout(Display* display) {
+    xkb_ = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    XkbStateRec state{};
+    if (XkbGetState(display, XkbUseCoreKbd, &state) == Success) group_ = state.group;
+}
+
+KeyboardLayout::~KeyboardLayout() {
+    if (xkb_) XkbFreeKeyboard(xkb_, 0, True);
+}
+
+std::optional<KeyStroke> KeyboardLayout::find(const std::function<bool(KeySym)>& wanted, bool allowShift) const {
+    if (!xkb_ || !xkb_->map) return std::nullopt;
+    std::optional<KeyStroke> shifted;
+    for (int keycode = xkb_->min_key_code; keycode <= xkb_->max_key_code; ++keycode) {
+        const int groups = XkbKeyNumGroups(xkb_, keycode);
+        if (groups == 0) continue;
+        // A group beyond the key's own wraps around, as the server does by default.
+        const int group = group_ < groups ? group_ : group_ % groups;
+        const XkbKeyTypeRec& type = *XkbKeyKeyType(xkb_, keycode, group);
+        const int width = XkbKeyGroupWidth(xkb_, keycode, group);
+        for (int level = 0; level < width && level < 2; ++level) {
+            const KeySym keysym = XkbKeySymEntry(xkb_, keycode, level, group);
+            if (keysym == NoSymbol || isKeypad(keysym) || !wanted(keysym)) continue;
+            if (reaches(type, level, 0)) return KeyStroke{static_cast<KeyCode>(keycode), false};
+            if (allowShift && !shifted && reaches(type, level, ShiftMask)) {
+                shifted = KeyStroke{static_cast<KeyCode>(keycode), true};
+            }
+        }
+    }
+    return shifted;
+}
+
+std::optional<KeyCode> KeyboardLayout::plainKey(KeySym keysym) const {
+    const auto stroke = find([keysym](KeySym candidate) { return candidate == keysym; }, false);
+    if (!stroke) return std::nullopt;
+    return stroke->keycode;
+}
+
+std::vector<KeyCode> KeyboardLayout::unusedKeycodes() const {
+    std::vector<KeyCode> unused;
+    if (!xkb_ || !xkb_->map) return unused;
+    for (int keycode = xkb_->min_key_code; keycode <= xkb_->max_key_code; ++keycode) {
+        bool empty = true;
+        for (int i = 0; i < XkbKeyNumSyms(xkb_, keycode) && empty; ++i) {
+            empty = XkbKeySymsPtr(xkb_, keycode)[i] == NoSymbol;
+        }
+        if (empty) unused.push_back(static_cast<KeyCode>(keycode));
+    }
+    return unused;
+}
+
+std::optional<KeyCode> SpareKeys::lend(Display* display, KeySym keysym, const KeyboardLayout& layout) {
+    const auto now = std::chrono::steady_clock::now();
+    for (Loan& loan : loans_) {
+        if (loan.keysym == keysym) {
+            loan.lastUsed = now;
+            return loan.keycode;
+        }
+    }
+    if (loans_.size() < poolSize) {
+        // Take the highest unused keycodes: the least likely to be on a real keyboard.
+        std::vector<KeyCode> unused = layout.unusedKeycodes();
+        std::reverse(unused.begin(), unused.end());
+        for (KeyCode keycode : unused) {
+            if (loans_.size() >= poolSize) break;
+            const bool taken = std::any_of(loans_.begin(), loans_.end(),
+                                           [keycode](const Loan& loan) { return loan.keycode == keycode; });
+            if (!taken) loans_.push_back(Loan{keycode, NoSymbol, {}});
+        }
+    }
+    if (loans_.empty()) return std::nullopt;
+    // A free keycode if there is one, otherwise the one used longest ago.
+    Loan& loan = *std::min_element(loans_.begin(), loans_.end(), [](const Loan& a, const Loan& b) {
+        if ((a.keysym == NoSymbol) != (b.keysym == NoSymbol)) return a.keysym == NoSymbol;
+        return a.lastUsed < b.lastUsed;
+    });
+    remap(display, loan, keysym);
+    loan.lastUsed = now;
+    return loan.keycode;
+}
+
+void SpareKeys::restoreIdle(Display* display) {
+    const auto now = std::chrono::steady_clock::now();
+    for (Loan& loan : loans_) {
+        if (loan.keysym != NoSymbol && now - loan.lastUsed > idleBeforeRestore) remap(display, loan, NoSymbol);
+    }
+}
+
+void SpareKeys::restoreAll(Display* display) {
+    for (Loan& loan : loans_) {
+        if (loan.keysym != NoSymbol) remap(display, loan, NoSymbol);
+    }
+}
+
+void SpareKeys::remap(Display* display, Loan& loan, KeySym keysym) {
+    // The same symbol on both levels, so that a held Shift or Caps Lock cannot turn it into another one.
+    KeySym symbols[2] = {keysym, keysym};
+    XChangeKeyboardMapping(display, loan.keycode, 2, symbols, 1);
+    XSync(display, False);
+    // The server applies the change when it handles the request; read it back until it shows, so that the
+    // key press that follows is translated with the new symbol.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        int perKeycode = 0;
+        KeySym* mapped = XGetKeyboardMapping(display, loan.keycode, 1, &perKeycode);
+        const bool applied = mapped && perKeycode > 0 && mapped[0] == keysym;
+        if (mapped) XFree(mapped);
+        if (applied) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    loan.keysym = keysym;
+}
+
+}  // namespace platform::linux_desktop
