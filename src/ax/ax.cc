@@ -16,6 +16,12 @@ constexpr std::string_view kLabelAttributes[] = {"AXTitle", "AXDescription",    
 bool isFinite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 bool isFinite(Size s) { return std::isfinite(s.width) && std::isfinite(s.height); }
 
+// The hit test works in single precision; the narrowed value is kept in a float so that it is not folded away.
+double singlePrecision(double v) {
+    volatile float narrowed = static_cast<float>(v);
+    return narrowed;
+}
+
 bool offers(const std::vector<std::string>& actions, std::string_view name) {
     return std::find(actions.begin(), actions.end(), name) != actions.end();
 }
@@ -114,9 +120,7 @@ void focus(const Element& element) {
 std::optional<Element> elementAt(Point at) {
     platform::Accessibility* accessibility = backend();
     if (!accessibility || !isFinite(at)) return std::nullopt;
-    // The hit test works in single precision.
-    const Point single{static_cast<double>(static_cast<float>(at.x)), static_cast<double>(static_cast<float>(at.y))};
-    std::optional<Element> hit = accessibility->elementAtPoint(single);
+    std::optional<Element> hit = accessibility->elementAtPoint({singlePrecision(at.x), singlePrecision(at.y)});
     if (!hit) return std::nullopt;
 
     std::optional<Element> considered = hit;
