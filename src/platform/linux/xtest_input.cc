@@ -113,6 +113,10 @@ void XTestInput::postCharacter(int32_t pid, const std::string& character) {
     std::lock_guard lock(mutex_);
     Display* display = this->display();
     if (!display || !reachProcess(display, pid)) return;
+    // Caps Lock would turn a lower-case letter on a lent key into upper case; the character is typed as
+    // given, so the lock is lifted around it (applications read it from the key events themselves).
+    const bool capsLocked = capsLockLocked(display);
+    if (capsLocked) setCapsLock(display, false);
     const KeyboardLayout layout(display);
     const std::optional<KeyCode> shiftKey = layout.plainKey(XK_Shift_L);
     // A character of several code points (a letter and its combining accent, an emoji sequence) is typed
@@ -130,6 +134,7 @@ void XTestInput::postCharacter(int32_t pid, const std::string& character) {
             key(display, *spare, false);
         }
     }
+    if (capsLocked) setCapsLock(display, true);
     XSync(display, False);
 }
 

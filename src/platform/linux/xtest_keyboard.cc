@@ -8,23 +8,37 @@
 namespace platform::linux_desktop {
 namespace {
 
-// True when holding exactly `modifiers` selects `level` of a key of this type.
-bool reaches(const XkbKeyTypeRec& type, int level, unsigned modifiers) {
+// The level a key of this type gives while `modifiers` are in effect.
+int levelFor(const XkbKeyTypeRec& type, unsigned modifiers) {
+    const unsigned relevant = modifiers & type.mods.mask;
     for (int i = 0; i < type.map_count; ++i) {
         const XkbKTMapEntryRec& entry = type.map[i];
-        if (entry.active && entry.mods.mask == modifiers) return entry.level == level;
+        if (entry.active && entry.mods.mask == relevant) return entry.level;
     }
-    return level == 0;  // no entry for these modifiers: the first level
+    return 0;  // no entry for these modifiers: the first level
 }
 
 bool isKeypad(KeySym keysym) { return keysym >= XK_KP_Space && keysym <= XK_KP_Equal; }
 
 }  // namespace
 
+bool capsLockLocked(Display* display) {
+    XkbStateRec state{};
+    return XkbGetState(display, XkbUseCoreKbd, &state) == Success && (state.locked_mods & LockMask);
+}
+
+void setCapsLock(Display* display, bool locked) {
+    XkbLockModifiers(display, XkbUseCoreKbd, LockMask, locked ? LockMask : 0);
+    XSync(display, False);
+}
+
 KeyboardLayout::KeyboardLayout(Display* display) {
     xkb_ = XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
     XkbStateRec state{};
-    if (XkbGetState(display, XkbUseCoreKbd, &state) == Success) group_ = state.group;
+    if (XkbGetState(display, XkbUseCoreKbd, &state) == Success) {
+        group_ = state.group;
+        lockedModifiers_ = state.locked_mods;
+    }
 }
 
 KeyboardLayout::~KeyboardLayout() {
@@ -32,6 +46,11 @@ KeyboardLayout::~KeyboardLayout() {
 }
 
 std::optional<KeyStroke> KeyboardLayout::find(const std::function<bool(KeySym)>& wanted, bool allowShift) const {
+    return search(wanted, allowShift, lockedModifiers_);
+}
+
+std::optional<KeyStroke> KeyboardLayout::search(const std::function<bool(KeySym)>& wanted, bool allowShift,
+                                                unsigned baseModifiers) const {
     if (!xkb_ || !xkb_->map) return std::nullopt;
     std::optional<KeyStroke> shifted;
     for (int keycode = xkb_->min_key_code; keycode <= xkb_->max_key_code; ++keycode) {
@@ -44,8 +63,8 @@ std::optional<KeyStroke> KeyboardLayout::find(const std::function<bool(KeySym)>&
         for (int level = 0; level < width && level < 2; ++level) {
             const KeySym keysym = XkbKeySymEntry(xkb_, keycode, level, group);
             if (keysym == NoSymbol || isKeypad(keysym) || !wanted(keysym)) continue;
-            if (reaches(type, level, 0)) return KeyStroke{static_cast<KeyCode>(keycode), false};
-            if (allowShift && !shifted && reaches(type, level, ShiftMask)) {
+            if (levelFor(type, baseModifiers) == level) return KeyStroke{static_cast<KeyCode>(keycode), false};
+            if (allowShift && !shifted && levelFor(type, baseModifiers | ShiftMask) == level) {
                 shifted = KeyStroke{static_cast<KeyCode>(keycode), true};
             }
         }
@@ -54,7 +73,7 @@ std::optional<KeyStroke> KeyboardLayout::find(const std::function<bool(KeySym)>&
 }
 
 std::optional<KeyCode> KeyboardLayout::plainKey(KeySym keysym) const {
-    const auto stroke = find([keysym](KeySym candidate) { return candidate == keysym; }, false);
+    const auto stroke = search([keysym](KeySym candidate) { return candidate == keysym; }, false, 0);
     if (!stroke) return std::nullopt;
     return stroke->keycode;
 }
@@ -97,8 +116,12 @@ std::optional<KeyCode> SpareKeys::lend(Display* display, KeySym keysym, const Ke
         if ((a.keysym == NoSymbol) != (b.keysym == NoSymbol)) return a.keysym == NoSymbol;
         return a.lastUsed < b.lastUsed;
     });
+    if (loan.keysym != NoSymbol) {
+        const auto age = std::chrono::steady_clock::now() - loan.lastUsed;
+        if (age < minimumReuseAge) std::this_thread::sleep_for(minimumReuseAge - age);
+    }
     remap(display, loan, keysym);
-    loan.lastUsed = now;
+    loan.lastUsed = std::chrono::steady_clock::now();
     return loan.keycode;
 }
 

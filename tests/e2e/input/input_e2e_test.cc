@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "caps_lock.h"
 #include "fixture_process.h"
 #include "input/input.h"
 #include "platform/input_events.h"
@@ -121,17 +122,28 @@ TEST_F(InputOnDesktop, NegativeVerticalAmountScrollsDownAndPositiveBackUp) {
     EXPECT_LT(up["value"].get<double>(), scrolledDown) << fixture->transcript();
 }
 
+TEST_F(InputOnDesktop, CapsLockDoesNotChangeTypedLetters) {
+    focus("name-field");
+    ASSERT_TRUE(e2e::setCapsLock(true));
+    Input::type("aB1!\u00e9\u00c9", pid);
+    e2e::setCapsLock(false);
+    expectText("name-field", "aB1!\u00e9\u00c9");
+}
+
 TEST_F(InputOnDesktop, KeysLentToMissingCharactersGetTheirMappingBack) {
     const auto keymap = [] { return support::runProgram({"xmodmap", "-pke"}).out; };
-    const std::string before = keymap();
+    // A lent key is given back once it has been idle for a while, at the next event posted.
+    const auto afterIdle = [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        platform::services().input->postMouseMoved(centreOf("Save"));
+        return keymap();
+    };
+    const std::string before = afterIdle();
     ASSERT_FALSE(before.empty());
     focus("name-field");
     Input::type("\u2713\u65e5", pid);
     expectText("name-field", "\u2713\u65e5");
-    // A lent key is given back once it has been idle for a while, at the next event posted.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    platform::services().input->postMouseMoved(centreOf("Save"));
-    EXPECT_EQ(keymap(), before);
+    EXPECT_EQ(afterIdle(), before);
 }
 
 class InputOnGermanLayout : public InputOnDesktop {
