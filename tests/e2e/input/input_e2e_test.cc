@@ -6,6 +6,8 @@
 #include <memory>
 #include <thread>
 
+#include <unistd.h>
+
 #include "caps_lock.h"
 #include "fixture_process.h"
 #include "input/input.h"
@@ -90,6 +92,30 @@ TEST_F(InputOnDesktop, TypedTextArrivesExactly) {
     expectText("notes", notes);
 }
 
+TEST_F(InputOnDesktop, KeyEventsReachTheTargetWhenAnotherApplicationHasTheFocus) {
+    focus("name-field");
+    // A second application comes up on top and takes the focus.
+    e2e::FixtureProcess other(QC_FIXTURE_APP, {"--title", "Other Fixture"});
+    ASSERT_FALSE(other.waitForEvent("ready", 30).is_null()) << other.transcript();
+    Input::type("to the first", pid);
+    expectText("name-field", "to the first");
+    Input::press("cmd+s", pid);
+    EXPECT_FALSE(fixture->waitForEvent("shortcut").is_null()) << fixture->transcript();
+    EXPECT_TRUE(other.waitFor([](const json& line) {
+        const std::string event = line.value("event", "");
+        return event == "text" || event == "shortcut";
+    }, 0.5).is_null()) << other.transcript();
+}
+
+TEST_F(InputOnDesktop, KeyEventsForAProcessWithoutAWindowGoNowhere) {
+    focus("name-field");
+    Input::type("lost", getpid());
+    Input::press("cmd+s", getpid());
+    Input::type("kept", pid);
+    expectText("name-field", "kept");
+    EXPECT_TRUE(fixture->waitForEvent("shortcut", 0.5).is_null()) << fixture->transcript();
+}
+
 TEST_F(InputOnDesktop, ClickAtAButtonsCentrePressesIt) {
     for (const char* button : {"Save", "Open"}) {
         Input::click(centreOf(button));
@@ -109,6 +135,13 @@ TEST_F(InputOnDesktop, NegativeVerticalAmountScrollsDownAndPositiveBackUp) {
         for (json line; !(line = fixture->waitFor(isVerticalScroll, 1)).is_null();) value = line["value"].get<double>();
         return value;
     };
+
+    // Eight events of 5 pixels each are less than a notch apiece; together they make one.
+    Input::scroll(centreOf("rows"), 0, -40);
+    const json nudged = fixture->waitFor(isVerticalScroll);
+    ASSERT_FALSE(nudged.is_null()) << fixture->transcript();
+    EXPECT_GT(nudged["value"].get<double>(), 0);
+    settledValue(0);
 
     Input::scroll(centreOf("rows"), 0, -300);
     const json down = fixture->waitFor(isVerticalScroll);
