@@ -20,6 +20,15 @@ int levelFor(const XkbKeyTypeRec& type, unsigned modifiers) {
 
 bool isKeypad(KeySym keysym) { return keysym >= XK_KP_Space && keysym <= XK_KP_Equal; }
 
+// The first symbol the server maps to `keycode` now.
+KeySym currentSymbol(Display* display, KeyCode keycode) {
+    int perKeycode = 0;
+    KeySym* mapped = XGetKeyboardMapping(display, keycode, 1, &perKeycode);
+    const KeySym first = mapped && perKeycode > 0 ? mapped[0] : NoSymbol;
+    if (mapped) XFree(mapped);
+    return first;
+}
+
 }  // namespace
 
 bool capsLockLocked(Display* display) {
@@ -91,7 +100,19 @@ std::vector<KeyCode> KeyboardLayout::unusedKeycodes() const {
     return unused;
 }
 
+void SpareKeys::forgetRemapped(Display* display) {
+    std::erase_if(loans_, [display](Loan& loan) {
+        const KeySym current = currentSymbol(display, loan.keycode);
+        if (current == loan.keysym) return false;
+        // Someone else changed the mapping (a new layout was loaded): an emptied keycode is free again,
+        // one that now carries other symbols is no longer ours to touch.
+        loan.keysym = NoSymbol;
+        return current != NoSymbol;
+    });
+}
+
 std::optional<KeyCode> SpareKeys::lend(Display* display, KeySym keysym, const KeyboardLayout& layout) {
+    forgetRemapped(display);
     const auto now = std::chrono::steady_clock::now();
     for (Loan& loan : loans_) {
         if (loan.keysym == keysym) {
@@ -127,14 +148,23 @@ std::optional<KeyCode> SpareKeys::lend(Display* display, KeySym keysym, const Ke
 
 void SpareKeys::restoreIdle(Display* display) {
     const auto now = std::chrono::steady_clock::now();
+    const bool anyIdle = std::any_of(loans_.begin(), loans_.end(), [now](const Loan& loan) {
+        return loan.keysym != NoSymbol && now - loan.lastUsed > idleBeforeRestore;
+    });
+    if (!anyIdle) return;
+    forgetRemapped(display);
     for (Loan& loan : loans_) {
         if (loan.keysym != NoSymbol && now - loan.lastUsed > idleBeforeRestore) remap(display, loan, NoSymbol);
     }
 }
 
 void SpareKeys::restoreAll(Display* display) {
+    forgetRemapped(display);
     for (Loan& loan : loans_) {
-        if (loan.keysym != NoSymbol) remap(display, loan, NoSymbol);
+        if (loan.keysym == NoSymbol) continue;
+        const auto age = std::chrono::steady_clock::now() - loan.lastUsed;
+        if (age < minimumReuseAge) std::this_thread::sleep_for(minimumReuseAge - age);
+        remap(display, loan, NoSymbol);
     }
 }
 
@@ -145,12 +175,7 @@ void SpareKeys::remap(Display* display, Loan& loan, KeySym keysym) {
     XSync(display, False);
     // The server applies the change when it handles the request; read it back until it shows, so that the
     // key press that follows is translated with the new symbol.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        int perKeycode = 0;
-        KeySym* mapped = XGetKeyboardMapping(display, loan.keycode, 1, &perKeycode);
-        const bool applied = mapped && perKeycode > 0 && mapped[0] == keysym;
-        if (mapped) XFree(mapped);
-        if (applied) break;
+    for (int attempt = 0; attempt < 50 && currentSymbol(display, loan.keycode) != keysym; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     loan.keysym = keysym;

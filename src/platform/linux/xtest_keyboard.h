@@ -67,7 +67,7 @@ public:
     /// Gives back the mappings of keycodes idle for longer than `idleBeforeRestore`.
     void restoreIdle(Display* display);
 
-    /// Gives back every mapping now.
+    /// Gives back every mapping now (a keycode pressed moments ago after `minimumReuseAge`).
     void restoreAll(Display* display);
 
 private:
@@ -82,6 +82,7 @@ private:
     static constexpr std::chrono::milliseconds minimumReuseAge{250};
 
     void remap(Display* display, Loan& loan, KeySym keysym);
+    void forgetRemapped(Display* display);
     std::vector<Loan> loans_;
 };
 

@@ -200,6 +200,17 @@ TEST_F(InputOnGermanLayout, TypedTextAndShortcutsStillArriveExactly) {
     EXPECT_FALSE(shortcut.is_null()) << fixture->transcript();
 }
 
+TEST_F(InputOnDesktop, ANewLayoutWhileKeysAreLentChangesNothingTyped) {
+    focus("name-field");
+    Input::type("\u2713", pid);
+    expectText("name-field", "\u2713");
+    // Loading a layout replaces the whole mapping, lent keys included.
+    ASSERT_EQ(support::runProgram({"setxkbmap", "de"}).status, 0);
+    Input::type("\u2713z", pid);
+    expectText("name-field", "\u2713\u2713z");
+    support::runProgram({"setxkbmap", "us"});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
