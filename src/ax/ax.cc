@@ -9,10 +9,6 @@
 namespace AX {
 namespace {
 
-// The attributes whose non-empty string values are an element's own labels, in the order they are taken.
-constexpr std::string_view kLabelAttributes[] = {"AXTitle", "AXDescription",      "AXIdentifier",
-                                                 "AXHelp",  "AXPlaceholderValue", "AXLabel"};
-
 bool isFinite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 bool isFinite(Size s) { return std::isfinite(s.width) && std::isfinite(s.height); }
 
@@ -70,20 +66,33 @@ void setFrame(const Element& element, std::optional<Point> origin, std::optional
     if (origin && isFinite(*origin)) accessibility->setPosition(element, *origin);
 }
 
-std::vector<std::string> labels(const Element& element) {
+LabelSources readLabelSources(const Element& element) {
+    return {string(element, "AXTitle"),         string(element, "AXDescription"),
+            string(element, "AXIdentifier"),    string(element, "AXHelp"),
+            string(element, "AXPlaceholderValue"), string(element, "AXLabel"),
+            string(element, "AXValue")};
+}
+
+std::vector<std::string> labels(const Element& element) { return labels(element, readLabelSources(element)); }
+
+std::vector<std::string> labels(const Element& element, const LabelSources& own, const std::vector<Element>* children) {
     std::vector<std::string> found;
-    for (std::string_view name : kLabelAttributes) {
-        std::optional<std::string> value = string(element, name);
-        if (value && !value->empty()) found.push_back(std::move(*value));
+    for (const std::optional<std::string>* value :
+         {&own.title, &own.description, &own.identifier, &own.help, &own.placeholder, &own.label}) {
+        if (*value && !(*value)->empty()) found.push_back(**value);
     }
-    std::optional<std::string> value = string(element, "AXValue");
-    if (value && !value->empty() && text::graphemeCount(*value) <= kMaxValueLabelLength)
-        found.push_back(std::move(*value));
+    if (own.value && !own.value->empty() && text::graphemeCount(*own.value) <= kMaxValueLabelLength)
+        found.push_back(*own.value);
     if (!found.empty()) return found;
 
-    std::vector<Element> kids = children(element);
-    if (kids.size() > kLabelChildrenLooked) kids.erase(kids.begin() + kLabelChildrenLooked, kids.end());
-    for (const Element& child : kids) {
+    std::vector<Element> read;
+    if (!children) {
+        read = AX::children(element);
+        children = &read;
+    }
+    const size_t looked = std::min(children->size(), kLabelChildrenLooked);
+    for (size_t i = 0; i < looked; ++i) {
+        const Element& child = (*children)[i];
         if (role(child) != kStaticTextRole) continue;
         std::optional<std::string> text = string(child, "AXValue");
         if (text && !text->empty()) found.push_back(std::move(*text));

@@ -78,6 +78,26 @@ void setFrame(const Element& element, std::optional<Point> origin, std::optional
 /// the non-empty values of the static texts among its first four children.
 std::vector<std::string> labels(const Element& element);
 
+/// The string attributes an element's own labels come from, read once so that callers that also show them
+/// do not ask the application twice.
+struct LabelSources {
+    std::optional<std::string> title;        // AXTitle
+    std::optional<std::string> description;  // AXDescription
+    std::optional<std::string> identifier;   // AXIdentifier
+    std::optional<std::string> help;         // AXHelp
+    std::optional<std::string> placeholder;  // AXPlaceholderValue
+    std::optional<std::string> label;        // AXLabel
+    std::optional<std::string> value;        // AXValue
+};
+
+/// Reads the label attributes of `element`.
+LabelSources readLabelSources(const Element& element);
+
+/// The labels of `element` from its already-read attributes; `children`, when given, are its children as
+/// already read, used by the static-text fallback instead of reading them again.
+std::vector<std::string> labels(const Element& element, const LabelSources& own,
+                                const std::vector<Element>* children = nullptr);
+
 /// An element's role and first label, either of which may be missing.
 struct Description {
     std::optional<std::string> role;

@@ -15,9 +15,8 @@ struct Pending {
     int depth;
 };
 
-// The string attribute `name` shortened, when it is a non-empty string.
-std::optional<std::string> readShortened(const AX::Element& element, std::string_view name) {
-    std::optional<std::string> value = AX::string(element, name);
+// `value` shortened, when it is a non-empty string.
+std::optional<std::string> shortenedIfAny(const std::optional<std::string>& value) {
     if (!value || value->empty()) return std::nullopt;
     return shortened(*value);
 }
@@ -34,18 +33,21 @@ std::optional<std::string> distinctLabel(const ElementRecord& record, const std:
 
 bool isHiddenAction(const std::string& action) { return action == "AXShowMenu" || action == "AXScrollToVisible"; }
 
-ElementRecord read(const AX::Element& element, int depth, AX::Point origin) {
+// The record of one element. Each attribute is read once: the label list is built from the same reads as
+// the record's strings, and the static-text fallback uses the children the walk reads anyway.
+ElementRecord read(const AX::Element& element, int depth, AX::Point origin, const std::vector<AX::Element>& children) {
     ElementRecord record;
     record.depth = depth;
     record.role = AX::role(element).value_or("?");
-    record.subrole = readShortened(element, "AXSubrole");
-    record.title = readShortened(element, "AXTitle");
-    record.description = readShortened(element, "AXDescription");
-    record.identifier = readShortened(element, "AXIdentifier");
-    record.help = readShortened(element, "AXHelp");
-    record.placeholder = readShortened(element, "AXPlaceholderValue");
-    record.value = readShortened(element, "AXValue");
-    record.label = distinctLabel(record, AX::labels(element));
+    record.subrole = shortenedIfAny(AX::string(element, "AXSubrole"));
+    const AX::LabelSources own = AX::readLabelSources(element);
+    record.title = shortenedIfAny(own.title);
+    record.description = shortenedIfAny(own.description);
+    record.identifier = shortenedIfAny(own.identifier);
+    record.help = shortenedIfAny(own.help);
+    record.placeholder = shortenedIfAny(own.placeholder);
+    record.value = shortenedIfAny(own.value);
+    record.label = distinctLabel(record, AX::labels(element, own, &children));
     if (const std::optional<AX::Rect> frame = AX::frame(element)) {
         // A rectangle with a negative extent is read as its standard form: smallest x and y, positive size.
         const double left = std::min(frame->origin.x, frame->origin.x + frame->size.width);
@@ -74,9 +76,9 @@ Dump dump(const AX::Element& root, AX::Point origin, long maxNodes, long maxDept
             result.truncated = true;
             break;
         }
-        result.nodes.push_back(read(entry.element, entry.depth, origin));
-
         std::vector<AX::Element> children = AX::children(entry.element);
+        result.nodes.push_back(read(entry.element, entry.depth, origin, children));
+
         if (entry.depth < maxDepth) {
             for (auto child = children.rbegin(); child != children.rend(); ++child)
                 stack.push_back({std::move(*child), entry.depth + 1});

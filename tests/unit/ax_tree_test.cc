@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "app/json_line.h"
 #include "ax/tree.h"
 #include "fakes/fake_accessibility.h"
@@ -161,6 +163,22 @@ TEST_F(TreeDump, RecordsSerialiseWithExactlyTheKeysThatSaySomething) {
                   R"({"depth":1,"label":"x","role":"?"})",
                   R"({"depth":2,"role":"AXStaticText","value":"x"})",
               }));
+}
+
+TEST_F(TreeDump, EachElementIsAskedForEachThingOnce) {
+    // Every read is a round trip to the application: the label list reuses the record's reads.
+    dump(El("AXWindow").kids({El("AXGroup").id("group").kids({El("AXStaticText").value("Status")})}));
+    std::map<std::string, int> counts;
+    for (const std::string& call : ax.calls) ++counts[call];
+    // (The role and value of the first four children are also read by their parent's label fallback.)
+    for (const auto& [call, count] : counts) {
+        if (call.find(" window") != std::string::npos) {
+            EXPECT_EQ(count, 1) << call;
+        }
+    }
+    EXPECT_EQ(counts["children group"], 1);
+    EXPECT_EQ(counts["attribute group AXTitle"], 1);
+    EXPECT_EQ(counts["attribute group AXValue"], 1);
 }
 
 TEST_F(TreeDump, MenuBarGivesTheNonEmptyTitlesInOrder) {
