@@ -93,10 +93,11 @@ std::vector<Candidate> candidates(const std::vector<AX::Element>& roots, long ma
         const AX::Element element = std::move(queue.front());
         queue.pop_front();
         const std::string role = AX::role(element).value_or("?");
-        for (std::string& label : AX::labels(element)) {
+        std::vector<AX::Element> children = AX::children(element);
+        for (std::string& label : AX::labels(element, AX::readLabelSources(element), &children)) {
             if (text::graphemeCount(label) <= kLongestCandidateLabel) found.push_back({role, std::move(label)});
         }
-        for (AX::Element& child : AX::children(element)) queue.push_back(std::move(child));
+        for (AX::Element& child : children) queue.push_back(std::move(child));
         ++visited;
     }
     return found;
