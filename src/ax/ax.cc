@@ -9,8 +9,12 @@
 namespace AX {
 namespace {
 
-bool isFinite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
-bool isFinite(Size s) { return std::isfinite(s.width) && std::isfinite(s.height); }
+bool isFinite(Point p) {
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+bool isFinite(Size s) {
+    return std::isfinite(s.width) && std::isfinite(s.height);
+}
 
 // The hit test works in single precision; the narrowed value is kept in a float so that it is not folded away.
 double singlePrecision(double v) {
@@ -24,13 +28,17 @@ bool offers(const std::vector<std::string>& actions, std::string_view name) {
 
 }  // namespace
 
-platform::Accessibility* backend() { return platform::services().accessibility; }
+platform::Accessibility* backend() {
+    return platform::services().accessibility;
+}
 
 std::optional<std::string> string(const Element& element, std::string_view name) {
     return attr<std::string>(element, name);
 }
 
-std::optional<std::string> role(const Element& element) { return string(element, "AXRole"); }
+std::optional<std::string> role(const Element& element) {
+    return string(element, "AXRole");
+}
 
 std::vector<Element> children(const Element& element) {
     platform::Accessibility* accessibility = backend();
@@ -48,7 +56,9 @@ std::optional<Point> point(const Element& element, std::string_view name) {
     return attr<Point>(element, name);
 }
 
-std::optional<Size> size(const Element& element, std::string_view name) { return attr<Size>(element, name); }
+std::optional<Size> size(const Element& element, std::string_view name) {
+    return attr<Size>(element, name);
+}
 
 std::optional<Rect> frame(const Element& element) {
     const std::optional<Point> origin = point(element, "AXPosition");
@@ -67,13 +77,14 @@ void setFrame(const Element& element, std::optional<Point> origin, std::optional
 }
 
 LabelSources readLabelSources(const Element& element) {
-    return {string(element, "AXTitle"),         string(element, "AXDescription"),
-            string(element, "AXIdentifier"),    string(element, "AXHelp"),
-            string(element, "AXPlaceholderValue"), string(element, "AXLabel"),
+    return {string(element, "AXTitle"), string(element, "AXDescription"),      string(element, "AXIdentifier"),
+            string(element, "AXHelp"),  string(element, "AXPlaceholderValue"), string(element, "AXLabel"),
             string(element, "AXValue")};
 }
 
-std::vector<std::string> labels(const Element& element) { return labels(element, readLabelSources(element)); }
+std::vector<std::string> labels(const Element& element) {
+    return labels(element, readLabelSources(element));
+}
 
 std::vector<std::string> labels(const Element& element, const LabelSources& own, const std::vector<Element>* children) {
     std::vector<std::string> found;

@@ -103,9 +103,13 @@ std::vector<Candidate> candidates(const std::vector<AX::Element>& roots, long ma
     return found;
 }
 
-double distance(std::string_view a, std::string_view b) { return distance(Folded(a), Folded(b)); }
+double distance(std::string_view a, std::string_view b) {
+    return distance(Folded(a), Folded(b));
+}
 
-std::string suggestionText(const Candidate& candidate) { return candidate.role + " \"" + candidate.label + "\""; }
+std::string suggestionText(const Candidate& candidate) {
+    return candidate.role + " \"" + candidate.label + "\"";
+}
 
 std::vector<std::string> closest(const std::optional<std::string>& role, const std::optional<std::string>& label,
                                  const std::vector<AX::Element>& in, int limit) {
@@ -123,8 +127,7 @@ std::vector<std::string> closest(const std::optional<std::string>& role, const s
         if (role && candidate.role != *role && candidate.role != "AX" + *role) score += kRolePenalty;
         scored.push_back({score, std::move(suggestion)});
     }
-    std::stable_sort(scored.begin(), scored.end(),
-                     [](const Scored& x, const Scored& y) { return x.score < y.score; });
+    std::stable_sort(scored.begin(), scored.end(), [](const Scored& x, const Scored& y) { return x.score < y.score; });
 
     std::vector<std::string> best;
     for (Scored& each : scored) {
@@ -138,8 +141,7 @@ std::vector<std::string> rankMenuTitles(std::vector<std::string> titles, std::st
     const Folded folded(wanted);
     std::vector<std::pair<double, std::string>> ranked;
     for (std::string& title : titles) ranked.emplace_back(distance(folded, Folded(title)), std::move(title));
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::stable_sort(ranked.begin(), ranked.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
     std::vector<std::string> result;
     for (auto& [score, title] : ranked) result.push_back(std::move(title));
     return result;

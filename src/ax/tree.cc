@@ -31,7 +31,9 @@ std::optional<std::string> distinctLabel(const ElementRecord& record, const std:
     return cut;
 }
 
-bool isHiddenAction(const std::string& action) { return action == "AXShowMenu" || action == "AXScrollToVisible"; }
+bool isHiddenAction(const std::string& action) {
+    return action == "AXShowMenu" || action == "AXScrollToVisible";
+}
 
 // The record of one element. Each attribute is read once: the label list is built from the same reads as
 // the record's strings, and the static-text fallback uses the children the walk reads anyway.
@@ -62,9 +64,13 @@ ElementRecord read(const AX::Element& element, int depth, AX::Point origin, cons
 
 }  // namespace
 
-double r1(double v) { return text::roundHalfAwayFromZero(v * 10) / 10; }
+double r1(double v) {
+    return text::roundHalfAwayFromZero(v * 10) / 10;
+}
 
-std::string shortened(const std::string& s) { return text::graphemePrefix(s, kLongestRecordString); }
+std::string shortened(const std::string& s) {
+    return text::graphemePrefix(s, kLongestRecordString);
+}
 
 Dump dump(const AX::Element& root, AX::Point origin, long maxNodes, long maxDepth) {
     Dump result;
@@ -105,9 +111,9 @@ Out::Message json(const ElementRecord& record) {
     message["depth"] = record.depth;
     message["role"] = record.role;
     const std::pair<const char*, const std::optional<std::string>*> strings[] = {
-        {"subrole", &record.subrole}, {"title", &record.title},   {"description", &record.description},
-        {"identifier", &record.identifier}, {"help", &record.help}, {"placeholder", &record.placeholder},
-        {"value", &record.value},     {"label", &record.label}};
+        {"subrole", &record.subrole},       {"title", &record.title}, {"description", &record.description},
+        {"identifier", &record.identifier}, {"help", &record.help},   {"placeholder", &record.placeholder},
+        {"value", &record.value},           {"label", &record.label}};
     for (const auto& [key, value] : strings) {
         if (*value) message[key] = **value;
     }

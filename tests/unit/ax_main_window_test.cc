@@ -22,10 +22,11 @@ protected:
 };
 
 TEST_F(MainWindow, TitleMatchesByContainmentIgnoringCaseAndSkipsSystemDialogs) {
-    ax.addApplication(1, El("AXApplication").id("app").kids(
-                             {El("AXWindow").id("dialog").subrole("AXSystemDialog").title("Editor settings"),
-                              El("AXWindow").id("untitled").title("Untitled \u2014 Editor"),
-                              El("AXWindow").id("noTitle")}));
+    ax.addApplication(
+        1, El("AXApplication")
+               .id("app")
+               .kids({El("AXWindow").id("dialog").subrole("AXSystemDialog").title("Editor settings"),
+                      El("AXWindow").id("untitled").title("Untitled \u2014 Editor"), El("AXWindow").id("noTitle")}));
     EXPECT_EQ(mainWindow("editor"), "untitled");
     EXPECT_EQ(mainWindow("EDITOR"), "untitled");
     EXPECT_EQ(mainWindow("settings"), "");
@@ -41,15 +42,19 @@ TEST_F(MainWindow, AnEmptyTitleMatchesNoWindowAndWaitsOutTheTimeoutPollingEvery2
 }
 
 TEST_F(MainWindow, WithoutTitleTheReportedMainWindowWinsEvenAsASystemDialog) {
-    ax.addApplication(1, El("AXApplication").id("app").ref("AXMainWindow", "dialog").kids(
-                             {El("AXWindow").id("first").title("First"),
-                              El("AXWindow").id("dialog").subrole("AXSystemDialog")}));
+    ax.addApplication(1, El("AXApplication")
+                             .id("app")
+                             .ref("AXMainWindow", "dialog")
+                             .kids({El("AXWindow").id("first").title("First"),
+                                    El("AXWindow").id("dialog").subrole("AXSystemDialog")}));
     EXPECT_EQ(mainWindow(nullopt), "dialog");
 }
 
 TEST_F(MainWindow, WithoutTitleOrMainWindowTheFirstOrdinaryWindowIsTaken) {
-    ax.addApplication(1, El("AXApplication").id("app").kids(
-                             {El("AXWindow").id("dialog").subrole("AXSystemDialog"), El("AXWindow").id("second")}));
+    ax.addApplication(1,
+                      El("AXApplication")
+                          .id("app")
+                          .kids({El("AXWindow").id("dialog").subrole("AXSystemDialog"), El("AXWindow").id("second")}));
     EXPECT_EQ(mainWindow(nullopt), "second");
     ax.setHidden("second", true);
     EXPECT_EQ(mainWindow(nullopt), "");

@@ -51,9 +51,9 @@ protected:
 };
 
 TEST_F(SuggestFromTree, CandidatesAreGatheredBreadthFirstAcrossRootsWithinTheBudget) {
-    ax.addApplication(1, El("AXApplication").kids(
-                             {El("AXWindow").id("one").title("One").kids({El("AXButton").title("Deep")}),
-                              El("AXWindow").id("two").title("Two").help("Second")}));
+    ax.addApplication(1, El("AXApplication")
+                             .kids({El("AXWindow").id("one").title("One").kids({El("AXButton").title("Deep")}),
+                                    El("AXWindow").id("two").title("Two").help("Second")}));
     using Candidates = std::vector<Suggest::Candidate>;
     EXPECT_EQ(Suggest::candidates({ax.element("one"), ax.element("two")}),
               (Candidates{{"AXWindow", "One"}, {"AXWindow", "Two"}, {"AXWindow", "Second"}, {"AXButton", "Deep"}}));
@@ -94,11 +94,12 @@ TEST_F(SuggestFromTree, RoleOnlyPutsThatRoleFirstInTreeOrder) {
 }
 
 TEST_F(SuggestFromTree, NothingWantedGivesTheFirstSixInTreeOrderAndMissingRolesShowAsQuestionMarks) {
-    EXPECT_EQ(closest({El("").title("A"), El("AXButton").title("B"), El("AXButton").title("C"), El("AXButton").title("D"),
-                       El("AXButton").title("E"), El("AXButton").title("F"), El("AXButton").title("G")},
-                      nullopt, nullopt),
-              (Strings{"AXWindow \"Main\"", "? \"A\"", "AXButton \"B\"", "AXButton \"C\"", "AXButton \"D\"",
-                       "AXButton \"E\""}));
+    EXPECT_EQ(
+        closest({El("").title("A"), El("AXButton").title("B"), El("AXButton").title("C"), El("AXButton").title("D"),
+                 El("AXButton").title("E"), El("AXButton").title("F"), El("AXButton").title("G")},
+                nullopt, nullopt),
+        (Strings{"AXWindow \"Main\"", "? \"A\"", "AXButton \"B\"", "AXButton \"C\"", "AXButton \"D\"",
+                 "AXButton \"E\""}));
 }
 
 TEST_F(SuggestFromTree, AnEmptyWindowSuggestsNothing) {

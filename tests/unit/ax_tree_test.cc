@@ -52,10 +52,13 @@ TEST_F(TreeDump, AWindowWithoutChildrenIsOneRecord) {
 
 // A window of 1 + 3 + 3×2 + ... elements laid out so that document order is easy to read from titles.
 El numberedTree() {
-    return El("AXWindow").title("0").kids(
-        {El("AXGroup").title("1").kids({El("AXButton").title("2"), El("AXButton").title("3"), El("AXButton").title("4")}),
-         El("AXGroup").title("5").kids({El("AXButton").title("6"), El("AXButton").title("7")}),
-         El("AXGroup").title("8").kids({El("AXButton").title("9"), El("AXButton").title("10"), El("AXButton").title("11")})});
+    return El("AXWindow")
+        .title("0")
+        .kids({El("AXGroup").title("1").kids(
+                   {El("AXButton").title("2"), El("AXButton").title("3"), El("AXButton").title("4")}),
+               El("AXGroup").title("5").kids({El("AXButton").title("6"), El("AXButton").title("7")}),
+               El("AXGroup").title("8").kids(
+                   {El("AXButton").title("9"), El("AXButton").title("10"), El("AXButton").title("11")})});
 }
 
 TEST_F(TreeDump, RecordLimitKeepsDocumentOrderAndSaysSo) {
@@ -88,14 +91,15 @@ TEST_F(TreeDump, DepthLimitWithChildlessChildrenIsNotTruncation) {
 }
 
 TEST_F(TreeDump, LabelIsLeftOutWhenItRepeatsARecordedAttribute) {
-    const auto result = dump(El("AXWindow").kids({
-        El("AXButton").title("Save"),
-        El("AXButton").help("Opens the file"),
-        El("AXTextField").value("Hello"),
-        El("AXTextField").description("Name").value("Bob"),
-        El("AXCheckBox").title("").number(1),
-        El("AXGroup").kids({El("AXStaticText").value("Status")}),
-    }));
+    const auto result = dump(El("AXWindow")
+                                 .kids({
+                                     El("AXButton").title("Save"),
+                                     El("AXButton").help("Opens the file"),
+                                     El("AXTextField").value("Hello"),
+                                     El("AXTextField").description("Name").value("Bob"),
+                                     El("AXCheckBox").title("").number(1),
+                                     El("AXGroup").kids({El("AXStaticText").value("Status")}),
+                                 }));
     ASSERT_EQ(result.nodes.size(), 8u);
     const auto& save = result.nodes[1];
     EXPECT_EQ(save.title, "Save");
@@ -115,8 +119,9 @@ TEST_F(TreeDump, StringsAreShortenedTo160Characters) {
     const std::string longTitle = repeated("\u00e9", 300);
     const std::string exact = repeated("e\u0301", 160);
     const std::string longHelp = repeated("h", 170);
-    const auto result = dump(El("AXWindow").kids({El("AXButton").title(longTitle), El("AXButton").title(exact),
-                                                  El("AXButton").help(longHelp), El("AXTextField").value(longHelp)}));
+    const auto result = dump(El("AXWindow")
+                                 .kids({El("AXButton").title(longTitle), El("AXButton").title(exact),
+                                        El("AXButton").help(longHelp), El("AXTextField").value(longHelp)}));
     EXPECT_EQ(result.nodes[1].title, repeated("\u00e9", 160));
     EXPECT_EQ(result.nodes[2].title, exact);
     EXPECT_EQ(result.nodes[3].label, repeated("h", 160));
@@ -132,10 +137,12 @@ TEST_F(TreeDump, TitleCutShortStillHidesTheLabelOnlyWhenTheWholeLabelMatches) {
 }
 
 TEST_F(TreeDump, FramesAreRelativeToTheOriginAndRounded) {
-    const auto result = dump(El("AXWindow").frame(100, 200, 800, 600).kids(
-                                 {El("AXButton").frame(110.25, 220.75, 80, 24.96), El("AXButton").frame(99.75, 200, 1, 1),
-                                  El("AXButton").attr("AXPosition", platform::Point{1, 1})}),
-                             100, 10, {100, 200});
+    const auto result =
+        dump(El("AXWindow")
+                 .frame(100, 200, 800, 600)
+                 .kids({El("AXButton").frame(110.25, 220.75, 80, 24.96), El("AXButton").frame(99.75, 200, 1, 1),
+                        El("AXButton").attr("AXPosition", platform::Point{1, 1})}),
+             100, 10, {100, 200});
     EXPECT_EQ(result.nodes[0].frame, (Tree::Frame{0, 0, 800, 600}));
     EXPECT_EQ(result.nodes[1].frame, (Tree::Frame{10.3, 20.8, 80, 25}));
     EXPECT_EQ(result.nodes[2].frame->x, -0.3);
@@ -143,26 +150,35 @@ TEST_F(TreeDump, FramesAreRelativeToTheOriginAndRounded) {
 }
 
 TEST_F(TreeDump, MenuAndScrollActionsAreLeftOut) {
-    const auto result = dump(El("AXWindow").kids({El("AXButton").actions({"AXPress", "AXShowMenu", "AXScrollToVisible"}),
-                                                  El("AXMenuItem").actions({"AXShowMenu"})}));
+    const auto result = dump(El("AXWindow")
+                                 .kids({El("AXButton").actions({"AXPress", "AXShowMenu", "AXScrollToVisible"}),
+                                        El("AXMenuItem").actions({"AXShowMenu"})}));
     EXPECT_EQ(result.nodes[1].actions, std::vector<std::string>{"AXPress"});
     EXPECT_TRUE(result.nodes[2].actions.empty());
 }
 
 TEST_F(TreeDump, RecordsSerialiseWithExactlyTheKeysThatSaySomething) {
-    const auto result = dump(El("AXWindow").subrole("AXStandardWindow").title("Main").frame(100, 200, 300, 100).kids(
-                                 {El("AXTextField").description("Name").attr("AXPlaceholderValue", "Your name").value("")
-                                      .attr("AXIdentifier", "name-field").frame(110.25, 220.75, 80, 24.96)
-                                      .actions({"AXConfirm", "AXShowMenu"}),
-                                  El("").kids({El("AXStaticText").value("x")})}),
+    const auto result = dump(El("AXWindow")
+                                 .subrole("AXStandardWindow")
+                                 .title("Main")
+                                 .frame(100, 200, 300, 100)
+                                 .kids({El("AXTextField")
+                                            .description("Name")
+                                            .attr("AXPlaceholderValue", "Your name")
+                                            .value("")
+                                            .attr("AXIdentifier", "name-field")
+                                            .frame(110.25, 220.75, 80, 24.96)
+                                            .actions({"AXConfirm", "AXShowMenu"}),
+                                        El("").kids({El("AXStaticText").value("x")})}),
                              100, 10, {100, 200});
-    EXPECT_EQ(lines(result),
-              (std::vector<std::string>{
-                  R"({"depth":0,"frame":{"height":100,"width":300,"x":0,"y":0},"role":"AXWindow","subrole":"AXStandardWindow","title":"Main"})",
-                  R"({"actions":["AXConfirm"],"depth":1,"description":"Name","frame":{"height":25,"width":80,"x":10.3,"y":20.8},"identifier":"name-field","placeholder":"Your name","role":"AXTextField"})",
-                  R"({"depth":1,"label":"x","role":"?"})",
-                  R"({"depth":2,"role":"AXStaticText","value":"x"})",
-              }));
+    EXPECT_EQ(
+        lines(result),
+        (std::vector<std::string>{
+            R"({"depth":0,"frame":{"height":100,"width":300,"x":0,"y":0},"role":"AXWindow","subrole":"AXStandardWindow","title":"Main"})",
+            R"({"actions":["AXConfirm"],"depth":1,"description":"Name","frame":{"height":25,"width":80,"x":10.3,"y":20.8},"identifier":"name-field","placeholder":"Your name","role":"AXTextField"})",
+            R"({"depth":1,"label":"x","role":"?"})",
+            R"({"depth":2,"role":"AXStaticText","value":"x"})",
+        }));
 }
 
 TEST_F(TreeDump, EachElementIsAskedForEachThingOnce) {
@@ -182,10 +198,13 @@ TEST_F(TreeDump, EachElementIsAskedForEachThingOnce) {
 }
 
 TEST_F(TreeDump, MenuBarGivesTheNonEmptyTitlesInOrder) {
-    ax.addApplication(1, El("AXApplication").id("app").ref("AXMenuBar", "bar").kids(
-                             {El("AXMenuBar").id("bar").kids({El("AXMenuBarItem").title("File"), El("AXMenuBarItem"),
-                                                              El("AXMenuBarItem").title(""),
-                                                              El("AXMenuBarItem").title("Edit")})}));
+    ax.addApplication(1, El("AXApplication")
+                             .id("app")
+                             .ref("AXMenuBar", "bar")
+                             .kids({El("AXMenuBar")
+                                        .id("bar")
+                                        .kids({El("AXMenuBarItem").title("File"), El("AXMenuBarItem"),
+                                               El("AXMenuBarItem").title(""), El("AXMenuBarItem").title("Edit")})}));
     EXPECT_EQ(Tree::menuBar(ax.element("app")), (std::vector<std::string>{"File", "Edit"}));
     ax.addApplication(2, El("AXApplication").id("bare"));
     EXPECT_TRUE(Tree::menuBar(ax.element("bare")).empty());
