@@ -32,6 +32,12 @@ platform::Accessibility* backend() {
     return platform::services().accessibility;
 }
 
+std::optional<Element> application(int pid) {
+    platform::Accessibility* accessibility = backend();
+    if (!accessibility) return std::nullopt;
+    return accessibility->application(pid);
+}
+
 std::optional<std::string> string(const Element& element, std::string_view name) {
     return attr<std::string>(element, name);
 }

@@ -48,6 +48,9 @@ std::optional<T> attr(const Element& element, std::string_view name) {
     return std::nullopt;
 }
 
+/// The application element of the process `pid`, or nothing when it exposes no interface.
+std::optional<Element> application(int pid);
+
 /// The attribute `name` read as a string.
 std::optional<std::string> string(const Element& element, std::string_view name);
 

@@ -44,6 +44,8 @@ TEST_F(AXElement, TypedReadsGiveAbsenceForMissingOrMistypedValues) {
     EXPECT_EQ(AX::string(box, "AXHelp"), std::nullopt);
     EXPECT_EQ(AX::size(box, "AXPosition"), std::nullopt);
     EXPECT_EQ(AX::frame(box), (AX::Rect{{1, 2}, {3, 4}}));
+    EXPECT_EQ(AX::application(100), ax.element("app"));
+    EXPECT_EQ(AX::application(101), std::nullopt);
     EXPECT_EQ(AX::windows(ax.element("app")).size(), 1u);
     EXPECT_TRUE(AX::children(box).empty());
 
@@ -154,24 +156,6 @@ TEST_F(AXElement, PressPrefersPressThenConfirmAndOtherwiseSendsNothing) {
     ax.clearCalls();
     EXPECT_FALSE(AX::press(ax.element("none")));
     EXPECT_EQ(ax.calls, std::vector<std::string>{"actions none"});
-}
-
-TEST_F(AXElement, PressReportsAFailedAction) {
-    app({El("AXButton").id("b").actions({"AXPress"})});
-    // The element stops answering between reading its actions and performing one: the action fails.
-    bool frozen = false;
-    ax.onAction("b", "AXPress", [&] { frozen = true; });
-    ax.setUnresponsive("b", true);
-    EXPECT_FALSE(AX::press(ax.element("b")));
-    EXPECT_FALSE(frozen);
-}
-
-TEST_F(AXElement, FocusMovesWithinTheApplication) {
-    app({El("AXTextField").id("one"), El("AXTextField").id("two")});
-    AX::focus(ax.element("one"));
-    AX::focus(ax.element("two"));
-    EXPECT_EQ(AX::attr<bool>(ax.element("one"), "AXFocused"), std::nullopt);
-    EXPECT_EQ(AX::attr<bool>(ax.element("two"), "AXFocused"), true);
 }
 
 TEST_F(AXElement, HitTestClimbsToTheLabelledControl) {

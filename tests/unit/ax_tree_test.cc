@@ -84,12 +84,6 @@ TEST_F(TreeDump, DepthLimitListsButDoesNotDescend) {
     EXPECT_FALSE(flat.truncated);
 }
 
-TEST_F(TreeDump, DepthLimitWithChildlessChildrenIsNotTruncation) {
-    const auto result = dump(El("AXWindow").kids({El("AXButton"), El("AXButton")}), 100, 1);
-    EXPECT_EQ(result.nodes.size(), 3u);
-    EXPECT_FALSE(result.truncated);
-}
-
 TEST_F(TreeDump, LabelIsLeftOutWhenItRepeatsARecordedAttribute) {
     const auto result = dump(El("AXWindow")
                                  .kids({
