@@ -97,6 +97,7 @@ TEST_F(InputOnDesktop, KeyEventsReachTheTargetWhenAnotherApplicationHasTheFocus)
     // A second application comes up on top and takes the focus.
     e2e::FixtureProcess other(QC_FIXTURE_APP, {"--title", "Other Fixture"});
     ASSERT_FALSE(other.waitForEvent("ready", 30).is_null()) << other.transcript();
+    ASSERT_FALSE(other.waitForEvent("focus").is_null()) << other.transcript();
     Input::type("to the first", pid);
     expectText("name-field", "to the first");
     Input::press("cmd+s", pid);
