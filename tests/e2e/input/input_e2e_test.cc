@@ -94,9 +94,11 @@ TEST_F(InputOnDesktop, TypedTextArrivesExactly) {
 
 TEST_F(InputOnDesktop, KeyEventsReachTheTargetWhenAnotherApplicationHasTheFocus) {
     focus("name-field");
-    // A second application comes up on top and takes the focus.
+    // A second application comes up and takes the focus (a key pressed for it moves the focus there).
     e2e::FixtureProcess other(QC_FIXTURE_APP, {"--title", "Other Fixture"});
-    ASSERT_FALSE(other.waitForEvent("ready", 30).is_null()) << other.transcript();
+    const json otherReady = other.waitForEvent("ready", 30);
+    ASSERT_FALSE(otherReady.is_null()) << other.transcript();
+    Input::press("tab", otherReady["pid"].get<int32_t>());
     ASSERT_FALSE(other.waitForEvent("focus").is_null()) << other.transcript();
     Input::type("to the first", pid);
     expectText("name-field", "to the first");
