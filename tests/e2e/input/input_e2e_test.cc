@@ -49,14 +49,17 @@ protected:
         ASSERT_FALSE(focused.is_null()) << fixture->transcript();
     }
 
-    // Waits for the text widget to report exactly `text`.
+    // Waits for the text widget to report exactly `text`, and to report no further change after it.
     void expectText(const std::string& widget, const std::string& text) {
-        const json line = fixture->waitFor([&](const json& candidate) {
-            return candidate.value("event", "") == "text" && candidate.value("widget", "") == widget &&
-                   candidate.value("text", "") == text;
-        });
+        const auto isTextOf = [&](const json& line) {
+            return line.value("event", "") == "text" && line.value("widget", "") == widget;
+        };
+        const json line = fixture->waitFor(
+            [&](const json& candidate) { return isTextOf(candidate) && candidate.value("text", "") == text; });
         EXPECT_FALSE(line.is_null()) << "expected " << widget << " to hold \"" << text << "\"\n"
                                      << fixture->transcript();
+        EXPECT_TRUE(fixture->waitFor(isTextOf, 0.3).is_null()) << "more text after \"" << text << "\"\n"
+                                                                << fixture->transcript();
     }
 
     std::unique_ptr<e2e::FixtureProcess> fixture;
