@@ -1,6 +1,7 @@
 #include "platform/linux/xtest_focus.h"
 
 #include <X11/Xatom.h>
+#include <X11/extensions/XRes.h>
 
 #include <chrono>
 #include <optional>
@@ -28,10 +29,25 @@ std::vector<unsigned long> propertyItems(Display* display, Window window, const 
     return items;
 }
 
+// The process that made `window`: its _NET_WM_PID, else the X-Resource extension's word on the client
+// that created it (for toolkits that do not set the property).
 std::optional<int32_t> windowProcess(Display* display, Window window) {
     const auto pid = propertyItems(display, window, "_NET_WM_PID", XA_CARDINAL);
-    if (pid.empty()) return std::nullopt;
-    return static_cast<int32_t>(pid.front());
+    if (!pid.empty()) return static_cast<int32_t>(pid.front());
+    int eventBase = 0, errorBase = 0;
+    if (!XResQueryExtension(display, &eventBase, &errorBase)) return std::nullopt;
+    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* values = nullptr;
+    std::optional<int32_t> found;
+    if (XResQueryClientIds(display, 1, &spec, &count, &values) == Success) {
+        for (long i = 0; i < count && !found; ++i) {
+            const pid_t clientPid = XResGetClientPid(&values[i]);
+            if (clientPid > 0) found = static_cast<int32_t>(clientPid);
+        }
+        XResClientIdsDestroy(count, values);
+    }
+    return found;
 }
 
 Window parentOf(Display* display, Window window) {

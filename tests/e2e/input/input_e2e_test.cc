@@ -8,12 +8,12 @@
 
 #include <unistd.h>
 
-#include "caps_lock.h"
 #include "fixture_process.h"
 #include "input/input.h"
 #include "platform/input_events.h"
 #include "platform/services.h"
 #include "support/tool_process.h"
+#include "x11_state.h"
 
 namespace {
 
@@ -111,6 +111,13 @@ TEST_F(InputOnDesktop, KeyEventsReachTheTargetWhenAnotherApplicationHasTheFocus)
         const std::string event = line.value("event", "");
         return event == "text" || event == "shortcut";
     }, 0.5).is_null()) << other.transcript();
+}
+
+TEST_F(InputOnDesktop, KeyEventsFindTheTargetsWindowWithoutItsProcessProperty) {
+    focus("name-field");
+    ASSERT_GT(e2e::removeWindowPids(pid), 0);
+    Input::type("found", pid);
+    expectText("name-field", "found");
 }
 
 TEST_F(InputOnDesktop, KeyEventsForAProcessWithoutAWindowGoNowhere) {
