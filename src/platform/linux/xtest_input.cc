@@ -122,6 +122,8 @@ void XTestInput::postCharacter(int32_t pid, const std::string& character) {
     // A character of several code points (a letter and its combining accent, an emoji sequence) is typed
     // one code point after another; the application joins them into the same text.
     for (const char32_t codePoint : codePoints(character)) {
+        // No key types U+0000 (keys that type nothing, such as Control, report it too); it is skipped.
+        if (codePoint == 0) continue;
         const auto stroke = layout.find(
             [codePoint](KeySym keysym) { return codePointOfKeysym(keysym) == codePoint; }, shiftKey.has_value());
         if (stroke) {
