@@ -2,9 +2,11 @@
 
 #include <X11/Xlib.h>
 
+#include "platform/linux/atspi_accessibility.h"
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/linux_permission_probe.h"
 #include "platform/linux/posix_clock.h"
+#include "platform/linux/xtest_input.h"
 
 namespace platform {
 
@@ -15,6 +17,10 @@ void installSystemServices() {
     static linux_desktop::PosixClock clock;
     static linux_desktop::LinuxPermissionProbe permissions;
     install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions});
+    static linux_desktop::AtspiAccessibility accessibility;
+    services().accessibility = &accessibility;
+    static linux_desktop::XTestInput input;
+    services().input = &input;
 }
 
 }  // namespace platform

@@ -1,0 +1,54 @@
+#pragma once
+// Synthesised keyboard and pointer events.
+//
+// Keys are named by the hardware-independent virtual key numbers of the US layout and modifiers by event
+// flag bits, whatever the desktop's own keyboard model; each backend turns them into its own events.
+// Posting reports nothing: an event the desktop cannot make is skipped.
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+/// Modifier flag bits of a key event.
+namespace modifier {
+inline constexpr uint64_t shift = 0x20000;
+inline constexpr uint64_t control = 0x40000;
+inline constexpr uint64_t alternate = 0x80000;
+/// The primary shortcut modifier ("cmd").
+inline constexpr uint64_t command = 0x100000;
+}  // namespace modifier
+
+/// A point in screen coordinates: top-left origin, y down, in points.
+struct ScreenPoint {
+    double x = 0;
+    double y = 0;
+};
+
+class InputEvents {
+public:
+    virtual ~InputEvents() = default;
+
+    /// Posts one key transition of virtual key `keyCode` to process `pid`, with exactly the modifiers in
+    /// `flags` in effect (held from the key going down until it comes up).
+    virtual void postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) = 0;
+
+    /// Types one user-perceived character `character` (UTF-8) into process `pid`: its key goes down and
+    /// comes up at once, with no modifiers of the caller's.
+    virtual void postCharacter(int32_t pid, const std::string& character) = 0;
+
+    /// Moves the pointer to `point`.
+    virtual void postMouseMoved(ScreenPoint point) = 0;
+
+    /// Presses the left button at `point`.
+    virtual void postLeftDown(ScreenPoint point) = 0;
+
+    /// Releases the left button at `point`.
+    virtual void postLeftUp(ScreenPoint point) = 0;
+
+    /// Posts one scroll-wheel event at `point` of `dxPixels` horizontally and `dyPixels` vertically.
+    /// Positive `dyPixels` scrolls up (towards the top of the content), positive `dxPixels` scrolls left.
+    virtual void postScroll(ScreenPoint point, int32_t dxPixels, int32_t dyPixels) = 0;
+};
+
+}  // namespace platform
