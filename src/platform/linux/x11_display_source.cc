@@ -8,9 +8,14 @@
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/Xlib-xcb.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <map>
+#include <vector>
 
 #include "app/capture_error.h"
 #include "platform/linux/x11_display.h"
@@ -20,6 +25,16 @@
 
 namespace platform::linux_desktop {
 namespace {
+
+// One top-level window to paint: where it is, its depth, and its process.
+struct PaintedWindow {
+    Window topLevel = 0;
+    int x = 0, y = 0, outerWidth = 0, outerHeight = 0, depth = 0;
+    int32_t pid = 0;
+};
+
+template <typename Reply>
+using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
 
 class DisplaySource final : public FrameSource {
 public:
@@ -122,25 +137,73 @@ private:
             XSetForeground(display_, gc_, BlackPixel(display_, DefaultScreen(display_)));
             XFillRectangle(display_, canvas_, gc_, 0, 0, unsigned(monitor_.width), unsigned(monitor_.height));
         }
-        for (const auto& window : stackedTopLevels(display_)) {
+        for (const auto& window : paintOrder()) {
             if (window.pid != 0 && excluded_.count(window.pid)) continue;
-            const int outerWidth = window.width + 2 * window.borderWidth;
-            const int outerHeight = window.height + 2 * window.borderWidth;
             if (window.x >= monitor_.x + monitor_.width || window.y >= monitor_.y + monitor_.height ||
-                window.x + outerWidth <= monitor_.x || window.y + outerHeight <= monitor_.y) {
+                window.x + window.outerWidth <= monitor_.x || window.y + window.outerHeight <= monitor_.y) {
                 continue;
             }
             // Named for this one copy; a window that vanished meanwhile only costs an ignored error.
             const Pixmap pixmap = XCompositeNameWindowPixmap(display_, window.topLevel);
             if (window.depth == depth_) {
-                XCopyArea(display_, pixmap, canvas_, gc_, 0, 0, unsigned(outerWidth), unsigned(outerHeight),
-                          window.x - monitor_.x, window.y - monitor_.y);
+                XCopyArea(display_, pixmap, canvas_, gc_, 0, 0, unsigned(window.outerWidth),
+                          unsigned(window.outerHeight), window.x - monitor_.x, window.y - monitor_.y);
             } else {
-                copyOtherDepth(pixmap, window.depth, outerWidth, outerHeight, window.x - monitor_.x,
+                copyOtherDepth(pixmap, window.depth, window.outerWidth, window.outerHeight, window.x - monitor_.x,
                                window.y - monitor_.y);
             }
             XFreePixmap(display_, pixmap);
         }
+    }
+
+    // The viewable children of the root, bottom first. The tree and every child's attributes and geometry
+    // are asked for at once (two round trips per frame, whatever the number of windows); the process of
+    // each top-level is looked up once and remembered.
+    std::vector<PaintedWindow> paintOrder() {
+        std::vector<PaintedWindow> windows;
+        xcb_connection_t* connection = XGetXCBConnection(display_);
+        ReplyPtr<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(connection, xcb_query_tree(connection, root_), nullptr), &std::free);
+        if (!tree) return windows;
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        const int count = xcb_query_tree_children_length(tree.get());
+        std::vector<xcb_get_window_attributes_cookie_t> attributeRequests;
+        std::vector<xcb_get_geometry_cookie_t> geometryRequests;
+        for (int i = 0; i < count; ++i) {
+            attributeRequests.push_back(xcb_get_window_attributes(connection, children[i]));
+            geometryRequests.push_back(xcb_get_geometry(connection, children[i]));
+        }
+        std::map<Window, int32_t> seen;
+        for (int i = 0; i < count; ++i) {
+            ReplyPtr<xcb_get_window_attributes_reply_t> attributes(
+                xcb_get_window_attributes_reply(connection, attributeRequests[i], nullptr), &std::free);
+            ReplyPtr<xcb_get_geometry_reply_t> geometry(
+                xcb_get_geometry_reply(connection, geometryRequests[i], nullptr), &std::free);
+            if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+                attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+                continue;
+            }
+            PaintedWindow window;
+            window.topLevel = children[i];
+            window.x = geometry->x;
+            window.y = geometry->y;
+            window.outerWidth = geometry->width + 2 * geometry->border_width;
+            window.outerHeight = geometry->height + 2 * geometry->border_width;
+            window.depth = geometry->depth;
+            if (auto known = processes_.find(window.topLevel); known != processes_.end()) {
+                window.pid = known->second;
+                seen.insert(*known);
+            } else {
+                const Window client = clientWindow(display_, window.topLevel);
+                window.pid = windowProcess(display_, client ? client : window.topLevel);
+                // A frame whose client is not marked yet is asked again next time, so that a window being
+                // managed right now is not taken for the window manager's own.
+                if (client || attributes->override_redirect) seen.emplace(window.topLevel, window.pid);
+            }
+            windows.push_back(window);
+        }
+        processes_ = std::move(seen);  // forget windows that are gone
+        return windows;
     }
 
     // A window of another depth (32-bit windows with alpha): read it and put its colours on the canvas.
@@ -220,6 +283,7 @@ private:
     bool cursorMoved_ = false;
     XFixesCursorImage* cursor_ = nullptr;
     std::unique_ptr<ShmImage> image_;
+    std::map<Window, int32_t> processes_;  // top-level window -> its client's process
 };
 
 }  // namespace
