@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include "platform/linux/ffmpeg_movie_writer.h"
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/linux_permission_probe.h"
 #include "platform/linux/posix_clock.h"
@@ -16,7 +17,9 @@ void installSystemServices() {
     static linux_desktop::PosixClock clock;
     static linux_desktop::LinuxPermissionProbe permissions;
     static linux_desktop::X11ScreenCapture capture;
-    install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions, .capture = &capture});
+    static linux_desktop::FfmpegMovieWriters movies;
+    install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions, .capture = &capture,
+             .movies = &movies});
 }
 
 }  // namespace platform
