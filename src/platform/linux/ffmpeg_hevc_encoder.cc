@@ -126,6 +126,7 @@ void HevcEncoder::encode(const PixelBuffer& frame, int64_t pts, const PacketSink
     picture_->pts = pts;
     picture_->pict_type = AV_PICTURE_TYPE_NONE;
     if (const int sent = avcodec_send_frame(context_, picture_); sent < 0) fail("cannot encode a frame", sent);
+    ++framesInside_;
     receive(sink);
 }
 
@@ -140,6 +141,7 @@ void HevcEncoder::receive(const PacketSink& sink) {
         const int received = avcodec_receive_packet(context_, packet_);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
         if (received < 0) fail("cannot take an encoded frame", received);
+        framesInside_ = std::max(0, framesInside_ - 1);
         sink(packet_);
         av_packet_unref(packet_);
     }

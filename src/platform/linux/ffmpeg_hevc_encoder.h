@@ -37,6 +37,9 @@ public:
     /// Encodes `frame` at `pts` (in kMovieTimeBase, increasing); the packets ready now go to `sink`.
     void encode(const PixelBuffer& frame, int64_t pts, const PacketSink& sink);
 
+    /// True while frames sent to the encoder have not all come out as packets.
+    bool holdsFrames() const { return framesInside_ > 0; }
+
     /// Drains the encoder: every remaining packet goes to `sink`. No frame may follow.
     void flush(const PacketSink& sink);
 
@@ -50,6 +53,7 @@ private:
     AVFrame* picture_ = nullptr;
     AVPacket* packet_ = nullptr;
     SwsContext* converter_ = nullptr;
+    int framesInside_ = 0;
     int width_ = 0;  // the frames' own size; the coded size may be one larger
     int height_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "platform/linux/ffmpeg_mov_file.h"
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -7,6 +8,7 @@
 
 extern "C" {
 #include <libavutil/dict.h>
+#include <libavutil/opt.h>
 }
 
 namespace platform::linux_desktop {
@@ -89,6 +91,12 @@ void FragmentedMovieFile::flushFragment() {
     if (format_->pb->error < 0) fail("cannot write a fragment", format_->pb->error);
 }
 
+void FragmentedMovieFile::startDiscontinuity() {
+    if (const int set = av_opt_set(format_->priv_data, "movflags", "+frag_discont", 0); set < 0) {
+        fail("cannot mark a gap", set);
+    }
+}
+
 void FragmentedMovieFile::finish() {
     finished_ = true;
     const int written = av_write_trailer(format_);
@@ -99,7 +107,7 @@ void FragmentedMovieFile::finish() {
     if (closed < 0) fail("cannot close the file", closed);
 }
 
-void writePlainMovie(const std::string& from, const std::string& to) {
+void writePlainMovie(const std::string& from, const std::string& to, int64_t end, AVRational timeBase) {
     const auto failure = [](const std::string& what, int code) {
         return std::runtime_error("movie file: " + what + ": " + avErrorText(code));
     };
@@ -140,9 +148,11 @@ void writePlainMovie(const std::string& from, const std::string& to) {
 
     // The demuxer gives the last sample one frame period; its true length is what the track's duration says,
     // so each packet is written once the next one shows where it ends.
-    const int64_t trackEnd = source->duration != AV_NOPTS_VALUE
-                                 ? (source->start_time != AV_NOPTS_VALUE ? source->start_time : 0) + source->duration
-                                 : AV_NOPTS_VALUE;
+    int64_t trackEnd = av_rescale_q(end, timeBase, source->time_base);
+    if (source->duration != AV_NOPTS_VALUE) {
+        const int64_t start = source->start_time != AV_NOPTS_VALUE ? source->start_time : 0;
+        trackEnd = std::max(trackEnd, start + source->duration);
+    }
     AVPacket* packet = av_packet_alloc();
     AVPacket* held = av_packet_alloc();
     const auto release = [&] {

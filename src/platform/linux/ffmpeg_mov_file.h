@@ -27,6 +27,10 @@ public:
     /// Ends the current fragment and pushes it to the file.
     void flushFragment();
 
+    /// Makes the next fragment start at its first packet's own time, however long the gap before it (the
+    /// fragments otherwise follow on from the durations written so far).
+    void startDiscontinuity();
+
     /// Writes the last fragment and the index, and closes the file.
     void finish();
 
@@ -44,7 +48,8 @@ private:
 };
 
 /// Copies the fragmented movie at `from` into an ordinary QuickTime movie at `to` (index first, for quick
-/// opening), keeping every sample, its time and duration. Throws std::runtime_error naming what failed.
-void writePlainMovie(const std::string& from, const std::string& to);
+/// opening), keeping every sample and its time. Each sample lasts until the next; the last one until `end`
+/// (in `timeBase`) or the track's end, whichever is later. Throws std::runtime_error naming what failed.
+void writePlainMovie(const std::string& from, const std::string& to, int64_t end, AVRational timeBase);
 
 }  // namespace platform::linux_desktop

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 
 #include "platform/linux/ffmpeg_hevc_encoder.h"
 #include "platform/linux/ffmpeg_mov_file.h"
+#include "platform/linux/posix_clock.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -23,8 +25,11 @@ namespace {
 // once instead of falling behind; the capture keeps its own buffers for the frames queued here.
 constexpr size_t kQueueCapacity = 3;
 
-// A fragment is written once it holds this much movie time (90 kHz ticks).
-constexpr int64_t kFragmentTicks = kMovieTimeBase.den;
+// A fragment is written once it holds this much movie time (90 kHz ticks): half a second.
+constexpr int64_t kFragmentTicks = kMovieTimeBase.den / 2;
+
+// How long without a new frame before what is held in the encoder is written out.
+constexpr std::chrono::milliseconds kIdleFlushAfter{500};
 
 int64_t ticksOf(double seconds) { return std::llround(seconds * kMovieTimeBase.den); }
 
@@ -66,7 +71,9 @@ bool FfmpegMovieWriter::startWriting() {
     }
     try {
         // Alpha is not carried: the HEVC encoders here have no alpha layer, so frames are recorded opaque.
-        encoder_ = std::make_unique<HevcEncoder>(*settings_, FragmentedMovieFile::needsGlobalHeader());
+        pending_ = av_packet_alloc();
+        if (!pending_) throw std::runtime_error("HEVC encoder: out of memory");
+        openEncoder();
         movie_ = std::make_unique<FragmentedMovieFile>(path_, encoder_->context());
     } catch (const std::exception& failure) {
         movie_.reset();
@@ -130,7 +137,7 @@ void FfmpegMovieWriter::finishWriting() {
     // The fragmented file becomes an ordinary movie written beside it, which then replaces it in one step.
     const std::string finishing = finishingPath(path_);
     try {
-        writePlainMovie(path_, finishing);
+        writePlainMovie(path_, finishing, endPts_, kMovieTimeBase);
         if (std::rename(finishing.c_str(), path_.c_str()) != 0) {
             throw std::runtime_error("movie file " + path_ + ": cannot replace it: " + std::strerror(errno));
         }
@@ -170,17 +177,24 @@ void FfmpegMovieWriter::stopEncoderThread() {
 }
 
 void FfmpegMovieWriter::encodeFrames() {
+    const auto toMovie = [this](AVPacket* packet) { writeEncoded(packet); };
     try {
         for (;;) {
             QueuedFrame frame;
             {
                 std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] { return !queue_.empty() || closing_; });
+                const bool woken = wake_.wait_for(lock, kIdleFlushAfter, [this] { return !queue_.empty() || closing_; });
+                if (!woken) {
+                    lock.unlock();
+                    flushWhileIdle();
+                    continue;
+                }
                 if (queue_.empty()) break;
                 frame = std::move(queue_.front());
                 queue_.pop_front();
             }
-            encoder_->encode(frame.pixels, frame.pts, [this](AVPacket* packet) { writeEncoded(packet); });
+            if (!encoder_) openEncoder();
+            encoder_->encode(frame.pixels, frame.pts, toMovie);
         }
         // The last frame lasts until the session's end; a writer dropped before the end holds it one frame.
         int64_t endPts = 0;
@@ -198,26 +212,62 @@ void FfmpegMovieWriter::encodeFrames() {
     movie_.reset();  // after a failure this writes what it can as a last fragment
 }
 
+void FfmpegMovieWriter::openEncoder() {
+    encoder_ = std::make_unique<HevcEncoder>(*settings_, FragmentedMovieFile::needsGlobalHeader());
+    // The movie's sample description holds the first encoder's parameter sets; a later one must match.
+    const AVCodecContext* context = encoder_->context();
+    const std::string parameterSets(reinterpret_cast<const char*>(context->extradata), size_t(context->extradata_size));
+    if (!parameterSets_) {
+        parameterSets_ = parameterSets;
+    } else if (*parameterSets_ != parameterSets) {
+        throw std::runtime_error("HEVC encoder: the restarted encoder describes its stream differently");
+    }
+}
+
+void FfmpegMovieWriter::flushWhileIdle() {
+    if (!(encoder_ && encoder_->holdsFrames()) && !pending_->data) return;
+    // Nothing new for a while (a still window): the frames held inside the encoder and the last encoded one
+    // go to the file now, so that a crash during a long still stretch loses nothing that was captured. The
+    // encoder can only be drained by ending it; the next frame starts a new one.
+    if (encoder_) {
+        encoder_->flush([this](AVPacket* packet) { writeEncoded(packet); });
+        encoder_.reset();
+    }
+    if (!pending_->data) return;
+    int64_t nowPts = 0;
+    {
+        std::lock_guard lock(mutex_);
+        nowPts = ticksOf(PosixClock().hostSeconds() - sessionStart_.value_or(0));
+    }
+    // Held until now for the time being; the next fragment starts at its own time, and the finished movie
+    // holds the frame until the next one.
+    pending_->duration = std::max<int64_t>(1, nowPts - pending_->pts);
+    const int64_t end = pending_->pts + pending_->duration;
+    movie_->write(pending_);
+    av_packet_unref(pending_);
+    movie_->flushFragment();
+    movie_->startDiscontinuity();
+    fragmentStartPts_ = end;
+}
+
 void FfmpegMovieWriter::writeEncoded(AVPacket* packet) {
-    if (pending_) {
+    if (pending_->data) {
         pending_->duration = std::max<int64_t>(1, packet->pts - pending_->pts);
-        const int64_t pts = pending_->pts;
+        const int64_t end = pending_->pts + pending_->duration;
         movie_->write(pending_);
-        if (pts + pending_->duration - fragmentStartPts_ >= kFragmentTicks) {
-            movie_->flushFragment();
-            fragmentStartPts_ = pts + pending_->duration;
-        }
         av_packet_unref(pending_);
-    } else {
-        pending_ = av_packet_alloc();
-        if (!pending_) throw std::runtime_error("HEVC encoder: out of memory");
+        if (end - fragmentStartPts_ >= kFragmentTicks) {
+            movie_->flushFragment();
+            fragmentStartPts_ = end;
+        }
     }
     av_packet_move_ref(pending_, packet);
 }
 
 void FfmpegMovieWriter::closeMovie(int64_t endPts) {
-    encoder_->flush([this](AVPacket* packet) { writeEncoded(packet); });
-    if (pending_ && pending_->data) {
+    endPts_ = endPts;
+    if (encoder_) encoder_->flush([this](AVPacket* packet) { writeEncoded(packet); });
+    if (pending_->data) {
         const int64_t framePeriod = kMovieTimeBase.den / std::max(1, settings_->expectedSourceFrameRate);
         const int64_t duration = endPts > pending_->pts ? endPts - pending_->pts : framePeriod;
         pending_->duration = std::max<int64_t>(1, duration);

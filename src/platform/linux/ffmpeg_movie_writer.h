@@ -21,7 +21,8 @@ class FragmentedMovieFile;
 /// Writes one movie. Frames are queued by the frame thread and converted, encoded and written by the
 /// writer's own encoder thread; when the small queue is full the input is not ready and the caller drops
 /// the frame. While recording, the file is a fragmented movie flushed about every second, so a crash
-/// loses little; `finishWriting` turns it into an ordinary movie that replaces it atomically.
+/// loses little, and what the encoder holds is written out after half a second without a new frame;
+/// `finishWriting` turns it into an ordinary movie that replaces it atomically.
 class FfmpegMovieWriter final : public MovieWriter {
 public:
     explicit FfmpegMovieWriter(std::string path);
@@ -45,6 +46,8 @@ private:
     };
 
     void encodeFrames();
+    void openEncoder();
+    void flushWhileIdle();
     void writeEncoded(AVPacket* packet);
     void closeMovie(int64_t endPts);
     void failWith(const std::string& description);
@@ -68,7 +71,9 @@ private:
     std::unique_ptr<HevcEncoder> encoder_;
     std::unique_ptr<FragmentedMovieFile> movie_;
     AVPacket* pending_ = nullptr;  // the last encoded packet: its duration is known once the next one comes
+    std::optional<std::string> parameterSets_;  // the first encoder's extradata, which the movie describes
     int64_t fragmentStartPts_ = 0;
+    int64_t endPts_ = 0;  // where the movie ends, set by the encoder thread as it closes the movie
     std::thread encoderThread_;
 };
 

@@ -18,6 +18,7 @@
 #include "capture/window_recorder.h"
 #include "movie_probe.h"
 #include "platform/linux/ffmpeg_movie_writer.h"
+#include "platform/clock.h"
 #include "platform/services.h"
 #include "support/tool_process.h"
 #include "test_window_process.h"
@@ -105,6 +106,53 @@ TEST_F(MovieRecording, TheWriterMakesAnOrdinaryHevcQuickTimeMovieWhoseLastFrameL
         EXPECT_EQ(decoded.frames, appended);
         EXPECT_FALSE(std::filesystem::exists(folder_.path() + "/.synthetic-" + std::to_string(width) + ".mov.finishing"));
     }
+}
+
+TEST_F(MovieRecording, WhileIdleTheWriterPutsEveryFrameOnDiskAndTheGapSurvivesIntoTheFinishedMovie) {
+    const auto path = moviePath("idle.mov");
+    platform::linux_desktop::FfmpegMovieWriter writer(path);
+    platform::VideoSettings settings;
+    settings.width = 160;
+    settings.height = 120;
+    settings.averageBitRate = 8'000'000;
+    settings.expectedSourceFrameRate = 30;
+    ASSERT_TRUE(writer.addVideoInput(settings));
+    ASSERT_TRUE(writer.startWriting());
+    const double start = platform::services().clock->hostSeconds();
+    writer.startSession(start);
+    const auto appendFrames = [&](int first, int count, double at) {
+        for (int index = first; index < first + count; ++index) {
+            while (!writer.isReadyForMoreMediaData()) sleepSeconds(0.005);
+            ASSERT_TRUE(writer.append(syntheticFrame(160, 120, index), at + (index - first) / 30.0));
+        }
+    };
+    appendFrames(0, 10, start);
+
+    // The writer is still open: what it holds reaches the file once nothing new comes for a while.
+    bool allOnDisk = false;
+    for (int attempt = 0; attempt < 100 && !allOnDisk; ++attempt) {
+        sleepSeconds(0.1);
+        allOnDisk = decodeMovie(path).frames == 10;
+    }
+    EXPECT_TRUE(allOnDisk) << "the frames held in the encoder were not written during the still stretch";
+    EXPECT_EQ(decodeMovie(path).errors, "");
+
+    appendFrames(10, 5, start + 12.0);
+    writer.markAsFinished();
+    writer.endSession(start + 13.0);
+    writer.finishWriting();
+    ASSERT_EQ(writer.status(), platform::WriterStatus::completed) << writer.error().value_or("");
+    const auto facts = probeMovie(path);
+    EXPECT_EQ(facts.frameCount, 15);
+    EXPECT_NEAR(facts.streamSeconds, 13.0, 0.002);
+    EXPECT_FALSE(facts.fragmented);
+    const auto frames = support::runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                             "packet=pts_time", "-of", "csv=p=0", path});
+    const auto lines = frames.lines();
+    ASSERT_EQ(lines.size(), 15u);
+    EXPECT_NEAR(std::stod(lines[9]), 9 / 30.0, 0.001);
+    EXPECT_NEAR(std::stod(lines[10]), 12.0, 0.001) << "the frame after the still stretch keeps its time";
+    EXPECT_EQ(decodeMovie(path).errors, "");
 }
 
 TEST_F(MovieRecording, ARepaintingWindowGivesAMovieOfTheReportedSizeFramesAndDuration) {
