@@ -216,6 +216,12 @@ TEST_F(MovieRecording, ARegionIsRecordedAtAnEvenSizeAndARegionOutsideTheWindowFa
         EXPECT_EQ(error.code(), "bad_request");
     }
     EXPECT_FALSE(std::filesystem::exists(outside));
+    try {
+        WindowRecorder recorder(target, moviePath("missing/region.mov"), 30);
+        FAIL() << "a movie in a missing folder was accepted";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("does not exist"), std::string::npos) << error.what();
+    }
 
     const auto path = moviePath("region.mov");
     WindowRecorder recorder(target, jobs::Rect{10, 20, 101, 51}, path, 30);
