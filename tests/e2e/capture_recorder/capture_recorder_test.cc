@@ -104,7 +104,8 @@ TEST_F(MovieRecording, TheWriterMakesAnOrdinaryHevcQuickTimeMovieWhoseLastFrameL
         const auto decoded = decodeMovie(path);
         EXPECT_EQ(decoded.errors, "");
         EXPECT_EQ(decoded.frames, appended);
-        EXPECT_FALSE(std::filesystem::exists(folder_.path() + "/.synthetic-" + std::to_string(width) + ".mov.finishing"));
+        EXPECT_FALSE(std::filesystem::exists(folder_.path() + "/.synthetic-" + std::to_string(width) +
+                                             ".mov.finishing"));
     }
 }
 

@@ -55,7 +55,8 @@ TEST_F(WindowsCommand, ListsEachApplicationWindowWithTitleIdentityPidAndFrame) {
                                           {"app", "Listed Probe"},
                                           {"bundleId", "org.quorrel.Listed"},
                                           {"pid", window.pid()},
-                                          {"frame", {{"x", window.x}, {"y", window.y}, {"width", 320}, {"height", 200}}}}));
+                                          {"frame",
+                                           {{"x", window.x}, {"y", window.y}, {"width", 320}, {"height", 200}}}}));
     EXPECT_TRUE(withPid(listed({}), dock.pid()).empty()) << "a dock is not an application window";
 }
 
