@@ -40,10 +40,6 @@ X11CaptureStream::X11CaptureStream(ContentFilter filter, StreamConfiguration con
     if (configuration_.pixelFormat != kPixelFormatBGRA) {
         throw CaptureError("frames can only be captured as BGRA", "external");
     }
-    const size_t bytes = size_t(configuration_.width) * size_t(configuration_.height) * 4;
-    for (int i = 0; i < std::max(1, configuration_.queueDepth); ++i) {
-        pool_.push_back(std::make_shared<Buffer>(Buffer{std::vector<uint8_t>(bytes)}));
-    }
 }
 
 X11CaptureStream::~X11CaptureStream() {
@@ -113,7 +109,7 @@ void X11CaptureStream::tick(bool& first) {
         source_->handle(event);
     }
     const bool changed = source_->changed();  // asked every tick: it also follows the pointer
-    if (source_->gone() || !(first || changed)) return;  // idle: nothing is delivered
+    if (source_->gone() || !(first ? source_->settled() : changed)) return;  // idle: nothing is delivered
     auto buffer = freeBuffer();
     if (!buffer) return;  // all buffers are in flight: skip this tick, the change stays pending
     const double presentationSeconds = PosixClock().hostSeconds();
@@ -157,7 +153,11 @@ std::shared_ptr<X11CaptureStream::Buffer> X11CaptureStream::freeBuffer() {
     for (const auto& buffer : pool_) {
         if (buffer.use_count() == 1) return buffer;
     }
-    return nullptr;
+    // Buffers are made as they are needed, up to the queue depth: a receiver that keeps up needs few.
+    if (pool_.size() >= size_t(std::max(1, configuration_.queueDepth))) return nullptr;
+    const size_t bytes = size_t(configuration_.width) * size_t(configuration_.height) * 4;
+    pool_.push_back(std::make_shared<Buffer>(Buffer{std::vector<uint8_t>(bytes)}));
+    return pool_.back();
 }
 
 void X11CaptureStream::deliver(const std::shared_ptr<Buffer>& buffer, double presentationSeconds) {
