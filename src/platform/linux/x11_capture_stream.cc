@@ -22,6 +22,9 @@ struct X11CaptureStream::Buffer {
 
 namespace {
 
+// The largest width or height of an X drawable.
+constexpr int kLargestSide = 32767;
+
 PixelRect rounded(const CaptureRect& rect) {
     return {int(std::lround(rect.x)), int(std::lround(rect.y)), int(std::lround(rect.width)),
             int(std::lround(rect.height))};
@@ -33,6 +36,9 @@ X11CaptureStream::X11CaptureStream(ContentFilter filter, StreamConfiguration con
     : filter_(std::move(filter)), configuration_(std::move(configuration)), sink_(std::move(sink)) {
     if (configuration_.width <= 0 || configuration_.height <= 0) {
         throw CaptureError("the frame size must be at least one pixel", "external");
+    }
+    if (configuration_.width > kLargestSide || configuration_.height > kLargestSide) {
+        throw CaptureError("the frame size is larger than an X screen can be", "external");
     }
     if (configuration_.minimumFrameIntervalTimescale <= 0) {
         throw CaptureError("the frame rate must be positive", "external");
@@ -72,10 +78,9 @@ void X11CaptureStream::stop() {
     }
     wake_.notify_all();
     if (!thread_.joinable()) return;
-    if (thread_.get_id() == std::this_thread::get_id()) {
-        thread_.detach();  // stopped from its own sink: the loop ends after this frame
-        return;
-    }
+    // Stopped from its own sink: the loop ends after this frame, and the owner must not destroy the
+    // stream from there.
+    if (thread_.get_id() == std::this_thread::get_id()) return;
     thread_.join();
 }
 
@@ -91,7 +96,11 @@ void X11CaptureStream::run() {
             std::unique_lock lock(mutex_);
             if (wake_.wait_until(lock, next, [this] { return stopping_; })) break;
         }
-        tick(first);
+        try {
+            tick(first);
+        } catch (const std::exception&) {
+            break;  // out of memory for a frame: the stream ends rather than the process
+        }
         if (source_->gone()) break;  // the window was closed: no more frames
         next += period;
         // Ticks missed while a frame took long are skipped, not made up in a burst.

@@ -46,7 +46,7 @@ public:
         depth_ = attributes.depth;
         if (composite_) {
             // A window wholly on the screen and uncovered is copied into its new pixmap complete.
-            if (!wholyVisible(attributes)) repaint_.start();
+            if (!whollyVisible(attributes)) repaint_.start();
             // Automatic redirection never conflicts with other clients' (a compositing manager's manual
             // redirection of the frame keeps working, and the pixmap can be named either way).
             XCompositeRedirectWindow(display_, window_, CompositeRedirectAutomatic);
@@ -157,7 +157,7 @@ private:
     }
 
     // True when no other top-level covers the window and it lies inside the screen.
-    bool wholyVisible(const XWindowAttributes& attributes) {
+    bool whollyVisible(const XWindowAttributes& attributes) {
         int x = 0, y = 0;
         Window child = 0;
         if (!XTranslateCoordinates(display_, window_, attributes.root, 0, 0, &x, &y, &child)) return false;
