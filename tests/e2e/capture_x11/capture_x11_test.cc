@@ -186,6 +186,14 @@ TEST_F(CaptureX11, WithoutADesktopEntryTheNameIsTheWindowClass) {
     EXPECT_EQ(listed.owningApplication->applicationName, "QcTestWindow");
 }
 
+TEST_F(CaptureX11, WithoutPidOrTitlePropertiesTheProcessComesFromTheServerAndTheTitleIsAbsent) {
+    TestWindowProcess window({"--no-pid", "--no-title"});
+    const auto listed = windowOf(window);
+    ASSERT_TRUE(listed.owningApplication);
+    EXPECT_EQ(listed.owningApplication->processID, window.pid());  // the X-Resource extension
+    EXPECT_FALSE(listed.title.has_value());
+}
+
 TEST_F(CaptureX11, WindowCaptureShowsTheWindowsOwnPixelsNotTheOneCoveringIt) {
     TestWindowProcess below({"--title", "Below", "--color", hex(kRed), "--size", "300x200", "--at", "100,100"});
     TestWindowProcess above({"--title", "Above", "--color", hex(kBlue), "--size", "300x200", "--at", "150,130"});
