@@ -286,9 +286,11 @@ TEST_F(MovieRecording, ARecordingKilledOutrightLeavesAMovieThatDecodesUpToShortl
     ASSERT_TRUE(facts.readable);
     EXPECT_TRUE(facts.fragmented);
     EXPECT_EQ(facts.codecTag, "hvc1");
+    // The kill may cut the fragment being written: the decoder then complains about the file's end, and
+    // everything before it still decodes.
     const auto decoded = decodeMovie(path);
-    EXPECT_EQ(decoded.errors, "");
-    EXPECT_GE(decoded.endSeconds, recordedSeconds - 1.5);
+    EXPECT_EQ(decoded.status, 0) << decoded.errors;
+    EXPECT_GE(decoded.endSeconds, recordedSeconds - 1.5) << decoded.errors;
     EXPECT_GT(decoded.frames, 0);
 }
 

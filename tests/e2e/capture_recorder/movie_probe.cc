@@ -48,6 +48,7 @@ DecodeResult decodeMovie(const std::string& path) {
     DecodeResult result;
     const auto decode = support::runProgram({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
     result.errors = decode.err;
+    result.status = decode.status;
     if (decode.status != 0 && result.errors.empty()) {
         result.errors = "ffmpeg ended with status " + std::to_string(decode.status);
     }

@@ -27,6 +27,7 @@ struct DecodeResult {
     long long frames = 0;         // frames decoded
     double endSeconds = 0;        // end of the last decoded frame (its time plus its duration)
     std::string errors;           // what the decoder complained about; empty when nothing
+    int status = -1;              // ffmpeg's exit status
 };
 
 /// Decodes every frame of `path` with ffmpeg and reports how far it got.
