@@ -3,9 +3,11 @@
 #include <X11/Xlib.h>
 
 #include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/ffmpeg_movie_writer.h"
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/linux_permission_probe.h"
 #include "platform/linux/posix_clock.h"
+#include "platform/linux/x11_capture.h"
 #include "platform/linux/xtest_input.h"
 
 namespace platform {
@@ -13,14 +15,21 @@ namespace platform {
 void installSystemServices() {
     // Several threads (the recorder's, the bridge's worker) may talk to X; Xlib must know before any call.
     XInitThreads();
+    // Every backend connects on first use, so a command touches only the services it needs.
     static linux_desktop::GlibRunLoop runLoop;
     static linux_desktop::PosixClock clock;
     static linux_desktop::LinuxPermissionProbe permissions;
-    install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions});
     static linux_desktop::AtspiAccessibility accessibility;
-    services().accessibility = &accessibility;
     static linux_desktop::XTestInput input;
-    services().input = &input;
+    static linux_desktop::X11ScreenCapture capture;
+    static linux_desktop::FfmpegMovieWriters movies;
+    install({.runLoop = &runLoop,
+             .clock = &clock,
+             .permissions = &permissions,
+             .accessibility = &accessibility,
+             .input = &input,
+             .capture = &capture,
+             .movies = &movies});
 }
 
 }  // namespace platform
