@@ -23,17 +23,20 @@ bool isMenuContainerRole(AtspiRole role) {
 }
 
 // The children a person can see: toolkits keep hidden widgets in the tree (without the visible state), which
-// an interface on screen does not show.
+// an interface on screen does not show. Menu bars are left out too: GTK and Qt put the menu bar inside a
+// window, where a window's interface on macOS has none; it belongs to the application (see children()).
 std::optional<ElementList> visibleChildren(AtspiAccessible* object) {
     auto children = readChildren(object);
     if (!children) return std::nullopt;
     ElementList visible;
     for (AtspiAccessible* child : *children) {
         const auto states = readStates(child);
-        if (states && hasState(*states, ATSPI_STATE_VISIBLE) && !hasState(*states, ATSPI_STATE_DEFUNCT))
-            visible.push_back(adoptElement(child));
-        else
+        if (!states || !hasState(*states, ATSPI_STATE_VISIBLE) || hasState(*states, ATSPI_STATE_DEFUNCT)) {
             g_object_unref(child);
+            continue;
+        }
+        Element element = adoptElement(child);
+        if (nodeOf(element).atspiRole() != ATSPI_ROLE_MENU_BAR) visible.push_back(std::move(element));
     }
     return visible;
 }
@@ -82,7 +85,13 @@ std::optional<ElementList> AtspiAccessibility::children(const Element& element) 
     if (node.kind() == NodeKind::menuOfOpener) return visibleChildren(node.object());
     const auto role = node.atspiRole();
     if (!role) return std::nullopt;
-    if (*role == ATSPI_ROLE_APPLICATION) return windows(element);
+    if (*role == ATSPI_ROLE_APPLICATION) {
+        // As on macOS, an application's children are its windows and its menu bar.
+        auto list = windows(element);
+        if (!list) return std::nullopt;
+        if (auto bar = menuBarOf(element)) list->push_back(std::move(*bar));
+        return list;
+    }
     if (*role == ATSPI_ROLE_MENU && opensMenu(node.object())) {
         // The item's own children become the children of the menu it holds.
         return ElementList{adoptElement(static_cast<AtspiAccessible*>(g_object_ref(node.object())),
@@ -96,6 +105,7 @@ std::optional<Element> AtspiAccessibility::parent(const Element& element) {
     if (node.kind() == NodeKind::menuOfOpener)
         return adoptElement(static_cast<AtspiAccessible*>(g_object_ref(node.object())));
     if (node.atspiRole() == ATSPI_ROLE_APPLICATION) return std::nullopt;
+    if (node.atspiRole() == ATSPI_ROLE_MENU_BAR) return applicationOf(element);
     AtspiAccessible* parent = readParent(node.object());
     if (!parent) return std::nullopt;
     const auto parentRole = roleOfObject(parent);

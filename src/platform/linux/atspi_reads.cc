@@ -69,7 +69,7 @@ bool hasState(const std::vector<AtspiStateType>& states, AtspiStateType state) {
 }
 
 std::optional<std::string> readText(AtspiAccessible* object) {
-    AtspiText* text = atspi_accessible_get_text_iface(object);
+    AtspiText* text = atspiInterface(object, atspi_accessible_get_text_iface);
     if (!text) return std::nullopt;
     auto content = takeString(atspiCall(
         object, [&](GError** error) { return atspi_text_get_text(text, 0, -1, error); }, isNull));
@@ -78,7 +78,7 @@ std::optional<std::string> readText(AtspiAccessible* object) {
 }
 
 std::optional<double> readCurrentValue(AtspiAccessible* object) {
-    AtspiValue* value = atspi_accessible_get_value_iface(object);
+    AtspiValue* value = atspiInterface(object, atspi_accessible_get_value_iface);
     if (!value) return std::nullopt;
     auto current = atspiCall(
         object, [&](GError** error) { return atspi_value_get_current_value(value, error); },
@@ -88,7 +88,7 @@ std::optional<double> readCurrentValue(AtspiAccessible* object) {
 }
 
 std::optional<Extents> readExtents(AtspiAccessible* object) {
-    AtspiComponent* component = atspi_accessible_get_component_iface(object);
+    AtspiComponent* component = atspiInterface(object, atspi_accessible_get_component_iface);
     if (!component) return std::nullopt;
     const auto rect = atspiCall(
         object,
