@@ -64,11 +64,6 @@ std::vector<MappedAction> mappedActions(const AtspiNode& node) {
     return mapped;
 }
 
-bool isWindowNode(const AtspiNode& node) {
-    const auto role = node.atspiRole();
-    return node.kind() == NodeKind::object && role && isWindowRole(*role);
-}
-
 }  // namespace
 
 std::vector<std::string> AtspiAccessibility::actionNames(const Element& element) {

@@ -176,10 +176,10 @@ std::optional<Value> AtspiAccessibility::attribute(const Element& element, std::
         case Attribute::focused: return isMenu ? Value{false} : stateFlag(object, ATSPI_STATE_FOCUSED);
         case Attribute::selected: return isMenu ? Value{false} : stateFlag(object, ATSPI_STATE_SELECTED);
         case Attribute::main:
-            if (isMenu || !isWindowRole(*role)) return std::nullopt;
+            if (!isWindowNode(node)) return std::nullopt;
             return stateFlag(object, ATSPI_STATE_ACTIVE);
         case Attribute::minimized:
-            if (isMenu || !isWindowRole(*role)) return std::nullopt;
+            if (!isWindowNode(node)) return std::nullopt;
             return stateFlag(object, ATSPI_STATE_ICONIFIED);
         case Attribute::parent: {
             auto up = parent(element);

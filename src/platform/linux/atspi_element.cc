@@ -43,6 +43,12 @@ std::optional<ElementList> visibleChildren(AtspiAccessible* object) {
 
 }  // namespace
 
+bool isWindowNode(const AtspiNode& node) {
+    if (node.kind() != NodeKind::object) return false;
+    const auto axRole = axRoleOf(node);
+    return axRole && axRole->role == "AXWindow";
+}
+
 bool opensMenu(AtspiAccessible* object) {
     AtspiAccessible* parent = readParent(object);
     if (!parent) return false;
@@ -53,23 +59,29 @@ bool opensMenu(AtspiAccessible* object) {
 
 std::optional<AxRole> axRoleOf(const AtspiNode& node) {
     if (node.kind() == NodeKind::menuOfOpener) return AxRole{"AXMenu", ""};
+    if (node.axRoleMemo()) return node.axRoleMemo();
     const auto role = node.atspiRole();
     if (!role) return std::nullopt;
     RoleContext context;
+    bool contextRead = true;
     switch (contextNeedFor(*role)) {
         case ContextNeed::none: break;
         case ContextNeed::parentRole: {
             AtspiAccessible* parent = readParent(node.object());
-            if (parent) {
-                const auto parentRole = roleOfObject(parent);
-                g_object_unref(parent);
+            const auto parentRole = parent ? roleOfObject(parent) : std::nullopt;
+            if (parent) g_object_unref(parent);
+            contextRead = parentRole.has_value();
+            if (*role == ATSPI_ROLE_MENU) {
                 context.underMenuBar = parentRole == ATSPI_ROLE_MENU_BAR;
                 context.opensMenu = parentRole && isMenuContainerRole(*parentRole);
+            } else {
+                context.topLevel = parentRole == ATSPI_ROLE_APPLICATION;
             }
             break;
         }
         case ContextNeed::states: {
             const auto states = readStates(node.object());
+            contextRead = states.has_value();
             if (states) {
                 context.multiLine = hasState(*states, ATSPI_STATE_MULTI_LINE);
                 context.editable = hasState(*states, ATSPI_STATE_EDITABLE);
@@ -77,7 +89,9 @@ std::optional<AxRole> axRoleOf(const AtspiNode& node) {
             break;
         }
     }
-    return axRoleFor(*role, context);
+    AxRole axRole = axRoleFor(*role, context);
+    if (contextRead) node.axRoleMemo() = axRole;
+    return axRole;
 }
 
 std::optional<ElementList> AtspiAccessibility::children(const Element& element) {
@@ -121,14 +135,8 @@ std::optional<Element> AtspiAccessibility::parent(const Element& element) {
 std::optional<ElementList> AtspiAccessibility::windows(const Element& application) {
     const AtspiNode& node = nodeOf(application);
     if (node.kind() != NodeKind::object || node.atspiRole() != ATSPI_ROLE_APPLICATION) return std::nullopt;
-    auto children = visibleChildren(node.object());
-    if (!children) return std::nullopt;
-    ElementList windows;
-    for (Element& child : *children) {
-        const auto role = nodeOf(child).atspiRole();
-        if (role && isWindowRole(*role)) windows.push_back(std::move(child));
-    }
-    return windows;
+    // Every top-level object of an application is one of its windows, whatever role its toolkit gives it.
+    return visibleChildren(node.object());
 }
 
 std::optional<Element> AtspiAccessibility::application(int pid) {
@@ -163,7 +171,7 @@ std::optional<Element> windowOf(const Element& element) {
     for (int step = 0; current && step < kMaxParentClimb; ++step) {
         const auto role = nodeOf(*current).atspiRole();
         if (!role || *role == ATSPI_ROLE_APPLICATION) return std::nullopt;
-        if (nodeOf(*current).kind() == NodeKind::object && isWindowRole(*role)) return current;
+        if (isWindowNode(nodeOf(*current))) return current;
         current = service.parent(*current);
     }
     return std::nullopt;

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/accessibility.h"
+#include "platform/linux/atspi_roles.h"
 
 namespace platform::linux_desktop {
 
@@ -32,10 +33,14 @@ public:
     /// The AT-SPI role, read once: an object keeps its role for its whole life.
     std::optional<AtspiRole> atspiRole() const;
 
+    /// The AX role once worked out (what it depends on does not change over an object's life).
+    std::optional<AxRole>& axRoleMemo() const { return axRole_; }
+
 private:
     AtspiAccessible* object_;
     NodeKind kind_;
     mutable std::optional<AtspiRole> role_;
+    mutable std::optional<AxRole> axRole_;
 };
 
 /// A handle for `object`, taking over the caller's reference.
