@@ -25,8 +25,10 @@ bool isMenuContainerRole(AtspiRole role) {
 // The children a person can see: toolkits keep hidden widgets in the tree (without the visible state), which
 // an interface on screen does not show. Menu bars are left out too: GTK and Qt put the menu bar inside a
 // window, where a window's interface on macOS has none; it belongs to the application (see children()).
-std::optional<ElementList> visibleChildren(AtspiAccessible* object) {
-    auto children = readChildren(object);
+std::optional<ElementList> visibleChildren(const AtspiNode& node) {
+    AtspiAccessible* object = node.object();
+    const auto fresh = freshProperties(node);
+    auto children = readChildren(object, fresh ? std::optional<int>(fresh->childCount) : std::nullopt);
     if (!children) return std::nullopt;
     ElementList visible;
     for (AtspiAccessible* child : *children) {
@@ -96,7 +98,7 @@ std::optional<AxRole> axRoleOf(const AtspiNode& node) {
 
 std::optional<ElementList> AtspiAccessibility::children(const Element& element) {
     const AtspiNode& node = nodeOf(element);
-    if (node.kind() == NodeKind::menuOfOpener) return visibleChildren(node.object());
+    if (node.kind() == NodeKind::menuOfOpener) return visibleChildren(node);
     const auto role = node.atspiRole();
     if (!role) return std::nullopt;
     if (*role == ATSPI_ROLE_APPLICATION) {
@@ -111,7 +113,7 @@ std::optional<ElementList> AtspiAccessibility::children(const Element& element) 
         return ElementList{adoptElement(static_cast<AtspiAccessible*>(g_object_ref(node.object())),
                                         NodeKind::menuOfOpener)};
     }
-    return visibleChildren(node.object());
+    return visibleChildren(node);
 }
 
 std::optional<Element> AtspiAccessibility::parent(const Element& element) {
@@ -136,7 +138,7 @@ std::optional<ElementList> AtspiAccessibility::windows(const Element& applicatio
     const AtspiNode& node = nodeOf(application);
     if (node.kind() != NodeKind::object || node.atspiRole() != ATSPI_ROLE_APPLICATION) return std::nullopt;
     // Every top-level object of an application is one of its windows, whatever role its toolkit gives it.
-    return visibleChildren(node.object());
+    return visibleChildren(node);
 }
 
 std::optional<Element> AtspiAccessibility::application(int pid) {

@@ -109,6 +109,10 @@ bool isTextRole(AtspiRole role) {
     }
 }
 
+bool isTextFieldRole(AtspiRole role) {
+    return role == ATSPI_ROLE_TEXT || role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT;
+}
+
 bool isCheckableRole(AtspiRole role) {
     switch (role) {
         case ATSPI_ROLE_CHECK_BOX:

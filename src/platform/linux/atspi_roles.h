@@ -41,6 +41,9 @@ NameUse nameUseFor(AtspiRole role);
 /// Roles whose text content is their AXValue (text fields and static text).
 bool isTextRole(AtspiRole role);
 
+/// Roles of text fields (single- or multi-line, plain or secure), which may show a placeholder.
+bool isTextFieldRole(AtspiRole role);
+
 /// Roles whose AXValue is 0 or 1 for their checked state.
 bool isCheckableRole(AtspiRole role);
 
