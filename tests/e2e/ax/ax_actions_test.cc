@@ -166,6 +166,24 @@ TEST_F(FixtureActions, HitTestFindsTheControlUnderThePoint) {
 
     // Outside every window there is nothing to hit.
     EXPECT_FALSE(AX::elementAt({2, 2}));
+
+    // Over an item of an open menu (a pop-up window of its own), the item.
+    const auto bar = AX::attr<AX::Element>(app(), "AXMenuBar");
+    ASSERT_TRUE(bar);
+    const auto file = AX::find(*bar, "MenuBarItem", "File", AX::kMenuSearchBudget);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(AX::press(*file));
+    const auto saveAs = AX::find(*file, "MenuItem", "Save As…", AX::kMenuSearchBudget);
+    ASSERT_TRUE(saveAs);
+    std::optional<platform::Rect> itemFrame;
+    for (int attempt = 0; attempt < 50 && !itemFrame; ++attempt) {
+        itemFrame = AX::frame(*saveAs);
+        if (!itemFrame) usleep(100'000);
+    }
+    ASSERT_TRUE(itemFrame) << "the open menu's item has no frame";
+    const auto overItem = AX::elementAt(e2e::center(*itemFrame));
+    ASSERT_TRUE(overItem);
+    EXPECT_TRUE(*overItem == *saveAs) << AX::describe(*overItem).label.value_or("*");
 }
 
 }  // namespace
