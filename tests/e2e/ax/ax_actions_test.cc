@@ -9,6 +9,7 @@
 #include "ax/ax.h"
 #include "ax/search.h"
 #include "fixture_process.h"
+#include "run/main_window.h"
 
 namespace {
 
@@ -116,6 +117,23 @@ TEST_F(FixtureActions, SecondWindowIsAmongTheWindowsAndRaiseActivatesTheFirst) {
         if (!active) usleep(100'000);
     }
     EXPECT_TRUE(active) << "the raised window did not become the active one";
+}
+
+TEST_F(FixtureActions, MainWindowIsFoundByTitleOrAsTheActiveWindow) {
+    const auto main = run::mainWindow(app(), std::nullopt, 5);
+    ASSERT_TRUE(main);
+    EXPECT_TRUE(*main == window());
+    const auto byTitle = run::mainWindow(app(), std::string("quorrel fix"), 5);
+    ASSERT_TRUE(byTitle);
+    EXPECT_TRUE(*byTitle == window());
+
+    const auto newWindow = find("Button", "New Window");
+    ASSERT_TRUE(newWindow);
+    ASSERT_TRUE(AX::press(*newWindow));
+    const auto second = run::mainWindow(app(), std::string("Second"), 5);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(AX::string(*second, "AXTitle"), "Second Window");
+    EXPECT_FALSE(run::mainWindow(app(), std::string("No Such Window"), 0.3));
 }
 
 TEST_F(FixtureActions, SetFrameMovesAndResizesTheWindow) {
