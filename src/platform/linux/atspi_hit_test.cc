@@ -57,7 +57,7 @@ AtspiAccessible* accessibleWindowFor(AtspiAccessible* application, const ClientW
 AtspiAccessible* deepestAt(AtspiAccessible* object, Point point) {
     const int x = static_cast<int>(std::floor(point.x)), y = static_cast<int>(std::floor(point.y));
     for (int depth = 0; depth < kMaxHitDepth; ++depth) {
-        AtspiComponent* component = atspi_accessible_get_component_iface(object);
+        AtspiComponent* component = atspiInterface(object, atspi_accessible_get_component_iface);
         if (!component) break;
         const auto hit = atspiCall(
             object,
@@ -77,6 +77,26 @@ AtspiAccessible* deepestAt(AtspiAccessible* object, Point point) {
     return object;
 }
 
+// An open menu is a pop-up window of its own, which GTK does not list among the application's top-level
+// objects: the item under the point is the deepest one in the menu bar's tree that is on screen there (items
+// of closed menus have no position). Breadth first, at most 400 elements.
+std::optional<Element> openMenuItemAt(AtspiAccessibility& service, const Element& application, Point point) {
+    constexpr size_t kMenuBudget = 400;
+    const auto bar = menuBarOf(application);
+    if (!bar) return std::nullopt;
+    std::vector<Element> queue{*bar};
+    std::optional<Element> deepest;
+    for (size_t next = 0; next < queue.size() && next < kMenuBudget; ++next) {
+        const Element element = queue[next];
+        if (nodeOf(element).kind() == NodeKind::object && next > 0) {
+            const auto rect = rectOf(nodeOf(element).object());
+            if (rect && contains(*rect, point)) deepest = element;
+        }
+        if (auto children = service.children(element)) queue.insert(queue.end(), children->begin(), children->end());
+    }
+    return deepest;
+}
+
 }  // namespace
 
 std::optional<Element> AtspiAccessibility::elementAtPoint(Point point) {
@@ -93,6 +113,8 @@ std::optional<Element> AtspiAccessibility::elementAtPoint(Point point) {
     if (!top || top->pid <= 0) return std::nullopt;
     const auto app = application(top->pid);
     if (!app) return std::nullopt;
+    if (top->overrideRedirect)
+        if (auto item = openMenuItemAt(*this, *app, point)) return item;
     AtspiAccessible* window = accessibleWindowFor(nodeOf(*app).object(), *top, point);
     if (!window) return std::nullopt;
     return adoptElement(deepestAt(window, point));
