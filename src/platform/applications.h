@@ -8,8 +8,8 @@
 
 namespace platform {
 
-/// One running application as the desktop reports it. Absent fields are ones the desktop does not know.
-struct RunningApplication {
+/// One running application: its process and what the desktop knows of it. Absent fields are ones the desktop does not know.
+struct ApplicationProcess {
     int32_t pid = 0;
     /// The application's identity on this desktop (the bundle identifier of other platforms).
     std::optional<std::string> identity;
@@ -41,7 +41,7 @@ public:
     virtual ~Applications() = default;
 
     /// The running applications, in a stable order (the platform's own). Only reads desktop state.
-    virtual std::vector<RunningApplication> running() = 0;
+    virtual std::vector<ApplicationProcess> running() = 0;
 
     /// Whether the process `pid` has ended.
     virtual bool isTerminated(int32_t pid) = 0;
@@ -59,14 +59,14 @@ public:
 
     /// Starts the application at `path` (as `isApplicationPath` or the lookups above give it) so that it
     /// outlives this program, and returns its process. Throws a platform error naming what failed.
-    virtual RunningApplication open(const std::string& path) = 0;
+    virtual ApplicationProcess open(const std::string& path) = 0;
 
     /// The identity an application started from `path` will carry, when the path tells it.
     virtual std::optional<std::string> identityOf(const std::string& path) = 0;
 
     /// Brings the application's top-level window to the front and gives it the focus; returns without
     /// waiting for that to happen. Does nothing when the application has no window.
-    virtual void activate(const RunningApplication& application) = 0;
+    virtual void activate(const ApplicationProcess& application) = 0;
 
     /// The main screen's frames, or none when there is no screen.
     virtual std::optional<ScreenFrames> mainScreen() = 0;

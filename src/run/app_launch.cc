@@ -9,18 +9,18 @@ namespace {
 
 platform::Applications& applications() { return *platform::services().applications; }
 
-bool matches(const platform::RunningApplication& candidate, const std::string& app) {
+bool matches(const platform::ApplicationProcess& candidate, const std::string& app) {
     return candidate.identity == app || candidate.name == app || candidate.entryPath == app ||
            candidate.executablePath == app;
 }
 
-std::optional<platform::RunningApplication> findByPid(int32_t pid) {
+std::optional<platform::ApplicationProcess> findByPid(int32_t pid) {
     for (auto& candidate : applications().running())
         if (candidate.pid == pid) return candidate;
     return std::nullopt;
 }
 
-std::optional<platform::RunningApplication> findByIdentity(const std::string& identity) {
+std::optional<platform::ApplicationProcess> findByIdentity(const std::string& identity) {
     for (auto& candidate : applications().running())
         if (candidate.identity == identity) return candidate;
     return std::nullopt;
@@ -30,7 +30,7 @@ std::optional<platform::RunningApplication> findByIdentity(const std::string& id
 // application with the identity it was started for is running (a single-instance launcher that handed
 // over and left). A process that is still alive at the end is returned as it is; one that ended without a
 // successor is a failed launch.
-platform::RunningApplication awaitRegistration(const platform::RunningApplication& started,
+platform::ApplicationProcess awaitRegistration(const platform::ApplicationProcess& started,
                                                const std::optional<std::string>& identity,
                                                const std::string& path) {
     auto& clock = *platform::services().clock;
@@ -51,7 +51,7 @@ platform::RunningApplication awaitRegistration(const platform::RunningApplicatio
 
 }  // namespace
 
-std::optional<platform::RunningApplication> runningApp(const std::string& app) {
+std::optional<platform::ApplicationProcess> runningApp(const std::string& app) {
     for (auto& candidate : applications().running())
         if (matches(candidate, app)) return candidate;
     return std::nullopt;
@@ -64,14 +64,14 @@ std::optional<std::string> resolveAppURL(const std::string& app) {
     return apps.applicationNamed(app);
 }
 
-platform::RunningApplication launch(const std::string& app) {
+platform::ApplicationProcess launch(const std::string& app) {
     if (auto running = runningApp(app)) {
         applications().activate(*running);
         return *running;
     }
     const auto path = resolveAppURL(app);
     if (!path) throw CaptureError("app not found: " + app, "not_found");
-    const platform::RunningApplication started = applications().open(*path);
+    const platform::ApplicationProcess started = applications().open(*path);
     return awaitRegistration(started, applications().identityOf(*path), *path);
 }
 

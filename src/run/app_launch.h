@@ -16,7 +16,7 @@ inline constexpr double kLaunchPollSeconds = 0.1;
 
 /// The first running application whose identity, name, entry path or executable path equals `app`
 /// exactly (case-sensitive), in the platform's order; none when no application matches.
-std::optional<platform::RunningApplication> runningApp(const std::string& app);
+std::optional<platform::ApplicationProcess> runningApp(const std::string& app);
 
 /// The path of the application `app` names: `app` itself when it is the path of an application, else the
 /// installed application with that identity, else the first one with that name in the application
@@ -28,6 +28,6 @@ std::optional<std::string> resolveAppURL(const std::string& app);
 /// hands over to an instance of its own and exits is found by its identity). Throws CaptureError
 /// "app not found: <app>" (code "not_found") when nothing resolves, and the platform's error when the
 /// application cannot be started. Blocks the calling thread; the run calls it through the bridge.
-platform::RunningApplication launch(const std::string& app);
+platform::ApplicationProcess launch(const std::string& app);
 
 }  // namespace run

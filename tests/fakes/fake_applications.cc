@@ -10,7 +10,7 @@ const FakeApplications::Installed* FakeApplications::find(const std::string& pat
     return nullptr;
 }
 
-std::vector<platform::RunningApplication> FakeApplications::running() {
+std::vector<platform::ApplicationProcess> FakeApplications::running() {
     ++runningCalls;
     for (auto it = pending_.begin(); it != pending_.end();) {
         if (it->second.second-- <= 0) {
@@ -20,7 +20,7 @@ std::vector<platform::RunningApplication> FakeApplications::running() {
             ++it;
         }
     }
-    std::vector<platform::RunningApplication> alive;
+    std::vector<platform::ApplicationProcess> alive;
     for (const auto& app : apps)
         if (!terminated.count(app.pid)) alive.push_back(app);
     return alive;
@@ -40,12 +40,12 @@ std::optional<std::string> FakeApplications::applicationNamed(const std::string&
     return std::nullopt;
 }
 
-platform::RunningApplication FakeApplications::open(const std::string& path) {
+platform::ApplicationProcess FakeApplications::open(const std::string& path) {
     opened.push_back(path);
     const Installed* entry = find(path);
     if (!entry) throw std::runtime_error("no such application: " + path);
     if (entry->openError) throw std::runtime_error(*entry->openError);
-    platform::RunningApplication started;
+    platform::ApplicationProcess started;
     started.pid = entry->pid;
     started.identity = entry->identity;
     started.name = entry->name;
@@ -56,7 +56,7 @@ platform::RunningApplication FakeApplications::open(const std::string& path) {
     } else if (entry->registers) {
         pending_[entry->pid] = {started, entry->registerPolls};
     }
-    platform::RunningApplication process;
+    platform::ApplicationProcess process;
     process.pid = entry->pid;
     return process;
 }

@@ -27,12 +27,12 @@ public:
         /// Whether the started process ends at once (a launcher handing over to another instance).
         bool launcherExits = false;
         /// The instance the launcher hands over to, appearing among the running applications.
-        std::optional<platform::RunningApplication> successor;
+        std::optional<platform::ApplicationProcess> successor;
         /// The error `open` throws instead of starting anything.
         std::optional<std::string> openError;
     };
 
-    std::vector<platform::RunningApplication> apps;
+    std::vector<platform::ApplicationProcess> apps;
     /// Installed applications in the application directories' order.
     std::vector<Installed> installed;
     std::set<int32_t> terminated;
@@ -41,14 +41,14 @@ public:
     std::optional<platform::ScreenFrames> screen;
     int runningCalls = 0;
 
-    std::vector<platform::RunningApplication> running() override;
+    std::vector<platform::ApplicationProcess> running() override;
     bool isTerminated(int32_t pid) override { return terminated.count(pid) > 0; }
     bool isApplicationPath(const std::string& path) override;
     std::optional<std::string> applicationWithIdentity(const std::string& identity) override;
     std::optional<std::string> applicationNamed(const std::string& name) override;
-    platform::RunningApplication open(const std::string& path) override;
+    platform::ApplicationProcess open(const std::string& path) override;
     std::optional<std::string> identityOf(const std::string& path) override;
-    void activate(const platform::RunningApplication& application) override {
+    void activate(const platform::ApplicationProcess& application) override {
         activated.push_back(application.pid);
     }
     std::optional<platform::ScreenFrames> mainScreen() override { return screen; }
@@ -56,7 +56,7 @@ public:
 private:
     const Installed* find(const std::string& path) const;
     // Started processes waiting to register, with the number of polls still to go.
-    std::map<int32_t, std::pair<platform::RunningApplication, int>> pending_;
+    std::map<int32_t, std::pair<platform::ApplicationProcess, int>> pending_;
 };
 
 }  // namespace fakes

@@ -10,12 +10,12 @@
 namespace {
 
 using fakes::FakeApplications;
-using platform::RunningApplication;
+using platform::ApplicationProcess;
 using Optional = std::optional<std::string>;
 
-RunningApplication running(int32_t pid, Optional identity, Optional name, Optional entry = {},
+ApplicationProcess running(int32_t pid, Optional identity, Optional name, Optional entry = {},
                            Optional executable = {}) {
-    RunningApplication app;
+    ApplicationProcess app;
     app.pid = pid;
     app.identity = std::move(identity);
     app.name = std::move(name);
@@ -85,7 +85,7 @@ TEST_F(AppLaunchTest, ResolvePrefersAPathThenTheIdentityThenTheName) {
 
 TEST_F(AppLaunchTest, LaunchActivatesARunningApplicationWithoutStartingIt) {
     apps.installed = {installed("/e.desktop", "org.example.Editor", std::nullopt, 99)};
-    const RunningApplication app = run::launch("Editor");
+    const ApplicationProcess app = run::launch("Editor");
     EXPECT_EQ(app.pid, 10);
     EXPECT_EQ(apps.activated, std::vector<int32_t>{10});
     EXPECT_TRUE(apps.opened.empty());
@@ -94,7 +94,7 @@ TEST_F(AppLaunchTest, LaunchActivatesARunningApplicationWithoutStartingIt) {
 TEST_F(AppLaunchTest, LaunchStartsAnInstalledApplicationAndWaitsUntilTheDesktopKnowsIt) {
     apps.installed = {installed("/data/Calc.desktop", "org.example.Calc", "Calc", 42)};
     apps.installed[0].registerPolls = 3;
-    const RunningApplication app = run::launch("Calc");
+    const ApplicationProcess app = run::launch("Calc");
     EXPECT_EQ(apps.opened, std::vector<std::string>{"/data/Calc.desktop"});
     EXPECT_EQ(app.pid, 42);
     EXPECT_EQ(app.identity, "org.example.Calc");  // the desktop's own record, not the bare process
