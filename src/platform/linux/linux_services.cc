@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include "platform/linux/desktop_apps.h"
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/linux_permission_probe.h"
 #include "platform/linux/posix_clock.h"
@@ -15,6 +16,8 @@ void installSystemServices() {
     static linux_desktop::PosixClock clock;
     static linux_desktop::LinuxPermissionProbe permissions;
     install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions});
+    static linux_desktop::DesktopApplications applications;
+    services().applications = &applications;
 }
 
 }  // namespace platform
