@@ -1,0 +1,122 @@
+#include "ax/tree.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "text/rounding.h"
+#include "text/unicode.h"
+
+namespace Tree {
+namespace {
+
+struct Pending {
+    AX::Element element;
+    int depth;
+};
+
+// The string attribute `name` shortened, when it is a non-empty string.
+std::optional<std::string> readShortened(const AX::Element& element, std::string_view name) {
+    std::optional<std::string> value = AX::string(element, name);
+    if (!value || value->empty()) return std::nullopt;
+    return shortened(*value);
+}
+
+// The first label, unless it merely repeats the title, description, identifier or value already recorded.
+std::optional<std::string> distinctLabel(const ElementRecord& record, const std::vector<std::string>& labels) {
+    if (labels.empty()) return std::nullopt;
+    const std::string& first = labels.front();
+    if (record.title == first || record.description == first || record.identifier == first) return std::nullopt;
+    std::string cut = shortened(first);
+    if (record.value == cut) return std::nullopt;
+    return cut;
+}
+
+bool isHiddenAction(const std::string& action) { return action == "AXShowMenu" || action == "AXScrollToVisible"; }
+
+ElementRecord read(const AX::Element& element, int depth, AX::Point origin) {
+    ElementRecord record;
+    record.depth = depth;
+    record.role = AX::role(element).value_or("?");
+    record.subrole = readShortened(element, "AXSubrole");
+    record.title = readShortened(element, "AXTitle");
+    record.description = readShortened(element, "AXDescription");
+    record.identifier = readShortened(element, "AXIdentifier");
+    record.help = readShortened(element, "AXHelp");
+    record.placeholder = readShortened(element, "AXPlaceholderValue");
+    record.value = readShortened(element, "AXValue");
+    record.label = distinctLabel(record, AX::labels(element));
+    if (const std::optional<AX::Rect> frame = AX::frame(element)) {
+        // A rectangle with a negative extent is read as its standard form: smallest x and y, positive size.
+        const double left = std::min(frame->origin.x, frame->origin.x + frame->size.width);
+        const double top = std::min(frame->origin.y, frame->origin.y + frame->size.height);
+        record.frame = Frame{r1(left - origin.x), r1(top - origin.y), r1(std::abs(frame->size.width)),
+                             r1(std::abs(frame->size.height))};
+    }
+    record.actions = AX::attrActions(element);
+    std::erase_if(record.actions, isHiddenAction);
+    return record;
+}
+
+}  // namespace
+
+double r1(double v) { return text::roundHalfAwayFromZero(v * 10) / 10; }
+
+std::string shortened(const std::string& s) { return text::graphemePrefix(s, kLongestRecordString); }
+
+Dump dump(const AX::Element& root, AX::Point origin, long maxNodes, long maxDepth) {
+    Dump result;
+    std::vector<Pending> stack{{root, 0}};
+    while (!stack.empty()) {
+        Pending entry = std::move(stack.back());
+        stack.pop_back();
+        if (static_cast<long>(result.nodes.size()) >= maxNodes) {
+            result.truncated = true;
+            break;
+        }
+        result.nodes.push_back(read(entry.element, entry.depth, origin));
+
+        std::vector<AX::Element> children = AX::children(entry.element);
+        if (entry.depth < maxDepth) {
+            for (auto child = children.rbegin(); child != children.rend(); ++child)
+                stack.push_back({std::move(*child), entry.depth + 1});
+        } else if (!children.empty()) {
+            result.truncated = true;
+        }
+    }
+    return result;
+}
+
+std::vector<std::string> menuBar(const AX::Element& app) {
+    std::vector<std::string> titles;
+    const std::optional<AX::Element> bar = AX::attr<AX::Element>(app, "AXMenuBar");
+    if (!bar) return titles;
+    for (const AX::Element& item : AX::children(*bar)) {
+        std::optional<std::string> title = AX::string(item, "AXTitle");
+        if (title && !title->empty()) titles.push_back(std::move(*title));
+    }
+    return titles;
+}
+
+Out::Message json(const ElementRecord& record) {
+    Out::Message message = Out::Message::object();
+    message["depth"] = record.depth;
+    message["role"] = record.role;
+    const std::pair<const char*, const std::optional<std::string>*> strings[] = {
+        {"subrole", &record.subrole}, {"title", &record.title},   {"description", &record.description},
+        {"identifier", &record.identifier}, {"help", &record.help}, {"placeholder", &record.placeholder},
+        {"value", &record.value},     {"label", &record.label}};
+    for (const auto& [key, value] : strings) {
+        if (*value) message[key] = **value;
+    }
+    if (record.frame) {
+        message["frame"] = {{"x", record.frame->x},
+                            {"y", record.frame->y},
+                            {"width", record.frame->width},
+                            {"height", record.frame->height}};
+    }
+    if (!record.actions.empty()) message["actions"] = record.actions;
+    return message;
+}
+
+}  // namespace Tree
