@@ -9,7 +9,8 @@
 
 #include "platform/linux/process_launch.h"
 #include "platform/linux/x11_app_windows.h"
-#include "platform/linux/xdg_desktop_entries.h"
+#include "platform/linux/desktop_entries.h"
+#include "platform/linux/desktop_entry_command.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -37,48 +38,18 @@ std::string processName(pid_t pid) {
     return name;
 }
 
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// The program an entry runs, as a canonical path, for matching against a process's executable.
-std::string entryProgram(const DesktopEntry& entry) {
-    const auto arguments = commandArguments(entry);
-    if (arguments.empty()) return {};
-    const auto program = findProgram(arguments.front());
-    return program ? canonical(*program) : std::string();
-}
-
-// The installed entry a process's windows and executable point to: the toolkit's application id, then
-// the window class (StartupWMClass, then the desktop id itself, exactly and then in any case), then the
-// program the entry runs.
-const DesktopEntry* entryFor(const std::vector<DesktopEntry>& entries, const std::vector<AppWindow>& windows,
-                             const std::string& executable, std::map<std::string, std::string>& programs) {
-    for (const auto& window : windows)
-        if (!window.toolkitId.empty())
-            for (const auto& entry : entries)
-                if (entry.id == window.toolkitId) return &entry;
+// What a process's windows and executable say about it, for finding its desktop entry.
+ApplicationHints hintsFor(const std::vector<AppWindow>& windows, const std::string& executable) {
+    ApplicationHints hints;
     for (const auto& window : windows) {
-        for (const auto& entry : entries)
-            if (!entry.startupWMClass.empty() &&
-                (entry.startupWMClass == window.resClass || entry.startupWMClass == window.resName))
-                return &entry;
-        for (const auto& entry : entries)
-            if (entry.id == window.resClass || entry.id == window.resName) return &entry;
-        for (const auto& entry : entries)
-            if ((!window.resClass.empty() && lower(entry.id) == lower(window.resClass)) ||
-                (!window.resName.empty() && lower(entry.id) == lower(window.resName)))
-                return &entry;
+        if (hints.gtkApplicationId.empty()) hints.gtkApplicationId = window.toolkitId;
+        if (hints.wmClassClass.empty() && hints.wmClassInstance.empty()) {
+            hints.wmClassClass = window.resClass;
+            hints.wmClassInstance = window.resName;
+        }
     }
-    if (executable.empty()) return nullptr;
-    const std::string wanted = canonical(executable);
-    for (const auto& entry : entries) {
-        auto known = programs.find(entry.path);
-        if (known == programs.end()) known = programs.emplace(entry.path, entryProgram(entry)).first;
-        if (!known->second.empty() && known->second == wanted) return &entry;
-    }
-    return nullptr;
+    hints.executablePath = executable.empty() ? "" : canonical(executable);
+    return hints;
 }
 
 }  // namespace
@@ -99,8 +70,7 @@ std::vector<ApplicationProcess> DesktopApplications::running() {
         if (!connection) return {};
         for (auto& window : applicationWindows(connection)) byProcess[window.pid].push_back(std::move(window));
     }
-    const std::vector<DesktopEntry> entries = installedEntries();
-    std::map<std::string, std::string> programs;
+    const std::vector<DesktopEntry> entries = loadDesktopEntries();
     std::vector<ApplicationProcess> applications;
     for (const auto& [pid, windows] : byProcess) {
         if (processEnded(pid)) continue;
@@ -108,7 +78,7 @@ std::vector<ApplicationProcess> DesktopApplications::running() {
         app.pid = pid;
         const std::string executable = executableOf(pid);
         if (!executable.empty()) app.executablePath = executable;
-        if (const DesktopEntry* entry = entryFor(entries, windows, executable, programs)) {
+        if (const auto entry = matchDesktopEntry(entries, hintsFor(windows, executable))) {
             app.identity = entry->id;
             app.name = entry->name;
             app.entryPath = entry->path;
@@ -138,14 +108,14 @@ bool DesktopApplications::isApplicationPath(const std::string& path) {
 }
 
 std::optional<std::string> DesktopApplications::applicationWithIdentity(const std::string& identity) {
-    for (const auto& entry : installedEntries())
+    for (const auto& entry : loadDesktopEntries())
         if (entry.id == identity) return entry.path;
     return std::nullopt;
 }
 
 std::optional<std::string> DesktopApplications::applicationNamed(const std::string& name) {
-    for (const auto& entry : installedEntries())
-        if (entry.name == name || entry.plainName == name) return entry.path;
+    for (const auto& entry : loadDesktopEntries())
+        if (entry.name == name) return entry.path;
     return std::nullopt;
 }
 

@@ -6,6 +6,7 @@
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/linux_permission_probe.h"
 #include "platform/linux/posix_clock.h"
+#include "platform/linux/x11_capture.h"
 
 namespace platform {
 
@@ -15,7 +16,8 @@ void installSystemServices() {
     static linux_desktop::GlibRunLoop runLoop;
     static linux_desktop::PosixClock clock;
     static linux_desktop::LinuxPermissionProbe permissions;
-    install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions});
+    static linux_desktop::X11ScreenCapture capture;
+    install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions, .capture = &capture});
     static linux_desktop::DesktopApplications applications;
     services().applications = &applications;
 }

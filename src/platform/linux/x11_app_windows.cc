@@ -2,63 +2,19 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XRes.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
 #include <set>
 
+#include "platform/linux/x11_properties.h"
+#include "platform/linux/x11_windows.h"
+
 namespace platform::linux_desktop {
 namespace {
 
-Atom atom(Display* display, const char* name) { return XInternAtom(display, name, False); }
-
-// The 32-bit values of a property of `type`, as longs (Xlib's format-32 representation).
 std::vector<unsigned long> cardinals(Display* display, Window window, const char* name, Atom type) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::vector<unsigned long> values;
-    if (XGetWindowProperty(display, window, atom(display, name), 0, 4096, False, type, &actualType, &format,
-                           &count, &after, &data) == Success &&
-        data && format == 32) {
-        const auto* longs = reinterpret_cast<unsigned long*>(data);
-        values.assign(longs, longs + count);
-    }
-    if (data) XFree(data);
-    return values;
-}
-
-std::string utf8Property(Display* display, Window window, const char* name) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string value;
-    if (XGetWindowProperty(display, window, atom(display, name), 0, 1024, False, AnyPropertyType, &actualType,
-                           &format, &count, &after, &data) == Success &&
-        data && format == 8)
-        value.assign(reinterpret_cast<char*>(data), count);
-    if (data) XFree(data);
-    return value;
-}
-
-pid_t pidFromResources(Display* display, Window window) {
-    int eventBase = 0, errorBase = 0;
-    if (!XResQueryExtension(display, &eventBase, &errorBase)) return 0;
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
-    long count = 0;
-    XResClientIdValue* values = nullptr;
-    pid_t pid = 0;
-    if (XResQueryClientIds(display, 1, &spec, &count, &values) == Success) {
-        for (long i = 0; i < count; ++i) {
-            const pid_t found = XResGetClientPid(&values[i]);
-            if (found > 0) pid = found;
-        }
-        XResClientIdsDestroy(count, values);
-    }
-    return pid;
+    return longProperty(display, window, atom(display, name), type);
 }
 
 std::optional<AppWindow> describe(Display* display, Window window, bool managed) {
@@ -76,11 +32,10 @@ std::optional<AppWindow> describe(Display* display, Window window, bool managed)
         if (hint.res_name) XFree(hint.res_name);
         if (hint.res_class) XFree(hint.res_class);
     }
-    app.toolkitId = utf8Property(display, window, "_GTK_APPLICATION_ID");
-    const auto pids = cardinals(display, window, "_NET_WM_PID", XA_CARDINAL);
-    if (!pids.empty()) app.pid = static_cast<pid_t>(pids.front());
-    // A window without _NET_WM_PID still belongs to a process when it is an application's (it names a class).
-    if (app.pid <= 0 && hasClass && !attributes.override_redirect) app.pid = pidFromResources(display, window);
+    app.toolkitId = utf8Property(display, window, atom(display, "_GTK_APPLICATION_ID")).value_or("");
+    // A window that names neither its process nor a class is no application's (a window manager's frame).
+    const bool namesProcess = !cardinals(display, window, "_NET_WM_PID", XA_CARDINAL).empty();
+    if (namesProcess || hasClass) app.pid = windowProcess(display, window);
     if (app.pid <= 0) return std::nullopt;
     if (attributes.override_redirect && !managed) return std::nullopt;  // menus, tooltips, pop-ups
     return app;

@@ -1,0 +1,21 @@
+#pragma once
+// Choosing the window to record from the desktop's capturable windows.
+
+#include <cstdint>
+#include <optional>
+
+#include "jobs/job.h"
+#include "platform/screen_capture.h"
+
+namespace capture {
+
+/// The window of process `pid` that a run records: among its ordinary (layer 0) windows, the one closest
+/// to `frame`, or the largest when no frame is given; the first listed wins a tie. Throws "the app has no
+/// on-screen window" when there is none, and the desktop's error when it cannot be asked.
+platform::ShareableWindow scWindow(int32_t pid, const std::optional<jobs::Rect>& frame);
+
+/// The window of process `pid` in which a region is recorded: as `scWindow`, among the windows wider and
+/// taller than 64 points. Throws "no on-screen window of process <pid> to record" when there is none.
+platform::ShareableWindow regionWindow(int32_t pid, const std::optional<jobs::Rect>& frame);
+
+}  // namespace capture

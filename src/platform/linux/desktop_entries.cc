@@ -1,0 +1,179 @@
+#include "platform/linux/desktop_entries.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace platform::linux_desktop {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+// The real path of `path`, or "" when it does not exist.
+std::string canonical(const std::string& path) {
+    std::error_code error;
+    auto resolved = fs::canonical(path, error);
+    return error ? "" : resolved.string();
+}
+
+// The first word of an Exec line: a double-quoted word loses its quotes and its backslash escapes.
+std::string firstWord(const std::string& exec) {
+    size_t i = exec.find_first_not_of(" \t");
+    if (i == std::string::npos) return "";
+    std::string word;
+    if (exec[i] == '"') {
+        for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+            if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+            word += exec[i];
+        }
+        return word;
+    }
+    for (; i < exec.size() && exec[i] != ' ' && exec[i] != '\t'; ++i) word += exec[i];
+    return word;
+}
+
+// Walks one applications folder; entries in subfolders get ids with "-" for each "/".
+void collect(const fs::path& directory, std::set<std::string>& seen, std::vector<DesktopEntry>& entries) {
+    std::error_code error;
+    fs::recursive_directory_iterator it(directory, fs::directory_options::skip_permission_denied, error);
+    if (error) return;
+    for (const auto end = fs::recursive_directory_iterator(); it != end; it.increment(error)) {
+        if (error) break;
+        const fs::path& file = it->path();
+        if (file.extension() != ".desktop" || !it->is_regular_file(error)) continue;
+        std::string id = file.lexically_relative(directory).replace_extension().string();
+        std::replace(id.begin(), id.end(), '/', '-');
+        if (!seen.insert(id).second) continue;  // an earlier folder has it (or hides it)
+        if (auto entry = readDesktopEntry(file.string(), id)) entries.push_back(std::move(*entry));
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> applicationDirectories() {
+    std::vector<std::string> directories;
+    std::string dataHome = environment("XDG_DATA_HOME");
+    if (dataHome.empty() && !environment("HOME").empty()) dataHome = environment("HOME") + "/.local/share";
+    if (!dataHome.empty()) directories.push_back(dataHome + "/applications");
+    std::string dataDirs = environment("XDG_DATA_DIRS");
+    if (dataDirs.empty()) dataDirs = "/usr/local/share:/usr/share";
+    std::stringstream list(dataDirs);
+    for (std::string dir; std::getline(list, dir, ':');) {
+        if (!dir.empty()) directories.push_back(dir + "/applications");
+    }
+    return directories;
+}
+
+std::optional<DesktopEntry> readDesktopEntry(const std::string& path, const std::string& id) {
+    std::ifstream file(path);
+    if (!file) return std::nullopt;
+    DesktopEntry entry;
+    entry.id = id;
+    entry.path = path;
+    bool inMainGroup = false;
+    bool application = false;
+    bool hidden = false;
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inMainGroup) continue;
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        std::string key = line.substr(0, equals);
+        while (!key.empty() && key.back() == ' ') key.pop_back();
+        std::string value = line.substr(equals + 1);
+        value.erase(0, value.find_first_not_of(' '));
+        if (key == "Type") application = value == "Application";
+        else if (key == "Name") entry.name = value;
+        else if (key == "Exec") entry.exec = value;
+        else if (key == "TryExec") entry.tryExec = value;
+        else if (key == "StartupWMClass") entry.startupWMClass = value;
+        else if (key == "NoDisplay") entry.noDisplay = value == "true";
+        else if (key == "Path") entry.workingDirectory = value;
+        else if (key == "Icon") entry.icon = value;
+        else if (key == "Hidden") hidden = value == "true";
+    }
+    // A hidden entry counts as deleted; returning nothing still lets its id shadow later folders.
+    if (!application || hidden) return std::nullopt;
+    return entry;
+}
+
+std::vector<DesktopEntry> loadDesktopEntries() {
+    std::vector<DesktopEntry> entries;
+    std::set<std::string> seen;
+    for (const auto& directory : applicationDirectories()) collect(directory, seen, entries);
+    for (auto& entry : entries) {
+        entry.programPath = resolveProgram(entry.exec);
+        if (!entry.tryExec.empty()) entry.tryExecPath = resolveProgram(entry.tryExec);
+    }
+    return entries;
+}
+
+std::string resolveProgram(const std::string& exec) {
+    const std::string program = firstWord(exec);
+    if (program.empty()) return "";
+    if (program.find('/') != std::string::npos) return canonical(program);
+    std::stringstream path(environment("PATH").empty() ? "/usr/local/bin:/usr/bin:/bin" : environment("PATH"));
+    for (std::string dir; std::getline(path, dir, ':');) {
+        if (dir.empty()) continue;
+        const std::string candidate = dir + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) return canonical(candidate);
+    }
+    return "";
+}
+
+std::optional<DesktopEntry> matchDesktopEntry(const std::vector<DesktopEntry>& entries,
+                                              const ApplicationHints& hints) {
+    if (!hints.gtkApplicationId.empty()) {
+        for (const auto& entry : entries) {
+            if (entry.id == hints.gtkApplicationId) return entry;
+        }
+    }
+    auto isWindowClass = [&](const std::string& value, bool ignoreCase) {
+        if (value.empty()) return false;
+        for (const auto* wmClass : {&hints.wmClassClass, &hints.wmClassInstance}) {
+            if (wmClass->empty()) continue;
+            if (ignoreCase ? equalsIgnoringAsciiCase(value, *wmClass) : value == *wmClass) return true;
+        }
+        return false;
+    };
+    for (const auto& entry : entries) {
+        if (isWindowClass(entry.startupWMClass, false)) return entry;
+    }
+    for (const auto& entry : entries) {
+        if (isWindowClass(entry.id, true)) return entry;
+    }
+    if (!hints.executablePath.empty()) {
+        for (const auto& entry : entries) {
+            // Interpreted programs (a script run by python) show the interpreter as their executable and
+            // so match no entry here; the window class usually catches them above.
+            if (entry.programPath == hints.executablePath || entry.tryExecPath == hints.executablePath) {
+                return entry;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace platform::linux_desktop

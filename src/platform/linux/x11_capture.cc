@@ -1,0 +1,43 @@
+#include "platform/linux/x11_capture.h"
+
+#include "app/capture_error.h"
+#include "platform/linux/x11_capture_stream.h"
+#include "platform/linux/x11_display.h"
+#include "platform/linux/x11_windows.h"
+
+namespace platform::linux_desktop {
+
+ShareableContent X11ScreenCapture::shareableContent() {
+    // A connection of its own for each question: callers ask from whichever thread they run on.
+    DisplayPtr display = openDisplay();
+    if (!display) throw CaptureError("cannot open the X display", "external");
+    return readShareableContent(display.get());
+}
+
+ContentFilter X11ScreenCapture::windowFilter(const ShareableWindow& window) {
+    ContentFilter filter;
+    filter.kind = ContentFilter::Kind::window;
+    filter.window = window;
+    filter.contentRect = window.frame;
+    filter.pointPixelScale = 1.0;  // X11 has no point scaling of its own: a point is a pixel
+    return filter;
+}
+
+ContentFilter X11ScreenCapture::displayFilter(const ShareableDisplay& display,
+                                              const std::vector<RunningApplication>& excluding) {
+    ContentFilter filter;
+    filter.kind = ContentFilter::Kind::display;
+    filter.display = display;
+    filter.excludedApplications = excluding;
+    filter.contentRect = display.frame;
+    filter.pointPixelScale = 1.0;
+    return filter;
+}
+
+std::unique_ptr<CaptureStream> X11ScreenCapture::makeStream(const ContentFilter& filter,
+                                                            const StreamConfiguration& configuration,
+                                                            FrameSink sink) {
+    return std::make_unique<X11CaptureStream>(filter, configuration, std::move(sink));
+}
+
+}  // namespace platform::linux_desktop

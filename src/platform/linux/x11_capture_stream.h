@@ -1,0 +1,52 @@
+#pragma once
+// A capture stream on X11: a frame thread with its own X connection and a timer at the frame rate.
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/linux/x11_display.h"
+#include "platform/screen_capture.h"
+
+struct SwsContext;
+
+namespace platform::linux_desktop {
+
+class FrameSource;
+
+class X11CaptureStream final : public CaptureStream {
+public:
+    X11CaptureStream(ContentFilter filter, StreamConfiguration configuration, FrameSink sink);
+    ~X11CaptureStream() override;
+
+    void start() override;
+    void stop() override;
+
+private:
+    struct Buffer;
+
+    void run();
+    void tick(bool& first);
+    std::shared_ptr<Buffer> freeBuffer();
+    void deliver(const std::shared_ptr<Buffer>& buffer, double presentationSeconds);
+
+    ContentFilter filter_;
+    StreamConfiguration configuration_;
+    FrameSink sink_;
+
+    DisplayPtr display_;
+    std::unique_ptr<FrameSource> source_;
+    std::vector<std::shared_ptr<Buffer>> pool_;  // a buffer is in flight while anyone else holds it
+    std::vector<uint8_t> staging_;               // the source's pixels before scaling
+    SwsContext* scaler_ = nullptr;
+
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    bool started_ = false;
+};
+
+}  // namespace platform::linux_desktop

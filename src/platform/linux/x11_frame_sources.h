@@ -1,0 +1,82 @@
+#pragma once
+// What a capture stream reads its pixels from: one window's own pixels, or a display composed without
+// the windows of some processes. A source lives on its stream's frame thread and X connection.
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xdamage.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "platform/linux/x11_shm_image.h"
+#include "platform/screen_capture.h"
+
+namespace platform::linux_desktop {
+
+/// BGRA pixels in client memory that a source draws into.
+struct Canvas {
+    uint8_t* bytes = nullptr;
+    int width = 0;
+    int height = 0;
+    int bytesPerRow = 0;
+};
+
+/// An area in a source's own pixels, origin at its top left.
+struct PixelRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+
+    /// Prepares the connection (redirection, damage, events). Throws `CaptureError` when the content
+    /// cannot be captured.
+    virtual void attach() = 0;
+
+    /// Takes one event of the connection into account.
+    virtual void handle(const XEvent& event) = 0;
+
+    /// True once the content is gone for good (the window was destroyed): the stream ends.
+    virtual bool gone() const = 0;
+
+    /// True when the content changed since the last `takeChanges`.
+    virtual bool changed() = 0;
+
+    /// Forgets the changes seen so far; changes made afterwards count for the next frame.
+    virtual void takeChanges() = 0;
+
+    /// The content's current size in pixels.
+    virtual PixelRect bounds() = 0;
+
+    /// Draws `area` of the content into `canvas` (of the area's size), the background where the content
+    /// has no pixels; false when nothing can be read now (an unmapped window).
+    virtual bool draw(const PixelRect& area, Canvas& canvas) = 0;
+};
+
+/// How sources paint where the content has no pixels, and whether they keep the content's alpha.
+struct SourceStyle {
+    bool clearBackground = false;  // transparent instead of opaque black
+    bool showsCursor = false;
+};
+
+/// The pixels of one window, wherever it is and whatever covers it (Composite), or its area of the
+/// screen when the server has no Composite.
+std::unique_ptr<FrameSource> makeWindowSource(Display* display, Window window, SourceStyle style);
+
+/// A monitor's area of the screen, composed from the top-level windows that do not belong to
+/// `excludedProcesses`, with the pointer when the style asks for it.
+std::unique_ptr<FrameSource> makeDisplaySource(Display* display, const CaptureRect& monitor,
+                                               std::set<int32_t> excludedProcesses, SourceStyle style);
+
+/// Copies `width` × `height` pixels at (`fromX`, `fromY`) of `image` to (`toX`, `toY`) of `canvas`, making
+/// them opaque when `opaque` is set (a depth-24 image leaves the alpha byte undefined).
+void copyPixels(const XImage& image, int fromX, int fromY, int width, int height, Canvas& canvas, int toX,
+                int toY, bool opaque);
+
+/// Fills `canvas` with the background of `style`.
+void fillBackground(Canvas& canvas, const SourceStyle& style);
+
+}  // namespace platform::linux_desktop

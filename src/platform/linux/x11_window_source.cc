@@ -1,0 +1,205 @@
+// One window's own pixels. With Composite the window is redirected (automatically, so the screen still
+// shows it) and its pixmap is named: it holds the window's pixels even where other windows cover it or
+// where it lies off the screen. The pixmap is named again after each resize and each map.
+
+#include <X11/extensions/Xcomposite.h>
+#include <X11/extensions/Xdamage.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "app/capture_error.h"
+#include "platform/linux/x11_display.h"
+#include "platform/linux/x11_frame_sources.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+class WindowSource final : public FrameSource {
+public:
+    WindowSource(Display* display, Window window, SourceStyle style)
+        : display_(display), window_(window), style_(style) {}
+
+    ~WindowSource() override {
+        releasePixmap();
+        if (damage_) XDamageDestroy(display_, damage_);
+        if (redirected_) XCompositeUnredirectWindow(display_, window_, CompositeRedirectAutomatic);
+        XSync(display_, False);
+    }
+
+    void attach() override {
+        int eventBase = 0, errorBase = 0, major = 0, minor = 2;
+        composite_ = XCompositeQueryExtension(display_, &eventBase, &errorBase) &&
+                     XCompositeQueryVersion(display_, &major, &minor) && (major > 0 || minor >= 2);
+        if (!XDamageQueryExtension(display_, &damageEventBase_, &errorBase)) {
+            throw CaptureError("the X server has no DAMAGE extension", "external");
+        }
+        XWindowAttributes attributes{};
+        const bool present = withoutXErrors(display_, [&] {
+            XGetWindowAttributes(display_, window_, &attributes);
+            XSelectInput(display_, window_, StructureNotifyMask);
+            damage_ = XDamageCreate(display_, window_, XDamageReportNonEmpty);
+        });
+        if (!present) throw CaptureError("the window to record is gone", "external");
+        readGeometry(attributes);
+        mapped_ = attributes.map_state == IsViewable;
+        depth_ = attributes.depth;
+        if (composite_) {
+            redirected_ = withoutXErrors(display_, [&] {
+                XCompositeRedirectWindow(display_, window_, CompositeRedirectAutomatic);
+            });
+            // Another client may hold a manual redirection; the window's pixmap can still be named.
+            stale_ = true;
+        }
+    }
+
+    void handle(const XEvent& event) override {
+        if (event.type == damageEventBase_ + XDamageNotify) {
+            if (reinterpret_cast<const XDamageNotifyEvent&>(event).damage == damage_) changed_ = true;
+            return;
+        }
+        if (event.xany.window != window_) return;
+        switch (event.type) {
+            case ConfigureNotify:
+                if (event.xconfigure.width != width_ || event.xconfigure.height != height_ ||
+                    event.xconfigure.border_width != border_) {
+                    width_ = event.xconfigure.width;
+                    height_ = event.xconfigure.height;
+                    border_ = event.xconfigure.border_width;
+                    stale_ = true;
+                    changed_ = true;
+                }
+                break;
+            case MapNotify:
+                mapped_ = true;
+                stale_ = true;
+                changed_ = true;
+                break;
+            case UnmapNotify:
+                mapped_ = false;
+                releasePixmap();
+                break;
+            case DestroyNotify:
+                gone_ = true;
+                break;
+            default:
+                break;
+        }
+    }
+
+    bool gone() const override { return gone_; }
+    bool changed() override { return changed_; }
+
+    void takeChanges() override {
+        changed_ = false;
+        XDamageSubtract(display_, damage_, None, None);
+    }
+
+    PixelRect bounds() override { return {0, 0, width_, height_}; }
+
+    bool draw(const PixelRect& area, Canvas& canvas) override {
+        if (!mapped_ || gone_) return false;
+        Drawable drawable = window_;
+        int originX = 0, originY = 0;  // where the window's (0, 0) is in `drawable`
+        int limitWidth = width_, limitHeight = height_;
+        int depth = depth_;
+        if (composite_) {
+            if (stale_ && !namePixmap()) return false;
+            drawable = pixmap_;
+            originX = originY = border_;
+        } else {
+            // Without Composite: the window's area of the root window, covered parts included.
+            Window child = 0;
+            const Window root = DefaultRootWindow(display_);
+            if (!XTranslateCoordinates(display_, window_, root, 0, 0, &originX, &originY, &child)) return false;
+            drawable = root;
+            depth = DefaultDepth(display_, DefaultScreen(display_));
+            limitWidth = std::min(width_, DisplayWidth(display_, DefaultScreen(display_)) - originX);
+            limitHeight = std::min(height_, DisplayHeight(display_, DefaultScreen(display_)) - originY);
+            const int hiddenLeft = std::max(0, -originX), hiddenTop = std::max(0, -originY);
+            return drawClipped(area, {hiddenLeft, hiddenTop, limitWidth - hiddenLeft, limitHeight - hiddenTop},
+                               drawable, originX, originY, depth, canvas);
+        }
+        return drawClipped(area, {0, 0, limitWidth, limitHeight}, drawable, originX, originY, depth, canvas);
+    }
+
+private:
+    // Draws the part of `area` inside `readable` (both in window pixels) from `drawable`, whose pixel
+    // (originX, originY) is the window's (0, 0).
+    bool drawClipped(const PixelRect& area, const PixelRect& readable, Drawable drawable, int originX, int originY,
+                     int depth, Canvas& canvas) {
+        const int left = std::max(area.x, readable.x);
+        const int top = std::max(area.y, readable.y);
+        const int right = std::min(area.x + area.width, readable.x + readable.width);
+        const int bottom = std::min(area.y + area.height, readable.y + readable.height);
+        const bool whole = left == area.x && top == area.y && right == area.x + area.width &&
+                           bottom == area.y + area.height;
+        if (!whole) fillBackground(canvas, style_);
+        if (right <= left || bottom <= top) return true;
+        const int width = right - left, height = bottom - top;
+        if (!image_ || image_->width() != width || image_->height() != height || image_->depth() != depth) {
+            image_ = std::make_unique<ShmImage>(display_, depth, width, height);
+        }
+        if (!image_->grab(drawable, originX + left, originY + top)) {
+            stale_ = composite_;  // the pixmap may have gone with a resize whose event is still on its way
+            return false;
+        }
+        const bool opaque = depth != 32 || !style_.clearBackground;
+        copyPixels(*image_->image(), 0, 0, width, height, canvas, left - area.x, top - area.y, opaque);
+        return true;
+    }
+
+    bool namePixmap() {
+        releasePixmap();
+        XWindowAttributes attributes{};
+        const bool named = withoutXErrors(display_, [&] {
+            if (XGetWindowAttributes(display_, window_, &attributes) && attributes.map_state == IsViewable) {
+                pixmap_ = XCompositeNameWindowPixmap(display_, window_);
+            }
+        });
+        if (!named || attributes.map_state != IsViewable) {
+            if (pixmap_) XFreePixmap(display_, pixmap_);
+            pixmap_ = 0;
+            return false;
+        }
+        readGeometry(attributes);
+        depth_ = attributes.depth;
+        stale_ = false;
+        return true;
+    }
+
+    void releasePixmap() {
+        if (pixmap_) XFreePixmap(display_, pixmap_);
+        pixmap_ = 0;
+        stale_ = true;
+    }
+
+    void readGeometry(const XWindowAttributes& attributes) {
+        width_ = attributes.width;
+        height_ = attributes.height;
+        border_ = attributes.border_width;
+    }
+
+    Display* display_;
+    Window window_;
+    SourceStyle style_;
+    bool composite_ = false;
+    bool redirected_ = false;
+    int damageEventBase_ = 0;
+    Damage damage_ = 0;
+    Pixmap pixmap_ = 0;
+    bool stale_ = true;  // the pixmap must be named (again) before the next copy
+    bool mapped_ = false;
+    bool gone_ = false;
+    bool changed_ = true;  // the first frame always counts as new
+    int width_ = 0, height_ = 0, border_ = 0, depth_ = 24;
+    std::unique_ptr<ShmImage> image_;
+};
+
+}  // namespace
+
+std::unique_ptr<FrameSource> makeWindowSource(Display* display, Window window, SourceStyle style) {
+    return std::make_unique<WindowSource>(display, window, style);
+}
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,321 @@
+// The X11 capture backend against a real X server (run inside the private virtual desktop).
+
+#include <gtest/gtest.h>
+// Xlib after GoogleTest: Xlib's macros (None, Bool) clash with names in GoogleTest's headers.
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "app/capture_error.h"
+#include "platform/linux/x11_capture.h"
+#include "test_window_process.h"
+
+namespace {
+
+using capture_test::TestWindowProcess;
+using platform::CapturedFrame;
+using platform::ContentFilter;
+using platform::StreamConfiguration;
+
+constexpr uint32_t kRed = 0xffcc2020, kGreen = 0xff20cc20, kBlue = 0xff2020cc, kYellow = 0xffdddd10;
+
+std::string hex(uint32_t argb) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%06x", argb & 0xffffff);
+    return text;
+}
+
+// Polls `condition` every 20 ms for up to `seconds`; the tests' waits end as soon as the state is there.
+bool waitFor(const std::function<bool()>& condition, double seconds = 10) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return condition();
+}
+
+// Counts a stream's frames and keeps a copy of the last one's pixels (holding no stream buffer).
+struct FrameCollector {
+    std::mutex mutex;
+    int frames = 0;
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    std::vector<double> times;
+    bool nonComplete = false;
+
+    platform::FrameSink sink() {
+        return [this](const CapturedFrame& frame) {
+            std::lock_guard lock(mutex);
+            if (frame.status != platform::FrameStatus::complete || !frame.image) {
+                nonComplete = true;
+                return;
+            }
+            ++frames;
+            times.push_back(frame.presentationSeconds);
+            const auto& image = *frame.image;
+            width = image.width;
+            height = image.height;
+            pixels.resize(size_t(width) * height);
+            for (int row = 0; row < height; ++row) {
+                std::memcpy(&pixels[size_t(row) * width], image.bytes + size_t(row) * image.bytesPerRow,
+                            size_t(width) * 4);
+            }
+        };
+    }
+    int count() {
+        std::lock_guard lock(mutex);
+        return frames;
+    }
+    uint32_t pixel(int x, int y) {
+        std::lock_guard lock(mutex);
+        return pixels.at(size_t(y) * width + x);
+    }
+};
+
+StreamConfiguration configuration(int width, int height, int fps = 30) {
+    StreamConfiguration result;
+    result.width = width;
+    result.height = height;
+    result.minimumFrameIntervalTimescale = fps;
+    return result;
+}
+
+class CaptureX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dataHome_ = std::filesystem::temp_directory_path() / ("qc-capture-x11-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dataHome_ / "applications");
+        setenv("XDG_DATA_HOME", dataHome_.c_str(), 1);
+        setenv("XDG_DATA_DIRS", (dataHome_ / "none").c_str(), 1);  // no system entries interfere
+    }
+    void TearDown() override { std::filesystem::remove_all(dataHome_); }
+
+    void writeEntry(const std::string& id, const std::string& body) {
+        std::ofstream(dataHome_ / "applications" / (id + ".desktop")) << "[Desktop Entry]\nType=Application\n" << body;
+    }
+
+    std::optional<platform::ShareableWindow> find(const platform::ShareableContent& content, unsigned long id) {
+        for (const auto& window : content.windows) {
+            if (window.windowID == id) return window;
+        }
+        return std::nullopt;
+    }
+
+    platform::ShareableWindow windowOf(const TestWindowProcess& process) {
+        auto window = find(capture_.shareableContent(), process.window);
+        if (!window) throw std::runtime_error("the test window is not capturable");
+        return *window;
+    }
+
+    platform::linux_desktop::X11ScreenCapture capture_;
+    std::filesystem::path dataHome_;
+};
+
+TEST_F(CaptureX11, ListsWindowsWithTitleProcessIdentityFrameAndLayer) {
+    writeEntry("org.quorrel.CaptureProbe", "Name=Capture Probe\nExec=/nonexistent/probe\nStartupWMClass=qc-probe\n");
+    writeEntry("org.quorrel.ByProgram", std::string("Name=Probe By Program\nExec=\"") + QC_TEST_WINDOW_PATH +
+                                            "\" --title x\n");
+    TestWindowProcess byClass({"--title", "Probe \xe2\x9c\x93 window", "--class", "qc-probe", "--size", "320x200",
+                               "--at", "200,150"});
+    TestWindowProcess byProgram({"--title", "Second", "--class", "other-class", "--at", "600,300"});
+    TestWindowProcess dock({"--title", "A dock", "--type", "dock", "--size", "300x40", "--at", "0,800"});
+    TestWindowProcess popup({"--title", "A popup", "--override", "--size", "100x80", "--at", "900,100"});
+    byClass.settle();
+    byProgram.settle();
+
+    const auto content = capture_.shareableContent();
+    const auto first = find(content, byClass.window);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->title, "Probe \xe2\x9c\x93 window");
+    EXPECT_EQ(first->windowLayer, 0);
+    EXPECT_EQ(first->frame.x, byClass.x);
+    EXPECT_EQ(first->frame.y, byClass.y);
+    EXPECT_EQ(first->frame.width, 320);
+    EXPECT_EQ(first->frame.height, 200);
+    ASSERT_TRUE(first->owningApplication);
+    EXPECT_EQ(first->owningApplication->processID, byClass.pid());
+    EXPECT_EQ(first->owningApplication->bundleIdentifier, "org.quorrel.CaptureProbe");
+    EXPECT_EQ(first->owningApplication->applicationName, "Capture Probe");
+
+    const auto second = find(content, byProgram.window);
+    ASSERT_TRUE(second && second->owningApplication);
+    EXPECT_EQ(second->owningApplication->bundleIdentifier, "org.quorrel.ByProgram");  // by the executable
+    EXPECT_EQ(second->owningApplication->applicationName, "Probe By Program");
+
+    const auto dockWindow = find(content, dock.window);
+    ASSERT_TRUE(dockWindow);
+    EXPECT_NE(dockWindow->windowLayer, 0);
+    const auto popupWindow = find(content, popup.window);
+    ASSERT_TRUE(popupWindow);
+    EXPECT_NE(popupWindow->windowLayer, 0);
+    EXPECT_EQ(popupWindow->owningApplication->processID, popup.pid());
+
+    // Front first: the window mapped last is listed before the ones under it.
+    auto indexOf = [&](unsigned long id) {
+        for (size_t i = 0; i < content.windows.size(); ++i) {
+            if (content.windows[i].windowID == id) return i;
+        }
+        return content.windows.size();
+    };
+    EXPECT_LT(indexOf(byProgram.window), indexOf(byClass.window));
+
+    // Every process appears once among the applications.
+    int probes = 0;
+    for (const auto& application : content.applications) probes += application.processID == byClass.pid();
+    EXPECT_EQ(probes, 1);
+
+    EXPECT_FALSE(content.displays.empty());
+    EXPECT_TRUE(content.displays.front().primary);
+    EXPECT_EQ(content.displays.front().frame.width, 1440);
+}
+
+TEST_F(CaptureX11, WithoutADesktopEntryTheNameIsTheWindowClass) {
+    TestWindowProcess window({"--title", "Nameless", "--class", "no-entry-anywhere"});
+    const auto listed = windowOf(window);
+    ASSERT_TRUE(listed.owningApplication);
+    EXPECT_EQ(listed.owningApplication->bundleIdentifier, "");
+    EXPECT_EQ(listed.owningApplication->applicationName, "QcTestWindow");
+}
+
+TEST_F(CaptureX11, WindowCaptureShowsTheWindowsOwnPixelsNotTheOneCoveringIt) {
+    TestWindowProcess below({"--title", "Below", "--color", hex(kRed), "--size", "300x200", "--at", "100,100"});
+    TestWindowProcess above({"--title", "Above", "--color", hex(kBlue), "--size", "300x200", "--at", "150,130"});
+    below.settle();
+    above.settle();
+    FrameCollector frames;
+    auto stream = capture_.makeStream(capture_.windowFilter(windowOf(below)), configuration(300, 200), frames.sink());
+    stream->start();
+    ASSERT_TRUE(waitFor([&] { return frames.count() >= 1; }));
+    stream->stop();
+    for (auto [x, y] : {std::pair{0, 0}, {299, 199}, {150, 100}, {60, 40}, {10, 190}}) {
+        EXPECT_EQ(frames.pixel(x, y), kRed) << "at " << x << "," << y;
+    }
+    EXPECT_FALSE(frames.nonComplete);
+}
+
+TEST_F(CaptureX11, RegionCaptureReadsPartOfTheWindowAndScalesToTheConfiguredSize) {
+    TestWindowProcess window({"--title", "Halves", "--color", hex(kRed), "--right-color", hex(kGreen), "--size",
+                              "400x300"});
+    const auto filter = capture_.windowFilter(windowOf(window));
+    for (int scale : {1, 2}) {
+        FrameCollector frames;
+        auto settings = configuration(100 * scale, 100 * scale);
+        settings.sourceRect = platform::CaptureRect{150, 50, 100, 100};  // straddles the middle at x = 200
+        auto stream = capture_.makeStream(filter, settings, frames.sink());
+        stream->start();
+        ASSERT_TRUE(waitFor([&] { return frames.count() >= 1; }));
+        stream->stop();
+        EXPECT_EQ(frames.width, 100 * scale);
+        EXPECT_EQ(frames.pixel(10 * scale, 50 * scale), kRed);
+        EXPECT_EQ(frames.pixel(40 * scale, 90 * scale), kRed);
+        EXPECT_EQ(frames.pixel(60 * scale, 10 * scale), kGreen);
+        EXPECT_EQ(frames.pixel(99 * scale, 99 * scale), kGreen);
+    }
+}
+
+TEST_F(CaptureX11, AStillWindowGivesOneFrameWhileARepaintingOneKeepsGivingFrames) {
+    TestWindowProcess still({"--title", "Still", "--size", "200x150", "--at", "50,50"});
+    TestWindowProcess moving({"--title", "Moving", "--animate", "--fps", "60", "--size", "200x150", "--at",
+                              "400,50"});
+    still.settle();
+    FrameCollector stillFrames, movingFrames;
+    auto stillStream = capture_.makeStream(capture_.windowFilter(windowOf(still)), configuration(200, 150, 30),
+                                           stillFrames.sink());
+    auto movingStream = capture_.makeStream(capture_.windowFilter(windowOf(moving)), configuration(200, 150, 30),
+                                            movingFrames.sink());
+    stillStream->start();
+    movingStream->start();
+    // Generous bound: at 30 fps, 20 frames take two thirds of a second; a busy machine may take longer.
+    ASSERT_TRUE(waitFor([&] { return movingFrames.count() >= 20; }, 30));
+    stillStream->stop();
+    movingStream->stop();
+    EXPECT_GE(stillFrames.count(), 1);
+    EXPECT_LE(stillFrames.count(), 2);  // the first frame, and at most one for a late repaint
+    std::lock_guard lock(movingFrames.mutex);
+    for (size_t i = 1; i < movingFrames.times.size(); ++i) EXPECT_GT(movingFrames.times[i], movingFrames.times[i - 1]);
+}
+
+TEST_F(CaptureX11, DisplayCaptureLeavesOutTheWindowsOfExcludedProcessesAndDrawsThePointer) {
+    TestWindowProcess under({"--title", "Under", "--color", hex(kYellow), "--size", "500x400", "--at", "300,200"});
+    TestWindowProcess over({"--title", "Over", "--color", hex(kGreen), "--size", "200x150", "--at", "400,300"});
+    under.settle();
+    over.settle();
+    const auto content = capture_.shareableContent();
+    const auto display = content.displays.front();
+    const int centreX = over.x + 100, centreY = over.y + 75;
+    // The pointer rests on the yellow window, away from the green one.
+    Display* x = XOpenDisplay(nullptr);
+    ASSERT_NE(x, nullptr);
+    const int pointerX = under.x + 20, pointerY = under.y + 20;
+    XWarpPointer(x, None, DefaultRootWindow(x), 0, 0, 0, 0, pointerX, pointerY);
+    XSync(x, False);
+    XCloseDisplay(x);
+
+    auto record = [&](const std::vector<platform::RunningApplication>& excluding, bool cursor) {
+        auto frames = std::make_unique<FrameCollector>();
+        auto settings = configuration(int(display.frame.width), int(display.frame.height), 10);
+        settings.showsCursor = cursor;
+        auto stream = capture_.makeStream(capture_.displayFilter(display, excluding), settings, frames->sink());
+        stream->start();
+        EXPECT_TRUE(waitFor([&] { return frames->count() >= 1; }));
+        stream->stop();
+        return frames;
+    };
+    platform::RunningApplication overApp{over.pid(), "", ""};
+    auto without = record({overApp}, false);
+    EXPECT_EQ(without->pixel(centreX, centreY), kYellow);
+    auto with = record({}, true);
+    EXPECT_EQ(with->pixel(centreX, centreY), kGreen);
+
+    auto pointerPixels = [&](FrameCollector& frames) {
+        int notYellow = 0;
+        for (int dy = -16; dy < 16; ++dy) {
+            for (int dx = -16; dx < 16; ++dx) notYellow += frames.pixel(pointerX + dx, pointerY + dy) != kYellow;
+        }
+        return notYellow;
+    };
+    EXPECT_EQ(pointerPixels(*without), 0);
+    EXPECT_GT(pointerPixels(*with), 0);
+}
+
+TEST_F(CaptureX11, AClosedWindowEndsItsStream) {
+    auto window = std::make_unique<TestWindowProcess>(
+        std::vector<std::string>{"--title", "Closing", "--animate", "--size", "160x120"});
+    FrameCollector frames;
+    const auto filter = capture_.windowFilter(windowOf(*window));
+    auto stream = capture_.makeStream(filter, configuration(160, 120, 30), frames.sink());
+    stream->start();
+    ASSERT_TRUE(waitFor([&] { return frames.count() >= 3; }));
+    window->end();
+    // Frames stop arriving once the window is gone.
+    int seen = -1;
+    EXPECT_TRUE(waitFor([&] {
+        const int now = frames.count();
+        const bool steady = now == seen;
+        seen = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return steady;
+    }));
+    stream->stop();
+    stream->stop();  // twice is harmless
+
+    // A stream of a window that no longer exists fails to start with a clear error.
+    auto late = capture_.makeStream(filter, configuration(160, 120), frames.sink());
+    try {
+        late->start();
+        FAIL() << "started a stream of a closed window";
+    } catch (const CaptureError& error) {
+        EXPECT_EQ(error.description(), "the window to record is gone");
+    }
+}
+
+}  // namespace
