@@ -7,6 +7,7 @@
 #include "platform/linux/linux_permission_probe.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/x11_capture.h"
+#include "platform/linux/xinput_user_events.h"
 
 namespace platform {
 
@@ -20,6 +21,8 @@ void installSystemServices() {
     install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions, .capture = &capture});
     static linux_desktop::DesktopApplications applications;
     services().applications = &applications;
+    static linux_desktop::XInputUserEvents userEvents;
+    services().userEvents = &userEvents;
 }
 
 }  // namespace platform
