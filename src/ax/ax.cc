@@ -9,12 +9,12 @@
 namespace AX {
 namespace {
 
-// The attributes whose non-empty string values are an element's own labels, in the order they are taken.
-constexpr std::string_view kLabelAttributes[] = {"AXTitle", "AXDescription",      "AXIdentifier",
-                                                 "AXHelp",  "AXPlaceholderValue", "AXLabel"};
-
-bool isFinite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
-bool isFinite(Size s) { return std::isfinite(s.width) && std::isfinite(s.height); }
+bool isFinite(Point p) {
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+bool isFinite(Size s) {
+    return std::isfinite(s.width) && std::isfinite(s.height);
+}
 
 // The hit test works in single precision; the narrowed value is kept in a float so that it is not folded away.
 double singlePrecision(double v) {
@@ -28,13 +28,23 @@ bool offers(const std::vector<std::string>& actions, std::string_view name) {
 
 }  // namespace
 
-platform::Accessibility* backend() { return platform::services().accessibility; }
+platform::Accessibility* backend() {
+    return platform::services().accessibility;
+}
+
+std::optional<Element> application(int pid) {
+    platform::Accessibility* accessibility = backend();
+    if (!accessibility) return std::nullopt;
+    return accessibility->application(pid);
+}
 
 std::optional<std::string> string(const Element& element, std::string_view name) {
     return attr<std::string>(element, name);
 }
 
-std::optional<std::string> role(const Element& element) { return string(element, "AXRole"); }
+std::optional<std::string> role(const Element& element) {
+    return string(element, "AXRole");
+}
 
 std::vector<Element> children(const Element& element) {
     platform::Accessibility* accessibility = backend();
@@ -52,7 +62,9 @@ std::optional<Point> point(const Element& element, std::string_view name) {
     return attr<Point>(element, name);
 }
 
-std::optional<Size> size(const Element& element, std::string_view name) { return attr<Size>(element, name); }
+std::optional<Size> size(const Element& element, std::string_view name) {
+    return attr<Size>(element, name);
+}
 
 std::optional<Rect> frame(const Element& element) {
     const std::optional<Point> origin = point(element, "AXPosition");
@@ -70,20 +82,34 @@ void setFrame(const Element& element, std::optional<Point> origin, std::optional
     if (origin && isFinite(*origin)) accessibility->setPosition(element, *origin);
 }
 
+LabelSources readLabelSources(const Element& element) {
+    return {string(element, "AXTitle"), string(element, "AXDescription"),      string(element, "AXIdentifier"),
+            string(element, "AXHelp"),  string(element, "AXPlaceholderValue"), string(element, "AXLabel"),
+            string(element, "AXValue")};
+}
+
 std::vector<std::string> labels(const Element& element) {
+    return labels(element, readLabelSources(element));
+}
+
+std::vector<std::string> labels(const Element& element, const LabelSources& own, const std::vector<Element>* children) {
     std::vector<std::string> found;
-    for (std::string_view name : kLabelAttributes) {
-        std::optional<std::string> value = string(element, name);
-        if (value && !value->empty()) found.push_back(std::move(*value));
+    for (const std::optional<std::string>* value :
+         {&own.title, &own.description, &own.identifier, &own.help, &own.placeholder, &own.label}) {
+        if (*value && !(*value)->empty()) found.push_back(**value);
     }
-    std::optional<std::string> value = string(element, "AXValue");
-    if (value && !value->empty() && text::graphemeCount(*value) <= kMaxValueLabelLength)
-        found.push_back(std::move(*value));
+    if (own.value && !own.value->empty() && text::graphemeCount(*own.value) <= kMaxValueLabelLength)
+        found.push_back(*own.value);
     if (!found.empty()) return found;
 
-    std::vector<Element> kids = children(element);
-    if (kids.size() > kLabelChildrenLooked) kids.erase(kids.begin() + kLabelChildrenLooked, kids.end());
-    for (const Element& child : kids) {
+    std::vector<Element> read;
+    if (!children) {
+        read = AX::children(element);
+        children = &read;
+    }
+    const size_t looked = std::min(children->size(), kLabelChildrenLooked);
+    for (size_t i = 0; i < looked; ++i) {
+        const Element& child = (*children)[i];
         if (role(child) != kStaticTextRole) continue;
         std::optional<std::string> text = string(child, "AXValue");
         if (text && !text->empty()) found.push_back(std::move(*text));

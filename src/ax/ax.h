@@ -48,6 +48,9 @@ std::optional<T> attr(const Element& element, std::string_view name) {
     return std::nullopt;
 }
 
+/// The application element of the process `pid`, or nothing when it exposes no interface.
+std::optional<Element> application(int pid);
+
 /// The attribute `name` read as a string.
 std::optional<std::string> string(const Element& element, std::string_view name);
 
@@ -77,6 +80,26 @@ void setFrame(const Element& element, std::optional<Point> origin, std::optional
 /// label attributes as they are, then a string `AXValue` of 1 to 199 characters. When that gives nothing,
 /// the non-empty values of the static texts among its first four children.
 std::vector<std::string> labels(const Element& element);
+
+/// The string attributes an element's own labels come from, read once so that callers that also show them
+/// do not ask the application twice.
+struct LabelSources {
+    std::optional<std::string> title;        // AXTitle
+    std::optional<std::string> description;  // AXDescription
+    std::optional<std::string> identifier;   // AXIdentifier
+    std::optional<std::string> help;         // AXHelp
+    std::optional<std::string> placeholder;  // AXPlaceholderValue
+    std::optional<std::string> label;        // AXLabel
+    std::optional<std::string> value;        // AXValue
+};
+
+/// Reads the label attributes of `element`.
+LabelSources readLabelSources(const Element& element);
+
+/// The labels of `element` from its already-read attributes; `children`, when given, are its children as
+/// already read, used by the static-text fallback instead of reading them again.
+std::vector<std::string> labels(const Element& element, const LabelSources& own,
+                                const std::vector<Element>* children = nullptr);
 
 /// An element's role and first label, either of which may be missing.
 struct Description {

@@ -33,12 +33,13 @@ std::optional<Element> find(const Element& in, const std::optional<std::string>&
         const bool isRoot = atRoot;
         atRoot = false;
 
+        std::vector<Element> kids = children(element);
         if (!role || matchesRole(element, *role)) {
             if (!wanted) {
                 if (!isRoot) return element;
             } else {
                 bool contains = false;
-                for (const std::string& entry : labels(element)) {
+                for (const std::string& entry : labels(element, readLabelSources(element), &kids)) {
                     const std::string lowered = text::lowercased(entry);
                     if (text::canonicallyEqual(lowered, *wanted)) return element;
                     if (!contains) contains = text::containsCanonically(lowered, *wanted);
@@ -46,7 +47,7 @@ std::optional<Element> find(const Element& in, const std::optional<std::string>&
                 if (contains && !partial) partial = element;
             }
         }
-        for (Element& child : children(element)) queue.push_back(std::move(child));
+        for (Element& child : kids) queue.push_back(std::move(child));
     }
     return partial;
 }

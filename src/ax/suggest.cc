@@ -64,6 +64,25 @@ size_t editDistance(const std::vector<int>& a, const std::vector<int>& b) {
     return previous[b.size()];
 }
 
+// A text lower-cased and split into user-perceived characters, prepared once for many comparisons.
+struct Folded {
+    explicit Folded(std::string_view s) : lower(text::lowercased(s)), clusters(text::graphemeClusters(lower)) {}
+    std::string lower;
+    std::vector<std::string> clusters;
+};
+
+double distance(const Folded& a, const Folded& b) {
+    if (a.clusters.empty() || b.clusters.empty()) return 1.0;
+    const double shorter = static_cast<double>(std::min(a.clusters.size(), b.clusters.size()));
+    const double longer = static_cast<double>(std::max(a.clusters.size(), b.clusters.size()));
+    if (text::containsCanonically(b.lower, a.lower) || text::containsCanonically(a.lower, b.lower) ||
+        text::canonicallyEqual(a.lower, b.lower))
+        return kContainmentFactor * (1.0 - shorter / longer);
+
+    const auto [idsA, idsB] = clusterIds(a.clusters, b.clusters);
+    return static_cast<double>(editDistance(idsA, idsB)) / longer;
+}
+
 }  // namespace
 
 std::vector<Candidate> candidates(const std::vector<AX::Element>& roots, long maxNodes) {
@@ -74,33 +93,23 @@ std::vector<Candidate> candidates(const std::vector<AX::Element>& roots, long ma
         const AX::Element element = std::move(queue.front());
         queue.pop_front();
         const std::string role = AX::role(element).value_or("?");
-        for (std::string& label : AX::labels(element)) {
+        std::vector<AX::Element> children = AX::children(element);
+        for (std::string& label : AX::labels(element, AX::readLabelSources(element), &children)) {
             if (text::graphemeCount(label) <= kLongestCandidateLabel) found.push_back({role, std::move(label)});
         }
-        for (AX::Element& child : AX::children(element)) queue.push_back(std::move(child));
+        for (AX::Element& child : children) queue.push_back(std::move(child));
         ++visited;
     }
     return found;
 }
 
 double distance(std::string_view a, std::string_view b) {
-    const std::string lowerA = text::lowercased(a);
-    const std::string lowerB = text::lowercased(b);
-    const std::vector<std::string> clustersA = text::graphemeClusters(lowerA);
-    const std::vector<std::string> clustersB = text::graphemeClusters(lowerB);
-    if (clustersA.empty() || clustersB.empty()) return 1.0;
-
-    const double shorter = static_cast<double>(std::min(clustersA.size(), clustersB.size()));
-    const double longer = static_cast<double>(std::max(clustersA.size(), clustersB.size()));
-    if (text::containsCanonically(lowerB, lowerA) || text::containsCanonically(lowerA, lowerB) ||
-        text::canonicallyEqual(lowerA, lowerB))
-        return kContainmentFactor * (1.0 - shorter / longer);
-
-    const auto [idsA, idsB] = clusterIds(clustersA, clustersB);
-    return static_cast<double>(editDistance(idsA, idsB)) / longer;
+    return distance(Folded(a), Folded(b));
 }
 
-std::string suggestionText(const Candidate& candidate) { return candidate.role + " \"" + candidate.label + "\""; }
+std::string suggestionText(const Candidate& candidate) {
+    return candidate.role + " \"" + candidate.label + "\"";
+}
 
 std::vector<std::string> closest(const std::optional<std::string>& role, const std::optional<std::string>& label,
                                  const std::vector<AX::Element>& in, int limit) {
@@ -110,15 +119,15 @@ std::vector<std::string> closest(const std::optional<std::string>& role, const s
     };
     std::vector<Scored> scored;
     std::set<std::string> seen;
+    const std::optional<Folded> wanted = label ? std::optional<Folded>(Folded(*label)) : std::nullopt;
     for (const Candidate& candidate : candidates(in, kCandidateBudget)) {
         std::string suggestion = suggestionText(candidate);
         if (!seen.insert(suggestion).second) continue;
-        double score = label ? distance(*label, candidate.label) : kScoreWithoutLabel;
+        double score = wanted ? distance(*wanted, Folded(candidate.label)) : kScoreWithoutLabel;
         if (role && candidate.role != *role && candidate.role != "AX" + *role) score += kRolePenalty;
         scored.push_back({score, std::move(suggestion)});
     }
-    std::stable_sort(scored.begin(), scored.end(),
-                     [](const Scored& x, const Scored& y) { return x.score < y.score; });
+    std::stable_sort(scored.begin(), scored.end(), [](const Scored& x, const Scored& y) { return x.score < y.score; });
 
     std::vector<std::string> best;
     for (Scored& each : scored) {
@@ -129,10 +138,10 @@ std::vector<std::string> closest(const std::optional<std::string>& role, const s
 }
 
 std::vector<std::string> rankMenuTitles(std::vector<std::string> titles, std::string_view wanted) {
+    const Folded folded(wanted);
     std::vector<std::pair<double, std::string>> ranked;
-    for (std::string& title : titles) ranked.emplace_back(distance(wanted, title), std::move(title));
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    for (std::string& title : titles) ranked.emplace_back(distance(folded, Folded(title)), std::move(title));
+    std::stable_sort(ranked.begin(), ranked.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
     std::vector<std::string> result;
     for (auto& [score, title] : ranked) result.push_back(std::move(title));
     return result;

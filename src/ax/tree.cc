@@ -15,9 +15,8 @@ struct Pending {
     int depth;
 };
 
-// The string attribute `name` shortened, when it is a non-empty string.
-std::optional<std::string> readShortened(const AX::Element& element, std::string_view name) {
-    std::optional<std::string> value = AX::string(element, name);
+// `value` shortened, when it is a non-empty string.
+std::optional<std::string> shortenedIfAny(const std::optional<std::string>& value) {
     if (!value || value->empty()) return std::nullopt;
     return shortened(*value);
 }
@@ -32,20 +31,25 @@ std::optional<std::string> distinctLabel(const ElementRecord& record, const std:
     return cut;
 }
 
-bool isHiddenAction(const std::string& action) { return action == "AXShowMenu" || action == "AXScrollToVisible"; }
+bool isHiddenAction(const std::string& action) {
+    return action == "AXShowMenu" || action == "AXScrollToVisible";
+}
 
-ElementRecord read(const AX::Element& element, int depth, AX::Point origin) {
+// The record of one element. Each attribute is read once: the label list is built from the same reads as
+// the record's strings, and the static-text fallback uses the children the walk reads anyway.
+ElementRecord read(const AX::Element& element, int depth, AX::Point origin, const std::vector<AX::Element>& children) {
     ElementRecord record;
     record.depth = depth;
     record.role = AX::role(element).value_or("?");
-    record.subrole = readShortened(element, "AXSubrole");
-    record.title = readShortened(element, "AXTitle");
-    record.description = readShortened(element, "AXDescription");
-    record.identifier = readShortened(element, "AXIdentifier");
-    record.help = readShortened(element, "AXHelp");
-    record.placeholder = readShortened(element, "AXPlaceholderValue");
-    record.value = readShortened(element, "AXValue");
-    record.label = distinctLabel(record, AX::labels(element));
+    record.subrole = shortenedIfAny(AX::string(element, "AXSubrole"));
+    const AX::LabelSources own = AX::readLabelSources(element);
+    record.title = shortenedIfAny(own.title);
+    record.description = shortenedIfAny(own.description);
+    record.identifier = shortenedIfAny(own.identifier);
+    record.help = shortenedIfAny(own.help);
+    record.placeholder = shortenedIfAny(own.placeholder);
+    record.value = shortenedIfAny(own.value);
+    record.label = distinctLabel(record, AX::labels(element, own, &children));
     if (const std::optional<AX::Rect> frame = AX::frame(element)) {
         // A rectangle with a negative extent is read as its standard form: smallest x and y, positive size.
         const double left = std::min(frame->origin.x, frame->origin.x + frame->size.width);
@@ -60,9 +64,13 @@ ElementRecord read(const AX::Element& element, int depth, AX::Point origin) {
 
 }  // namespace
 
-double r1(double v) { return text::roundHalfAwayFromZero(v * 10) / 10; }
+double r1(double v) {
+    return text::roundHalfAwayFromZero(v * 10) / 10;
+}
 
-std::string shortened(const std::string& s) { return text::graphemePrefix(s, kLongestRecordString); }
+std::string shortened(const std::string& s) {
+    return text::graphemePrefix(s, kLongestRecordString);
+}
 
 Dump dump(const AX::Element& root, AX::Point origin, long maxNodes, long maxDepth) {
     Dump result;
@@ -74,9 +82,9 @@ Dump dump(const AX::Element& root, AX::Point origin, long maxNodes, long maxDept
             result.truncated = true;
             break;
         }
-        result.nodes.push_back(read(entry.element, entry.depth, origin));
-
         std::vector<AX::Element> children = AX::children(entry.element);
+        result.nodes.push_back(read(entry.element, entry.depth, origin, children));
+
         if (entry.depth < maxDepth) {
             for (auto child = children.rbegin(); child != children.rend(); ++child)
                 stack.push_back({std::move(*child), entry.depth + 1});
@@ -103,9 +111,9 @@ Out::Message json(const ElementRecord& record) {
     message["depth"] = record.depth;
     message["role"] = record.role;
     const std::pair<const char*, const std::optional<std::string>*> strings[] = {
-        {"subrole", &record.subrole}, {"title", &record.title},   {"description", &record.description},
-        {"identifier", &record.identifier}, {"help", &record.help}, {"placeholder", &record.placeholder},
-        {"value", &record.value},     {"label", &record.label}};
+        {"subrole", &record.subrole},       {"title", &record.title}, {"description", &record.description},
+        {"identifier", &record.identifier}, {"help", &record.help},   {"placeholder", &record.placeholder},
+        {"value", &record.value},           {"label", &record.label}};
     for (const auto& [key, value] : strings) {
         if (*value) message[key] = **value;
     }

@@ -56,9 +56,7 @@ public:
     const ElementNode& node() const { return *node_; }
 
     /// True when both handles denote the same interface element.
-    bool operator==(const Element& other) const {
-        return node_ == other.node_ || node_->sameElement(*other.node_);
-    }
+    bool operator==(const Element& other) const { return node_ == other.node_ || node_->sameElement(*other.node_); }
 
 private:
     std::shared_ptr<const ElementNode> node_;

@@ -11,9 +11,8 @@ namespace {
 
 std::optional<platform::Element> lookOnce(const platform::Element& app, const std::optional<std::string>& wanted) {
     std::vector<platform::Element> kept = AX::windows(app);
-    std::erase_if(kept, [](const platform::Element& window) {
-        return AX::string(window, "AXSubrole") == "AXSystemDialog";
-    });
+    std::erase_if(kept,
+                  [](const platform::Element& window) { return AX::string(window, "AXSubrole") == "AXSystemDialog"; });
     if (wanted) {
         for (const platform::Element& window : kept) {
             const std::string title = text::lowercased(AX::string(window, "AXTitle").value_or(""));

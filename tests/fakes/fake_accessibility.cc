@@ -73,7 +73,9 @@ struct FakeAccessibility::Node {
 FakeAccessibility::FakeAccessibility() = default;
 FakeAccessibility::~FakeAccessibility() = default;
 
-int FakeAccessibility::liveHandles() { return liveHandleCount; }
+int FakeAccessibility::liveHandles() {
+    return liveHandleCount;
+}
 
 int FakeAccessibility::build(const El& tree, int parent, int pid) {
     const int index = static_cast<int>(nodes_.size());
@@ -121,7 +123,9 @@ std::string FakeAccessibility::nameOf(const platform::Element& element) const {
     return nodes_[fake->index]->name;
 }
 
-void FakeAccessibility::setHidden(const std::string& name, bool hidden) { nodes_[named_.at(name)]->hidden = hidden; }
+void FakeAccessibility::setHidden(const std::string& name, bool hidden) {
+    nodes_[named_.at(name)]->hidden = hidden;
+}
 
 void FakeAccessibility::setUnresponsive(const std::string& name, bool unresponsive) {
     nodes_[named_.at(name)]->unresponsive = unresponsive;
@@ -135,7 +139,9 @@ void FakeAccessibility::onAction(const std::string& name, const std::string& act
     effects_[{named_.at(name), action}] = std::move(effect);
 }
 
-size_t FakeAccessibility::touchedElements() const { return touched_.size(); }
+size_t FakeAccessibility::touchedElements() const {
+    return touched_.size();
+}
 
 FakeAccessibility::Node* FakeAccessibility::nodeOf(const platform::Element& element) {
     const auto* fake = dynamic_cast<const FakeHandle*>(&element.node());
@@ -253,8 +259,8 @@ bool FakeAccessibility::contains(const Node& node, platform::Point point) const 
     if (position == node.attributes.end() || size == node.attributes.end()) return false;
     const auto* origin = std::get_if<platform::Point>(&position->second);
     const auto* extent = std::get_if<platform::Size>(&size->second);
-    return origin && extent && point.x >= origin->x && point.y >= origin->y &&
-           point.x < origin->x + extent->width && point.y < origin->y + extent->height;
+    return origin && extent && point.x >= origin->x && point.y >= origin->y && point.x < origin->x + extent->width &&
+           point.y < origin->y + extent->height;
 }
 
 // The deepest shown element under the point within the subtree at `index`; later siblings lie on top.
@@ -284,11 +290,12 @@ std::optional<platform::Element> FakeAccessibility::application(int pid) {
     return handle(found->second);
 }
 
-FakeAccessibility::Installed::Installed(FakeAccessibility& backend)
-    : previous_(platform::services().accessibility) {
+FakeAccessibility::Installed::Installed(FakeAccessibility& backend) : previous_(platform::services().accessibility) {
     platform::services().accessibility = &backend;
 }
 
-FakeAccessibility::Installed::~Installed() { platform::services().accessibility = previous_; }
+FakeAccessibility::Installed::~Installed() {
+    platform::services().accessibility = previous_;
+}
 
 }  // namespace fakes

@@ -90,7 +90,10 @@ public:
 
     /// The distinct elements the core has touched since the last `clearCalls`.
     size_t touchedElements() const;
-    void clearCalls() { calls.clear(); touched_.clear(); }
+    void clearCalls() {
+        calls.clear();
+        touched_.clear();
+    }
 
     /// Element handles currently alive (each node is released exactly once when its last handle goes).
     static int liveHandles();

@@ -18,7 +18,8 @@ protected:
     fakes::FakeAccessibility::Installed installed{ax};
 
     void window(std::vector<El> content) {
-        ax.addApplication(7, El("AXApplication").id("app").kids({El("AXWindow").id("window").kids(std::move(content))}));
+        ax.addApplication(7,
+                          El("AXApplication").id("app").kids({El("AXWindow").id("window").kids(std::move(content))}));
     }
     // The name of what a search of the window finds, or "" when it finds nothing.
     std::string find(std::optional<std::string> role, std::optional<std::string> label,
@@ -74,9 +75,13 @@ TEST_F(AXSearch, NothingWantedOrAnEmptyLabelMatchesNothing) {
 
 TEST_F(AXSearch, BudgetCountsEveryElementTakenFromTheQueue) {
     // Breadth-first order: window, a, b, c (child of a). "c" is the fourth element examined.
-    ax.addApplication(7, El("AXApplication").kids({El("AXWindow").id("window").title("Main").kids(
-                             {El("AXGroup").id("a").title("A").kids({El("AXButton").id("c").title("Target")}),
-                              El("AXGroup").id("b").title("B")})}));
+    ax.addApplication(
+        7, El("AXApplication")
+               .kids({El("AXWindow")
+                          .id("window")
+                          .title("Main")
+                          .kids({El("AXGroup").id("a").title("A").kids({El("AXButton").id("c").title("Target")}),
+                                 El("AXGroup").id("b").title("B")})}));
     EXPECT_EQ(find(nullopt, "target", 4), "c");
     EXPECT_EQ(find(nullopt, "target", 3), "");
 
@@ -138,7 +143,8 @@ TEST_F(AXWait, FindsWhatAppearsWhileWaiting) {
         fakes::FakeClock& inner;
         std::function<void()> reveal;
         int sleeps = 0;
-        RevealingClock(fakes::FakeClock& inner, std::function<void()> reveal) : inner(inner), reveal(std::move(reveal)) {}
+        RevealingClock(fakes::FakeClock& inner, std::function<void()> reveal)
+            : inner(inner), reveal(std::move(reveal)) {}
         double hostSeconds() override { return inner.hostSeconds(); }
         double epochSeconds() override { return inner.epochSeconds(); }
         void sleep(double seconds) override {
@@ -153,10 +159,11 @@ TEST_F(AXWait, FindsWhatAppearsWhileWaiting) {
 }
 
 TEST_F(AXWait, SearchesTheGivenWindowThenEveryWindowThenTheApplication) {
-    ax.addApplication(7, El("AXApplication").id("app").kids(
-                             {El("AXWindow").id("first").kids({El("AXButton").id("firstOK").title("OK")}),
-                              El("AXWindow").id("second").kids({El("AXButton").id("secondOK").title("OK")}),
-                              El("AXMenuBar").kids({El("AXMenuBarItem").id("file").title("File")})}));
+    ax.addApplication(7, El("AXApplication")
+                             .id("app")
+                             .kids({El("AXWindow").id("first").kids({El("AXButton").id("firstOK").title("OK")}),
+                                    El("AXWindow").id("second").kids({El("AXButton").id("secondOK").title("OK")}),
+                                    El("AXMenuBar").kids({El("AXMenuBarItem").id("file").title("File")})}));
     EXPECT_EQ(wait("second", "AXButton", "OK", 0), "secondOK");
     EXPECT_EQ(wait(nullopt, "AXButton", "OK", 0), "firstOK");
     EXPECT_EQ(wait("first", "AXMenuBarItem", "File", 0), "file");  // in no window: found through the application

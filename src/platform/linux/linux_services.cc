@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 
+#include "platform/linux/atspi_accessibility.h"
 #include "platform/linux/desktop_apps.h"
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/linux_permission_probe.h"
@@ -19,6 +20,8 @@ void installSystemServices() {
     static linux_desktop::LinuxPermissionProbe permissions;
     static linux_desktop::X11ScreenCapture capture;
     install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions, .capture = &capture});
+    static linux_desktop::AtspiAccessibility accessibility;
+    services().accessibility = &accessibility;
     static linux_desktop::DesktopApplications applications;
     services().applications = &applications;
     static linux_desktop::XInputUserEvents userEvents;

@@ -1,0 +1,54 @@
+#pragma once
+// The accessibility service on AT-SPI2 (libatspi): other applications' objects in the AX vocabulary.
+//
+// Nothing is opened when the object is made; the accessibility bus is reached on the first call. Every call
+// to another application is bounded (see atspi_session.h), so a frozen application gives absent values.
+
+#include <optional>
+#include <string>
+
+#include "platform/accessibility.h"
+#include "platform/linux/atspi_node.h"
+#include "platform/linux/atspi_roles.h"
+
+namespace platform::linux_desktop {
+
+class AtspiAccessibility final : public Accessibility {
+public:
+    std::optional<Value> attribute(const Element& element, std::string_view name) override;
+    std::optional<ElementList> children(const Element& element) override;
+    std::optional<Element> parent(const Element& element) override;
+    std::optional<ElementList> windows(const Element& application) override;
+    std::vector<std::string> actionNames(const Element& element) override;
+    bool performAction(const Element& element, std::string_view action) override;
+    bool setFocused(const Element& element) override;
+    bool setPosition(const Element& element, Point position) override;
+    bool setSize(const Element& element, Size size) override;
+    std::optional<Element> elementAtPoint(Point point) override;
+    std::optional<Element> application(int pid) override;
+};
+
+// Pieces shared by the backend's files (atspi_element.cc, atspi_attributes.cc, atspi_actions.cc, ...).
+
+/// The AX role and subrole of `node`, reading the parent's role or the states when the role table needs them.
+std::optional<AxRole> axRoleOf(const AtspiNode& node);
+
+/// True when `object` (of AT-SPI role menu) is an item that opens a menu: its parent is a menu bar or a menu.
+bool opensMenu(AtspiAccessible* object);
+
+/// The top-level window that holds `element` (the element itself when it is one), or nothing.
+std::optional<Element> windowOf(const Element& element);
+
+/// The application element that owns `element`.
+std::optional<Element> applicationOf(const Element& element);
+
+/// The menu bar of an application: the first one found in its windows, the active window first.
+std::optional<Element> menuBarOf(const Element& application);
+
+/// The application's window that is active, else its first window.
+std::optional<Element> mainWindowOf(const Element& application);
+
+/// Raises and activates the X11 window behind a window element; true when a window was found and asked.
+bool raiseWindow(const Element& window);
+
+}  // namespace platform::linux_desktop

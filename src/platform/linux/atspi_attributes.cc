@@ -1,0 +1,221 @@
+// Attribute reads: the AX attribute names answered from AT-SPI's name, description, text, value, states,
+// object attributes and extents.
+
+#include <map>
+
+#include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/atspi_reads.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+std::optional<Value> nonEmpty(std::optional<std::string> text) {
+    if (!text || text->empty()) return std::nullopt;
+    return Value{std::move(*text)};
+}
+
+// Some GTK 3 programs pad a menu item's name with spaces where the shortcut is drawn; the title a person sees
+// ends before them.
+std::string withoutShortcutPadding(std::string title) {
+    while (!title.empty() && title.back() == ' ') title.pop_back();
+    return title;
+}
+
+// The menu held by a menu-opening item: its frame spans the items that are on screen.
+std::optional<Extents> menuExtents(const Element& menu) {
+    AtspiAccessibility service;
+    const auto items = service.children(menu);
+    if (!items) return std::nullopt;
+    std::optional<Rect> span;
+    for (const Element& item : *items) {
+        const auto extents = readExtents(nodeOf(item).object());
+        if (!extents || !extents->position || extents->size.width <= 0 || extents->size.height <= 0) continue;
+        const double left = extents->position->x, top = extents->position->y;
+        const double right = left + extents->size.width, bottom = top + extents->size.height;
+        if (!span) {
+            span = Rect{{left, top}, {right - left, bottom - top}};
+            continue;
+        }
+        const double spanRight = std::max(span->origin.x + span->size.width, right);
+        const double spanBottom = std::max(span->origin.y + span->size.height, bottom);
+        span->origin = {std::min(span->origin.x, left), std::min(span->origin.y, top)};
+        span->size = {spanRight - span->origin.x, spanBottom - span->origin.y};
+    }
+    if (!span) return std::nullopt;
+    return Extents{span->origin, span->size};
+}
+
+std::optional<Extents> extentsOf(const Element& element) {
+    const AtspiNode& node = nodeOf(element);
+    if (node.kind() == NodeKind::menuOfOpener) return menuExtents(element);
+    return readExtents(node.object());
+}
+
+std::optional<Value> stateFlag(AtspiAccessible* object, AtspiStateType state) {
+    const auto states = readStates(object);
+    if (!states) return std::nullopt;
+    return Value{hasState(*states, state)};
+}
+
+std::optional<Value> title(const AtspiNode& node, AtspiRole role) {
+    if (node.kind() == NodeKind::menuOfOpener || nameUseFor(role) != NameUse::title) return std::nullopt;
+    auto name = readName(node.object());
+    if (name && isMenuItemRole(role)) name = withoutShortcutPadding(std::move(*name));
+    return nonEmpty(std::move(name));
+}
+
+std::optional<Value> description(const AtspiNode& node, AtspiRole role) {
+    if (node.kind() == NodeKind::menuOfOpener) return std::nullopt;
+    if (nameUseFor(role) == NameUse::description) {
+        // A text field's description is its label: its own name, else the names of the objects labelling it.
+        if (auto name = nonEmpty(readName(node.object()))) return name;
+        if (isTextRole(role))
+            if (auto label = nonEmpty(readLabelledBy(node.object()))) return label;
+    }
+    return nonEmpty(readDescription(node.object()));
+}
+
+std::optional<Value> value(const AtspiNode& node, AtspiRole role) {
+    if (node.kind() == NodeKind::menuOfOpener) return std::nullopt;
+    AtspiAccessible* object = node.object();
+    if (isTextRole(role)) {
+        if (auto text = readText(object)) return Value{std::move(*text)};
+        if (nameUseFor(role) == NameUse::value) return nonEmpty(readName(object));
+        return std::nullopt;
+    }
+    if (nameUseFor(role) == NameUse::value) return nonEmpty(readName(object));
+    if (isCheckableRole(role)) {
+        const auto states = readStates(object);
+        if (!states) return std::nullopt;
+        return Value{hasState(*states, ATSPI_STATE_CHECKED) ? 1.0 : 0.0};
+    }
+    if (isRangeRole(role))
+        if (auto current = readCurrentValue(object)) return Value{*current};
+    return std::nullopt;
+}
+
+enum class Attribute {
+    role, subrole, roleDescription, title, description, identifier, help, placeholder, label, value,
+    position, size, enabled, focused, selected, main, minimized, parent, children, windows, mainWindow,
+    menuBar, window, topLevel
+};
+
+const std::map<std::string_view, Attribute>& attributeNames() {
+    static const std::map<std::string_view, Attribute> names = {
+        {"AXRole", Attribute::role},
+        {"AXSubrole", Attribute::subrole},
+        {"AXRoleDescription", Attribute::roleDescription},
+        {"AXTitle", Attribute::title},
+        {"AXDescription", Attribute::description},
+        {"AXIdentifier", Attribute::identifier},
+        {"AXHelp", Attribute::help},
+        {"AXPlaceholderValue", Attribute::placeholder},
+        {"AXLabel", Attribute::label},
+        {"AXValue", Attribute::value},
+        {"AXPosition", Attribute::position},
+        {"AXSize", Attribute::size},
+        {"AXEnabled", Attribute::enabled},
+        {"AXFocused", Attribute::focused},
+        {"AXSelected", Attribute::selected},
+        {"AXMain", Attribute::main},
+        {"AXMinimized", Attribute::minimized},
+        {"AXParent", Attribute::parent},
+        {"AXChildren", Attribute::children},
+        {"AXWindows", Attribute::windows},
+        {"AXMainWindow", Attribute::mainWindow},
+        {"AXFocusedWindow", Attribute::mainWindow},
+        {"AXMenuBar", Attribute::menuBar},
+        {"AXWindow", Attribute::window},
+        {"AXTopLevelUIElement", Attribute::topLevel},
+    };
+    return names;
+}
+
+}  // namespace
+
+std::optional<Value> AtspiAccessibility::attribute(const Element& element, std::string_view name) {
+    const auto found = attributeNames().find(name);
+    if (found == attributeNames().end()) return std::nullopt;
+    const AtspiNode& node = nodeOf(element);
+    const auto role = node.atspiRole();
+    if (!role) return std::nullopt;
+    AtspiAccessible* object = node.object();
+    const bool isMenu = node.kind() == NodeKind::menuOfOpener;
+    switch (found->second) {
+        case Attribute::role:
+        case Attribute::subrole: {
+            const auto axRole = axRoleOf(node);
+            if (!axRole) return std::nullopt;
+            return nonEmpty(found->second == Attribute::role ? axRole->role : axRole->subrole);
+        }
+        case Attribute::roleDescription:
+            if (isMenu) return Value{std::string("menu")};
+            return nonEmpty(readLocalizedRoleName(object));
+        case Attribute::title: return title(node, *role);
+        case Attribute::description: return description(node, *role);
+        case Attribute::identifier:
+            if (isMenu) return std::nullopt;
+            return nonEmpty(readAccessibleId(object));
+        case Attribute::help:
+        case Attribute::label: return std::nullopt;  // GTK and Qt give neither apart from the description
+        case Attribute::placeholder:
+            if (isMenu || !isTextRole(*role)) return std::nullopt;
+            return nonEmpty(readObjectAttribute(object, "placeholder-text"));
+        case Attribute::value: return value(node, *role);
+        case Attribute::position: {
+            const auto extents = extentsOf(element);
+            if (!extents || !extents->position) return std::nullopt;
+            return Value{*extents->position};
+        }
+        case Attribute::size: {
+            const auto extents = extentsOf(element);
+            if (!extents) return std::nullopt;
+            return Value{extents->size};
+        }
+        case Attribute::enabled: return isMenu ? Value{true} : stateFlag(object, ATSPI_STATE_SENSITIVE);
+        case Attribute::focused: return isMenu ? Value{false} : stateFlag(object, ATSPI_STATE_FOCUSED);
+        case Attribute::selected: return isMenu ? Value{false} : stateFlag(object, ATSPI_STATE_SELECTED);
+        case Attribute::main:
+            if (isMenu || !isWindowRole(*role)) return std::nullopt;
+            return stateFlag(object, ATSPI_STATE_ACTIVE);
+        case Attribute::minimized:
+            if (isMenu || !isWindowRole(*role)) return std::nullopt;
+            return stateFlag(object, ATSPI_STATE_ICONIFIED);
+        case Attribute::parent: {
+            auto up = parent(element);
+            if (!up) return std::nullopt;
+            return Value{std::move(*up)};
+        }
+        case Attribute::children: {
+            auto list = children(element);
+            if (!list) return std::nullopt;
+            return Value{std::move(*list)};
+        }
+        case Attribute::windows: {
+            auto list = windows(element);
+            if (!list) return std::nullopt;
+            return Value{std::move(*list)};
+        }
+        case Attribute::mainWindow: {
+            if (*role != ATSPI_ROLE_APPLICATION) return std::nullopt;
+            auto window = mainWindowOf(element);
+            if (!window) return std::nullopt;
+            return Value{std::move(*window)};
+        }
+        case Attribute::menuBar: {
+            if (*role != ATSPI_ROLE_APPLICATION) return std::nullopt;
+            auto bar = menuBarOf(element);
+            if (!bar) return std::nullopt;
+            return Value{std::move(*bar)};
+        }
+        case Attribute::window:
+        case Attribute::topLevel: {
+            auto window = windowOf(element);
+            if (!window) return std::nullopt;
+            return Value{std::move(*window)};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,199 @@
+// The shape of the tree: children, parents, windows, applications, and menus in the AX shape (a menu-opening
+// item holds one AXMenu whose children are the items, where AT-SPI puts the items straight under the item).
+
+#include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/atspi_reads.h"
+#include "platform/linux/atspi_session.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+constexpr int kMaxParentClimb = 256;
+constexpr int kMenuBarSearchBudget = 400;
+
+std::optional<AtspiRole> roleOfObject(AtspiAccessible* object) {
+    return atspiCall(
+        object, [&](GError** error) { return atspi_accessible_get_role(object, error); },
+        [](AtspiRole role) { return role == ATSPI_ROLE_INVALID; });
+}
+
+bool isMenuContainerRole(AtspiRole role) {
+    return role == ATSPI_ROLE_MENU_BAR || role == ATSPI_ROLE_MENU || role == ATSPI_ROLE_POPUP_MENU ||
+           role == ATSPI_ROLE_MENU_ITEM;
+}
+
+// The children a person can see: toolkits keep hidden widgets in the tree (without the visible state), which
+// an interface on screen does not show.
+std::optional<ElementList> visibleChildren(AtspiAccessible* object) {
+    auto children = readChildren(object);
+    if (!children) return std::nullopt;
+    ElementList visible;
+    for (AtspiAccessible* child : *children) {
+        const auto states = readStates(child);
+        if (states && hasState(*states, ATSPI_STATE_VISIBLE) && !hasState(*states, ATSPI_STATE_DEFUNCT))
+            visible.push_back(adoptElement(child));
+        else
+            g_object_unref(child);
+    }
+    return visible;
+}
+
+}  // namespace
+
+bool opensMenu(AtspiAccessible* object) {
+    AtspiAccessible* parent = readParent(object);
+    if (!parent) return false;
+    const auto parentRole = roleOfObject(parent);
+    g_object_unref(parent);
+    return parentRole && isMenuContainerRole(*parentRole);
+}
+
+std::optional<AxRole> axRoleOf(const AtspiNode& node) {
+    if (node.kind() == NodeKind::menuOfOpener) return AxRole{"AXMenu", ""};
+    const auto role = node.atspiRole();
+    if (!role) return std::nullopt;
+    RoleContext context;
+    switch (contextNeedFor(*role)) {
+        case ContextNeed::none: break;
+        case ContextNeed::parentRole: {
+            AtspiAccessible* parent = readParent(node.object());
+            if (parent) {
+                const auto parentRole = roleOfObject(parent);
+                g_object_unref(parent);
+                context.underMenuBar = parentRole == ATSPI_ROLE_MENU_BAR;
+                context.opensMenu = parentRole && isMenuContainerRole(*parentRole);
+            }
+            break;
+        }
+        case ContextNeed::states: {
+            const auto states = readStates(node.object());
+            if (states) {
+                context.multiLine = hasState(*states, ATSPI_STATE_MULTI_LINE);
+                context.editable = hasState(*states, ATSPI_STATE_EDITABLE);
+            }
+            break;
+        }
+    }
+    return axRoleFor(*role, context);
+}
+
+std::optional<ElementList> AtspiAccessibility::children(const Element& element) {
+    const AtspiNode& node = nodeOf(element);
+    if (node.kind() == NodeKind::menuOfOpener) return visibleChildren(node.object());
+    const auto role = node.atspiRole();
+    if (!role) return std::nullopt;
+    if (*role == ATSPI_ROLE_APPLICATION) return windows(element);
+    if (*role == ATSPI_ROLE_MENU && opensMenu(node.object())) {
+        // The item's own children become the children of the menu it holds.
+        return ElementList{adoptElement(static_cast<AtspiAccessible*>(g_object_ref(node.object())),
+                                        NodeKind::menuOfOpener)};
+    }
+    return visibleChildren(node.object());
+}
+
+std::optional<Element> AtspiAccessibility::parent(const Element& element) {
+    const AtspiNode& node = nodeOf(element);
+    if (node.kind() == NodeKind::menuOfOpener)
+        return adoptElement(static_cast<AtspiAccessible*>(g_object_ref(node.object())));
+    if (node.atspiRole() == ATSPI_ROLE_APPLICATION) return std::nullopt;
+    AtspiAccessible* parent = readParent(node.object());
+    if (!parent) return std::nullopt;
+    const auto parentRole = roleOfObject(parent);
+    if (!parentRole || *parentRole == ATSPI_ROLE_DESKTOP_FRAME) {
+        g_object_unref(parent);
+        return std::nullopt;
+    }
+    // An item inside a menu-opening item belongs to the menu that item holds.
+    if (*parentRole == ATSPI_ROLE_MENU && opensMenu(parent)) return adoptElement(parent, NodeKind::menuOfOpener);
+    return adoptElement(parent);
+}
+
+std::optional<ElementList> AtspiAccessibility::windows(const Element& application) {
+    const AtspiNode& node = nodeOf(application);
+    if (node.kind() != NodeKind::object || node.atspiRole() != ATSPI_ROLE_APPLICATION) return std::nullopt;
+    auto children = visibleChildren(node.object());
+    if (!children) return std::nullopt;
+    ElementList windows;
+    for (Element& child : *children) {
+        const auto role = nodeOf(child).atspiRole();
+        if (role && isWindowRole(*role)) windows.push_back(std::move(child));
+    }
+    return windows;
+}
+
+std::optional<Element> AtspiAccessibility::application(int pid) {
+    if (pid <= 0 || !atspiReady()) return std::nullopt;
+    AtspiAccessible* desktop = atspi_get_desktop(0);
+    if (!desktop) return std::nullopt;
+    std::optional<Element> found;
+    if (auto applications = readChildren(desktop)) {
+        for (AtspiAccessible* candidate : *applications) {
+            if (!found && readProcessId(candidate) == pid)
+                found = adoptElement(candidate);
+            else
+                g_object_unref(candidate);
+        }
+    }
+    g_object_unref(desktop);
+    return found;
+}
+
+std::optional<Element> applicationOf(const Element& element) {
+    AtspiAccessible* object = nodeOf(element).object();
+    const auto application = atspiCall(
+        object, [&](GError** error) { return atspi_accessible_get_application(object, error); },
+        [](AtspiAccessible* found) { return found == nullptr; });
+    if (!application) return std::nullopt;
+    return adoptElement(*application);
+}
+
+std::optional<Element> windowOf(const Element& element) {
+    AtspiAccessibility service;
+    std::optional<Element> current = element;
+    for (int step = 0; current && step < kMaxParentClimb; ++step) {
+        const auto role = nodeOf(*current).atspiRole();
+        if (!role || *role == ATSPI_ROLE_APPLICATION) return std::nullopt;
+        if (nodeOf(*current).kind() == NodeKind::object && isWindowRole(*role)) return current;
+        current = service.parent(*current);
+    }
+    return std::nullopt;
+}
+
+std::optional<Element> mainWindowOf(const Element& application) {
+    AtspiAccessibility service;
+    const auto windows = service.windows(application);
+    if (!windows || windows->empty()) return std::nullopt;
+    for (const Element& window : *windows) {
+        const auto states = readStates(nodeOf(window).object());
+        if (states && hasState(*states, ATSPI_STATE_ACTIVE)) return window;
+    }
+    return windows->front();
+}
+
+std::optional<Element> menuBarOf(const Element& application) {
+    AtspiAccessibility service;
+    auto windows = service.windows(application);
+    if (!windows) return std::nullopt;
+    if (auto main = mainWindowOf(application)) windows->insert(windows->begin(), *main);
+    // Breadth first through each window: GTK puts the menu bar a level or two below the window.
+    for (const Element& window : *windows) {
+        std::vector<AtspiAccessible*> queue{static_cast<AtspiAccessible*>(g_object_ref(nodeOf(window).object()))};
+        std::optional<Element> found;
+        size_t next = 0;
+        for (; next < queue.size() && next < static_cast<size_t>(kMenuBarSearchBudget) && !found; ++next) {
+            AtspiAccessible* object = queue[next];
+            if (roleOfObject(object) == ATSPI_ROLE_MENU_BAR) {
+                found = adoptElement(static_cast<AtspiAccessible*>(g_object_ref(object)));
+                break;
+            }
+            // Menus are not searched: a menu bar is never inside one.
+            if (const auto role = roleOfObject(object); role && isMenuContainerRole(*role)) continue;
+            if (auto children = readChildren(object)) queue.insert(queue.end(), children->begin(), children->end());
+        }
+        for (AtspiAccessible* object : queue) g_object_unref(object);
+        if (found) return found;
+    }
+    return std::nullopt;
+}
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,101 @@
+// Hit testing: the top-level window under the point (from X11's stacking order), its accessible window, then
+// the deepest accessible object at the point inside it.
+
+#include <cmath>
+
+#include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/atspi_reads.h"
+#include "platform/linux/atspi_session.h"
+#include "platform/linux/x11_display.h"
+#include "platform/linux/x11_window_frame.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+constexpr int kMaxHitDepth = 64;
+
+bool contains(const Rect& rect, Point point) {
+    return point.x >= rect.origin.x && point.y >= rect.origin.y && point.x < rect.origin.x + rect.size.width &&
+           point.y < rect.origin.y + rect.size.height;
+}
+
+std::optional<Rect> rectOf(AtspiAccessible* object) {
+    const auto extents = readExtents(object);
+    if (!extents || !extents->position) return std::nullopt;
+    return Rect{*extents->position, extents->size};
+}
+
+double mismatch(const Rect& a, const Rect& b) {
+    return std::abs(a.origin.x - b.origin.x) + std::abs(a.origin.y - b.origin.y) +
+           std::abs(a.size.width - b.size.width) + std::abs(a.size.height - b.size.height);
+}
+
+// Among the application's top-level accessibles (including pop-ups such as open menus), the one that covers
+// the point and best matches the X11 window found there.
+AtspiAccessible* accessibleWindowFor(AtspiAccessible* application, const ClientWindow& window, Point point) {
+    auto children = readChildren(application);
+    if (!children) return nullptr;
+    AtspiAccessible* best = nullptr;
+    double bestMismatch = 0;
+    for (AtspiAccessible* child : *children) {
+        const auto rect = rectOf(child);
+        if (rect && contains(*rect, point)) {
+            const double score = std::min(mismatch(*rect, window.frame), mismatch(*rect, window.clientArea));
+            if (!best || score < bestMismatch) {
+                if (best) g_object_unref(best);
+                best = child;
+                bestMismatch = score;
+                continue;
+            }
+        }
+        g_object_unref(child);
+    }
+    return best;
+}
+
+// Descends from `object` to the deepest accessible that the toolkit reports at the point.
+AtspiAccessible* deepestAt(AtspiAccessible* object, Point point) {
+    const int x = static_cast<int>(std::floor(point.x)), y = static_cast<int>(std::floor(point.y));
+    for (int depth = 0; depth < kMaxHitDepth; ++depth) {
+        AtspiComponent* component = atspi_accessible_get_component_iface(object);
+        if (!component) break;
+        const auto hit = atspiCall(
+            object,
+            [&](GError** error) {
+                return atspi_component_get_accessible_at_point(component, x, y, ATSPI_COORD_TYPE_SCREEN, error);
+            },
+            [](AtspiAccessible* found) { return found == nullptr; });
+        g_object_unref(component);
+        if (!hit) break;
+        if (busNameOf(*hit) == busNameOf(object) && objectPathOf(*hit) == objectPathOf(object)) {
+            g_object_unref(*hit);
+            break;
+        }
+        g_object_unref(object);
+        object = *hit;
+    }
+    return object;
+}
+
+}  // namespace
+
+std::optional<Element> AtspiAccessibility::elementAtPoint(Point point) {
+    if (!std::isfinite(point.x) || !std::isfinite(point.y) || !atspiReady()) return std::nullopt;
+    DisplayPtr display = openDisplay();
+    if (!display) return std::nullopt;
+    std::optional<ClientWindow> top;
+    for (ClientWindow& window : clientWindowsTopFirst(display.get())) {
+        if (contains(window.frame, point)) {
+            top = std::move(window);
+            break;
+        }
+    }
+    if (!top || top->pid <= 0) return std::nullopt;
+    const auto app = application(top->pid);
+    if (!app) return std::nullopt;
+    AtspiAccessible* window = accessibleWindowFor(nodeOf(*app).object(), *top, point);
+    if (!window) return std::nullopt;
+    return adoptElement(deepestAt(window, point));
+}
+
+}  // namespace platform::linux_desktop

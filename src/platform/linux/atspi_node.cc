@@ -1,0 +1,35 @@
+#include "platform/linux/atspi_node.h"
+
+#include "platform/linux/atspi_session.h"
+
+namespace platform::linux_desktop {
+
+AtspiNode::AtspiNode(AtspiAccessible* object, NodeKind kind) : object_(object), kind_(kind) {}
+
+AtspiNode::~AtspiNode() {
+    if (object_) g_object_unref(object_);
+}
+
+bool AtspiNode::sameElement(const ElementNode& other) const {
+    const auto* node = dynamic_cast<const AtspiNode*>(&other);
+    if (!node || node->kind_ != kind_) return false;
+    if (node->object_ == object_) return true;
+    return busNameOf(object_) == busNameOf(node->object_) && objectPathOf(object_) == objectPathOf(node->object_);
+}
+
+std::optional<AtspiRole> AtspiNode::atspiRole() const {
+    if (!role_) {
+        role_ = atspiCall(
+            object_, [&](GError** error) { return atspi_accessible_get_role(object_, error); },
+            [](AtspiRole role) { return role == ATSPI_ROLE_INVALID; });
+    }
+    return role_;
+}
+
+Element adoptElement(AtspiAccessible* object, NodeKind kind) {
+    return Element(std::make_shared<const AtspiNode>(object, kind));
+}
+
+const AtspiNode& nodeOf(const Element& element) { return static_cast<const AtspiNode&>(element.node()); }
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,76 @@
+#include "platform/linux/atspi_session.h"
+
+#include <time.h>
+
+#include <cstdlib>
+#include <map>
+
+namespace platform::linux_desktop {
+namespace {
+
+enum class LinkState { untried, ready, unusable };
+LinkState linkState = LinkState::untried;
+
+// Applications in their quiet period, by bus name, with the time it ends.
+std::map<std::string, double>& quietUntil() {
+    static std::map<std::string, double> applications;
+    return applications;
+}
+
+}  // namespace
+
+bool atspiReady() {
+    if (linkState != LinkState::untried) return linkState == LinkState::ready;
+    linkState = LinkState::unusable;
+    // libatspi asks the session bus for the accessibility bus's address; libdbus would autolaunch a session
+    // bus when none is named, which must never happen behind the user's back.
+    const char* sessionBus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!sessionBus || !*sessionBus) return false;
+    const int status = atspi_init();
+    if (status != 0 && status != 1) return false;
+    // The second figure is the grace period libatspi gives newly seen applications (15 s by default); none here.
+    atspi_set_timeout(kAtspiCallTimeoutMs, -1);
+    linkState = LinkState::ready;
+    return true;
+}
+
+std::string busNameOf(AtspiAccessible* object) {
+    const AtspiObject* base = ATSPI_OBJECT(object);
+    if (!base || !base->app || !base->app->bus_name) return "";
+    return base->app->bus_name;
+}
+
+std::string objectPathOf(AtspiAccessible* object) {
+    const AtspiObject* base = ATSPI_OBJECT(object);
+    return base && base->path ? base->path : "";
+}
+
+namespace detail {
+
+double nowSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+bool mayCall(AtspiAccessible* object) {
+    if (!atspiReady()) return false;
+    auto& quiet = quietUntil();
+    if (quiet.empty()) return true;
+    const auto found = quiet.find(busNameOf(object));
+    if (found == quiet.end()) return true;
+    if (nowSeconds() < found->second) return false;
+    quiet.erase(found);
+    return true;
+}
+
+void noteFailure(AtspiAccessible* object, double startSeconds) {
+    // A failure that took (nearly) the whole timeout is an application that did not answer; a quick failure
+    // (no such interface, object gone) says nothing about the application's health.
+    const double elapsed = nowSeconds() - startSeconds;
+    if (elapsed >= 0.8 * kAtspiCallTimeoutMs / 1000.0)
+        quietUntil()[busNameOf(object)] = nowSeconds() + kUnresponsiveQuietSeconds;
+}
+
+}  // namespace detail
+}  // namespace platform::linux_desktop

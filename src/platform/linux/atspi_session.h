@@ -1,0 +1,55 @@
+#pragma once
+// The process's link to the accessibility bus through libatspi: opened on first use, with a bounded time for
+// every call, and a short quiet period for an application that stopped answering.
+
+#include <atspi/atspi.h>
+
+#include <optional>
+#include <string>
+
+namespace platform::linux_desktop {
+
+/// Longest wait for one answer from another application.
+inline constexpr int kAtspiCallTimeoutMs = 1500;
+
+/// After an application lets a call time out, further calls to it fail at once for this long, so that a
+/// frozen application costs one timeout per quiet period rather than one per attribute.
+inline constexpr double kUnresponsiveQuietSeconds = 2.0;
+
+/// Opens the accessibility bus the first time it is asked; true when it is usable. Never autolaunches a
+/// session bus: without DBUS_SESSION_BUS_ADDRESS the answer is false.
+bool atspiReady();
+
+/// The bus name of the application that owns `object` ("" when unknown).
+std::string busNameOf(AtspiAccessible* object);
+
+/// The object path of `object` on its application's connection.
+std::string objectPathOf(AtspiAccessible* object);
+
+/// Runs one libatspi call against `object` with the quiet-period rule: returns nothing without calling
+/// when the application is in its quiet period or the bus is not usable, and nothing when the call fails.
+/// `call` receives a GError** and returns its result; `failed(result)` says whether a result without an
+/// error still means failure.
+template <typename Call, typename Failed>
+auto atspiCall(AtspiAccessible* object, Call call, Failed failed) -> std::optional<decltype(call(nullptr))>;
+
+namespace detail {
+bool mayCall(AtspiAccessible* object);
+double nowSeconds();
+void noteFailure(AtspiAccessible* object, double startSeconds);
+}  // namespace detail
+
+template <typename Call, typename Failed>
+auto atspiCall(AtspiAccessible* object, Call call, Failed failed) -> std::optional<decltype(call(nullptr))> {
+    if (!object || !detail::mayCall(object)) return std::nullopt;
+    GError* error = nullptr;
+    const double start = detail::nowSeconds();
+    auto result = call(&error);
+    const bool callFailed = error != nullptr || failed(result);
+    if (error) g_error_free(error);
+    if (!callFailed) return result;
+    detail::noteFailure(object, start);
+    return std::nullopt;
+}
+
+}  // namespace platform::linux_desktop

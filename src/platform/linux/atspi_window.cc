@@ -1,0 +1,53 @@
+// Writes to windows: AXPosition and AXSize move and resize the X11 top-level behind an accessible window, and
+// AXRaise raises and activates it. AT-SPI can neither find nor move a top-level window by itself.
+
+#include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/atspi_reads.h"
+#include "platform/linux/x11_display.h"
+#include "platform/linux/x11_window_frame.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+// The X11 window behind a window element: same process, the same title, the nearest frame.
+std::optional<ClientWindow> clientWindowOf(Display* display, const Element& element) {
+    const AtspiNode& node = nodeOf(element);
+    const auto role = node.atspiRole();
+    if (node.kind() != NodeKind::object || !role || !isWindowRole(*role)) return std::nullopt;
+    const auto pid = readProcessId(node.object());
+    if (!pid) return std::nullopt;
+    const std::string title = readName(node.object()).value_or("");
+    std::optional<Rect> frame;
+    if (const auto extents = readExtents(node.object()); extents && extents->position)
+        frame = Rect{*extents->position, extents->size};
+    return findClientWindow(display, *pid, title, frame);
+}
+
+bool moveResize(const Element& element, const std::optional<Point>& origin, const std::optional<Size>& size) {
+    DisplayPtr display = openDisplay();
+    if (!display) return false;
+    const auto window = clientWindowOf(display.get(), element);
+    if (!window) return false;
+    return moveResizeFrame(display.get(), *window, origin, size);
+}
+
+}  // namespace
+
+bool AtspiAccessibility::setPosition(const Element& element, Point position) {
+    return moveResize(element, position, std::nullopt);
+}
+
+bool AtspiAccessibility::setSize(const Element& element, Size size) {
+    if (size.width <= 0 || size.height <= 0) return false;
+    return moveResize(element, std::nullopt, size);
+}
+
+bool raiseWindow(const Element& window) {
+    DisplayPtr display = openDisplay();
+    if (!display) return false;
+    const auto client = clientWindowOf(display.get(), window);
+    if (!client) return false;
+    return raiseAndActivate(display.get(), *client);
+}
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,258 @@
+#include "platform/linux/x11_window_frame.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
+#include <time.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/linux/x11_display.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+constexpr double kSettleWaitSeconds = 1.0;
+constexpr long kSettlePollNanos = 10'000'000;
+
+Atom atom(Display* display, const char* name) { return XInternAtom(display, name, False); }
+
+// The window property `name` as 32-bit items (longs, as Xlib hands them out).
+std::vector<unsigned long> cardinals(Display* display, Window window, const char* name, Atom type) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> items;
+    if (XGetWindowProperty(display, window, atom(display, name), 0, 1024, False, type, &actualType, &format,
+                           &count, &remaining, &data) == Success &&
+        data && format == 32) {
+        const auto* values = reinterpret_cast<const unsigned long*>(data);
+        items.assign(values, values + count);
+    }
+    if (data) XFree(data);
+    return items;
+}
+
+std::string windowTitle(Display* display, Window window) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, atom(display, "_NET_WM_NAME"), 0, 4096, False,
+                           atom(display, "UTF8_STRING"), &actualType, &format, &count, &remaining, &data) == Success &&
+        data && format == 8)
+        title.assign(reinterpret_cast<const char*>(data), count);
+    if (data) XFree(data);
+    if (!title.empty()) return title;
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) && name) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+// The process behind a window: _NET_WM_PID, else what the X-Resource extension knows of its connection.
+int windowPid(Display* display, Window window) {
+    const auto pid = cardinals(display, window, "_NET_WM_PID", XA_CARDINAL);
+    if (!pid.empty() && pid[0] > 0) return static_cast<int>(pid[0]);
+    int eventBase = 0, errorBase = 0;
+    if (!XResQueryExtension(display, &eventBase, &errorBase)) return 0;
+    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* values = nullptr;
+    int found = 0;
+    withoutXErrors(display, [&] {
+        if (XResQueryClientIds(display, 1, &spec, &count, &values) != Success) return;
+        for (long i = 0; i < count; ++i)
+            if (XResGetClientIdType(&values[i]) == XRES_CLIENT_ID_PID) found = XResGetClientPid(&values[i]);
+        XResClientIdsDestroy(count, values);
+    });
+    return found > 0 ? found : 0;
+}
+
+bool hasWmState(Display* display, Window window) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    const Atom wmState = atom(display, "WM_STATE");
+    XGetWindowProperty(display, window, wmState, 0, 0, False, AnyPropertyType, &actualType, &format, &count,
+                       &remaining, &data);
+    if (data) XFree(data);
+    return actualType != None;
+}
+
+// The client window inside a window manager's frame: the first descendant with WM_STATE.
+Window clientInside(Display* display, Window window, int depth = 0) {
+    if (hasWmState(display, window)) return window;
+    if (depth > 4) return 0;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < count && !found; ++i) found = clientInside(display, children[i], depth + 1);
+    if (children) XFree(children);
+    return found;
+}
+
+std::optional<Rect> rootRect(Display* display, Window window) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes)) return std::nullopt;
+    int x = 0, y = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child))
+        return std::nullopt;
+    return Rect{{static_cast<double>(x - attributes.border_width), static_cast<double>(y - attributes.border_width)},
+                {static_cast<double>(attributes.width + 2 * attributes.border_width),
+                 static_cast<double>(attributes.height + 2 * attributes.border_width)}};
+}
+
+bool windowManagerRunning(Display* display) {
+    return !cardinals(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
+}
+
+void sendRootMessage(Display* display, Window window, const char* type, const long (&data)[5]) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = atom(display, type);
+    event.xclient.format = 32;
+    for (int i = 0; i < 5; ++i) event.xclient.data.l[i] = data[i];
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+}
+
+// Polls `done` until it holds or about a second has passed.
+template <typename Done>
+bool waitUntil(Done done) {
+    const int polls = static_cast<int>(kSettleWaitSeconds * 1e9 / kSettlePollNanos);
+    for (int i = 0; i < polls; ++i) {
+        if (done()) return true;
+        timespec pause{0, kSettlePollNanos};
+        nanosleep(&pause, nullptr);
+    }
+    return done();
+}
+
+double distance(const Rect& a, const Rect& b) {
+    return std::abs(a.origin.x - b.origin.x) + std::abs(a.origin.y - b.origin.y) +
+           std::abs(a.size.width - b.size.width) + std::abs(a.size.height - b.size.height);
+}
+
+}  // namespace
+
+std::vector<ClientWindow> clientWindowsTopFirst(Display* display) {
+    std::vector<ClientWindow> windows;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return windows;
+    for (unsigned int i = count; i-- > 0;) {
+        const Window outermost = children[i];
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, outermost, &attributes) || attributes.map_state != IsViewable ||
+            attributes.c_class == InputOnly)
+            continue;
+        ClientWindow window;
+        window.outermost = outermost;
+        window.overrideRedirect = attributes.override_redirect;
+        window.client = clientInside(display, outermost);
+        if (!window.client) {
+            if (!attributes.override_redirect) continue;  // a window manager's own window
+            window.client = outermost;
+        }
+        const auto frame = rootRect(display, outermost);
+        const auto client = rootRect(display, window.client);
+        if (!frame || !client) continue;
+        window.frame = *frame;
+        window.clientArea = *client;
+        window.pid = windowPid(display, window.client);
+        window.title = windowTitle(display, window.client);
+        windows.push_back(std::move(window));
+    }
+    if (children) XFree(children);
+    return windows;
+}
+
+std::optional<ClientWindow> findClientWindow(Display* display, int pid, const std::string& title,
+                                             const std::optional<Rect>& frame) {
+    std::optional<ClientWindow> best;
+    double bestScore = std::numeric_limits<double>::infinity();
+    for (ClientWindow& window : clientWindowsTopFirst(display)) {
+        if (window.pid != pid || window.overrideRedirect) continue;
+        double score = window.title == title ? 0 : 1e7;
+        if (frame) score += std::min(distance(window.frame, *frame), distance(window.clientArea, *frame));
+        if (score < bestScore) {
+            bestScore = score;
+            best = std::move(window);
+        }
+    }
+    return best;
+}
+
+bool moveResizeFrame(Display* display, const ClientWindow& window, const std::optional<Point>& origin,
+                     const std::optional<Size>& size) {
+    if (!origin && !size) return false;
+    // Decorations around the client: what the frame adds on each side.
+    const double left = window.clientArea.origin.x - window.frame.origin.x;
+    const double top = window.clientArea.origin.y - window.frame.origin.y;
+    const double horizontal = window.frame.size.width - window.clientArea.size.width;
+    const double vertical = window.frame.size.height - window.clientArea.size.height;
+    long x = std::lround(window.clientArea.origin.x), y = std::lround(window.clientArea.origin.y);
+    long width = std::lround(window.clientArea.size.width), height = std::lround(window.clientArea.size.height);
+    if (origin) {
+        x = std::lround(origin->x + left);
+        y = std::lround(origin->y + top);
+    }
+    if (size) {
+        width = std::max(1L, std::lround(size->width - horizontal));
+        height = std::max(1L, std::lround(size->height - vertical));
+    }
+    const bool managed = windowManagerRunning(display);
+    if (managed) {
+        // Static gravity: the coordinates are the client window's own; bits 8-11 say which ones are given;
+        // source 2 is a pager, whose requests window managers honour.
+        constexpr long kStaticGravity = 10;
+        const long flags = kStaticGravity | (origin ? (1L << 8) | (1L << 9) : 0) |
+                           (size ? (1L << 10) | (1L << 11) : 0) | (2L << 12);
+        sendRootMessage(display, window.client, "_NET_MOVERESIZE_WINDOW", {flags, x, y, width, height});
+    } else if (origin && size) {
+        XMoveResizeWindow(display, window.client, static_cast<int>(x), static_cast<int>(y),
+                          static_cast<unsigned>(width), static_cast<unsigned>(height));
+    } else if (origin) {
+        XMoveWindow(display, window.client, static_cast<int>(x), static_cast<int>(y));
+    } else {
+        XResizeWindow(display, window.client, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    }
+    XFlush(display);
+    waitUntil([&] {
+        const auto now = rootRect(display, window.client);
+        return now && std::lround(now->origin.x) == x && std::lround(now->origin.y) == y &&
+               std::lround(now->size.width) == width && std::lround(now->size.height) == height;
+    });
+    return true;
+}
+
+bool raiseAndActivate(Display* display, const ClientWindow& window) {
+    if (windowManagerRunning(display)) {
+        // Source 2 (a pager) with the current time: the window manager raises and focuses it.
+        sendRootMessage(display, window.client, "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0, 0, 0});
+        XFlush(display);
+        const Window root = DefaultRootWindow(display);
+        waitUntil([&] {
+            const auto active = cardinals(display, root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
+            return !active.empty() && active[0] == window.client;
+        });
+        return true;
+    }
+    withoutXErrors(display, [&] {
+        XRaiseWindow(display, window.outermost);
+        XSetInputFocus(display, window.client, RevertToParent, CurrentTime);
+    });
+    return true;
+}
+
+}  // namespace platform::linux_desktop

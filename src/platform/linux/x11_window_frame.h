@@ -1,0 +1,42 @@
+#pragma once
+// Top-level X11 windows of applications: finding the one behind an accessible window, the one under a screen
+// point, and moving, resizing, raising and activating it (through the window manager when there is one).
+
+#include <X11/Xlib.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/accessibility.h"
+
+namespace platform::linux_desktop {
+
+/// An application's top-level window as X11 shows it.
+struct ClientWindow {
+    Window client = 0;     // the application's own window
+    Window outermost = 0;  // the child of the root that holds it (the window manager's frame, or the client)
+    Rect frame;            // outermost window in root coordinates, decorations included
+    Rect clientArea;       // the client window in root coordinates
+    int pid = 0;           // 0 when unknown
+    std::string title;
+    bool overrideRedirect = false;  // menus and other pop-ups that bypass the window manager
+};
+
+/// The viewable top-level windows, top-most first.
+std::vector<ClientWindow> clientWindowsTopFirst(Display* display);
+
+/// The top-level window of process `pid` that best matches an accessible window titled `title` with frame
+/// `frame` (same title first, then the nearest frame).
+std::optional<ClientWindow> findClientWindow(Display* display, int pid, const std::string& title,
+                                             const std::optional<Rect>& frame);
+
+/// Moves and/or resizes `window` so that its frame (decorations included) has the given origin and size, and
+/// waits (at most about a second) until the server shows the change. True when the request was made.
+bool moveResizeFrame(Display* display, const ClientWindow& window, const std::optional<Point>& origin,
+                     const std::optional<Size>& size);
+
+/// Raises `window` to the top and gives it the input focus (through the window manager when there is one).
+bool raiseAndActivate(Display* display, const ClientWindow& window);
+
+}  // namespace platform::linux_desktop
