@@ -4,6 +4,7 @@
 
 #include "platform/linux/atspi_accessibility.h"
 #include "platform/linux/desktop_apps.h"
+#include "platform/linux/ffmpeg_movie_writer.h"
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/linux_permission_probe.h"
 #include "platform/linux/posix_clock.h"
@@ -19,7 +20,9 @@ void installSystemServices() {
     static linux_desktop::PosixClock clock;
     static linux_desktop::LinuxPermissionProbe permissions;
     static linux_desktop::X11ScreenCapture capture;
-    install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions, .capture = &capture});
+    static linux_desktop::FfmpegMovieWriters movies;
+    install({.runLoop = &runLoop, .clock = &clock, .permissions = &permissions, .capture = &capture,
+             .movies = &movies});
     static linux_desktop::AtspiAccessibility accessibility;
     services().accessibility = &accessibility;
     static linux_desktop::DesktopApplications applications;

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "app/capture_error.h"
-#include "platform/linux/x11_display.h"
 #include "platform/linux/x11_frame_sources.h"
 #include "platform/linux/x11_properties.h"
 #include "platform/linux/x11_windows.h"
@@ -66,9 +65,9 @@ public:
         depth_ = DefaultDepth(display_, DefaultScreen(display_));
         damage_ = XDamageCreate(display_, root_, XDamageReportNonEmpty);
         if (composite) {
-            redirected_ = withoutXErrors(display_, [&] {
-                XCompositeRedirectSubwindows(display_, root_, CompositeRedirectAutomatic);
-            });
+            // Automatic redirection never conflicts with a compositing manager's manual one.
+            XCompositeRedirectSubwindows(display_, root_, CompositeRedirectAutomatic);
+            redirected_ = true;
         }
         if (redirected_) {
             canvas_ = XCreatePixmap(display_, root_, unsigned(monitor_.width), unsigned(monitor_.height),

@@ -9,7 +9,6 @@
 #include <optional>
 
 #include "app/capture_error.h"
-#include "platform/linux/x11_display.h"
 #include "platform/linux/x11_frame_sources.h"
 
 namespace platform::linux_desktop {
@@ -34,21 +33,21 @@ public:
         if (!XDamageQueryExtension(display_, &damageEventBase_, &errorBase)) {
             throw CaptureError("the X server has no DAMAGE extension", "external");
         }
+        // Events first, then the attributes: a destruction in between is then seen as an event.
+        XSelectInput(display_, window_, StructureNotifyMask);
         XWindowAttributes attributes{};
-        const bool present = withoutXErrors(display_, [&] {
-            XGetWindowAttributes(display_, window_, &attributes);
-            XSelectInput(display_, window_, StructureNotifyMask);
-            damage_ = XDamageCreate(display_, window_, XDamageReportNonEmpty);
-        });
-        if (!present) throw CaptureError("the window to record is gone", "external");
+        if (!XGetWindowAttributes(display_, window_, &attributes)) {
+            throw CaptureError("the window to record is gone", "external");
+        }
+        damage_ = XDamageCreate(display_, window_, XDamageReportNonEmpty);
         readGeometry(attributes);
         mapped_ = attributes.map_state == IsViewable;
         depth_ = attributes.depth;
         if (composite_) {
-            redirected_ = withoutXErrors(display_, [&] {
-                XCompositeRedirectWindow(display_, window_, CompositeRedirectAutomatic);
-            });
-            // Another client may hold a manual redirection; the window's pixmap can still be named.
+            // Automatic redirection never conflicts with other clients' (a compositing manager's manual
+            // redirection of the frame keeps working, and the pixmap can be named either way).
+            XCompositeRedirectWindow(display_, window_, CompositeRedirectAutomatic);
+            redirected_ = true;
             stale_ = true;
         }
     }
@@ -151,17 +150,11 @@ private:
 
     bool namePixmap() {
         releasePixmap();
+        // A window unmapped right after this check leaves a pixmap id that copies fail on; the next frame
+        // names it again.
         XWindowAttributes attributes{};
-        const bool named = withoutXErrors(display_, [&] {
-            if (XGetWindowAttributes(display_, window_, &attributes) && attributes.map_state == IsViewable) {
-                pixmap_ = XCompositeNameWindowPixmap(display_, window_);
-            }
-        });
-        if (!named || attributes.map_state != IsViewable) {
-            if (pixmap_) XFreePixmap(display_, pixmap_);
-            pixmap_ = 0;
-            return false;
-        }
+        if (!XGetWindowAttributes(display_, window_, &attributes) || attributes.map_state != IsViewable) return false;
+        pixmap_ = XCompositeNameWindowPixmap(display_, window_);
         readGeometry(attributes);
         depth_ = attributes.depth;
         stale_ = false;

@@ -1,0 +1,289 @@
+#include "platform/linux/ffmpeg_movie_writer.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/linux/ffmpeg_hevc_encoder.h"
+#include "platform/linux/ffmpeg_mov_file.h"
+#include "platform/linux/posix_clock.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace platform::linux_desktop {
+namespace {
+
+// Frames waiting for the encoder thread. Small, so that a recording that cannot keep up drops frames at
+// once instead of falling behind; the capture keeps its own buffers for the frames queued here.
+constexpr size_t kQueueCapacity = 3;
+
+// A fragment is written once it holds this much movie time (90 kHz ticks): half a second.
+constexpr int64_t kFragmentTicks = kMovieTimeBase.den / 2;
+
+// How long without a new frame before what is held in the encoder is written out.
+constexpr std::chrono::milliseconds kIdleFlushAfter{500};
+
+int64_t ticksOf(double seconds) { return std::llround(seconds * kMovieTimeBase.den); }
+
+// The hidden file next to `path` that the finished movie is written to before it replaces `path`.
+std::string finishingPath(const std::string& path) {
+    const std::filesystem::path file(path);
+    return (file.parent_path() / ("." + file.filename().string() + ".finishing")).string();
+}
+
+}  // namespace
+
+FfmpegMovieWriter::FfmpegMovieWriter(std::string path) : path_(std::move(path)) {
+    // libav's own messages would interleave with the tool's output; its errors reach the caller as text.
+    av_log_set_level(AV_LOG_ERROR);
+}
+
+FfmpegMovieWriter::~FfmpegMovieWriter() {
+    // Not finished: the encoder thread writes what it has and leaves the fragmented movie as it is.
+    stopEncoderThread();
+    av_packet_free(&pending_);
+}
+
+bool FfmpegMovieWriter::addVideoInput(const VideoSettings& settings) {
+    std::lock_guard lock(mutex_);
+    if (settings_ || status_ != WriterStatus::unknown) return false;
+    if (settings.width <= 0 || settings.height <= 0) return false;
+    if (!avcodec_find_encoder_by_name("libx265")) return false;
+    settings_ = settings;
+    return true;
+}
+
+bool FfmpegMovieWriter::startWriting() {
+    std::lock_guard lock(mutex_);
+    if (status_ != WriterStatus::unknown) return false;
+    if (!settings_) {
+        status_ = WriterStatus::failed;
+        error_ = "the movie has no video input";
+        return false;
+    }
+    try {
+        // Alpha is not carried: the HEVC encoders here have no alpha layer, so frames are recorded opaque.
+        pending_ = av_packet_alloc();
+        if (!pending_) throw std::runtime_error("HEVC encoder: out of memory");
+        openEncoder();
+        movie_ = std::make_unique<FragmentedMovieFile>(path_, encoder_->context());
+    } catch (const std::exception& failure) {
+        movie_.reset();
+        encoder_.reset();
+        status_ = WriterStatus::failed;
+        error_ = failure.what();
+        return false;
+    }
+    status_ = WriterStatus::writing;
+    encoderThread_ = std::thread([this] { encodeFrames(); });
+    return true;
+}
+
+void FfmpegMovieWriter::startSession(double hostSeconds) {
+    std::lock_guard lock(mutex_);
+    if (!sessionStart_) sessionStart_ = hostSeconds;
+}
+
+bool FfmpegMovieWriter::isReadyForMoreMediaData() {
+    std::lock_guard lock(mutex_);
+    return status_ == WriterStatus::writing && !inputFinished_ && queue_.size() < kQueueCapacity;
+}
+
+bool FfmpegMovieWriter::append(const PixelBuffer& frame, double hostSeconds) {
+    std::lock_guard lock(mutex_);
+    if (status_ != WriterStatus::writing || inputFinished_) return false;
+    if (!sessionStart_) {
+        error_ = "a frame came before the session started";
+        return false;
+    }
+    if (queue_.size() >= kQueueCapacity || hostSeconds < *sessionStart_) return false;
+    // Times closer than one tick still keep their order.
+    const int64_t pts = std::max(ticksOf(hostSeconds - *sessionStart_), lastQueuedPts_ + 1);
+    lastQueuedPts_ = pts;
+    queue_.push_back({frame, pts});
+    wake_.notify_one();
+    return true;
+}
+
+void FfmpegMovieWriter::markAsFinished() {
+    std::lock_guard lock(mutex_);
+    inputFinished_ = true;
+}
+
+void FfmpegMovieWriter::endSession(double hostSeconds) {
+    std::lock_guard lock(mutex_);
+    sessionEnd_ = hostSeconds;
+}
+
+void FfmpegMovieWriter::finishWriting() {
+    {
+        std::lock_guard lock(mutex_);
+        if (status_ != WriterStatus::writing) return;
+        inputFinished_ = true;
+    }
+    stopEncoderThread();
+    {
+        std::lock_guard lock(mutex_);
+        if (status_ != WriterStatus::writing) return;  // the encoder thread failed; the fragments stay
+    }
+    // The fragmented file becomes an ordinary movie written beside it, which then replaces it in one step.
+    const std::string finishing = finishingPath(path_);
+    try {
+        writePlainMovie(path_, finishing, endPts_, kMovieTimeBase);
+        if (std::rename(finishing.c_str(), path_.c_str()) != 0) {
+            throw std::runtime_error("movie file " + path_ + ": cannot replace it: " + std::strerror(errno));
+        }
+    } catch (const std::exception& failure) {
+        std::error_code ignored;
+        std::filesystem::remove(finishing, ignored);
+        failWith(failure.what());
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    status_ = WriterStatus::completed;
+}
+
+WriterStatus FfmpegMovieWriter::status() {
+    std::lock_guard lock(mutex_);
+    return status_;
+}
+
+std::optional<std::string> FfmpegMovieWriter::error() {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+void FfmpegMovieWriter::failWith(const std::string& description) {
+    std::lock_guard lock(mutex_);
+    status_ = WriterStatus::failed;
+    if (!error_) error_ = description;
+}
+
+void FfmpegMovieWriter::stopEncoderThread() {
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    wake_.notify_one();
+    if (encoderThread_.joinable()) encoderThread_.join();
+}
+
+void FfmpegMovieWriter::encodeFrames() {
+    const auto toMovie = [this](AVPacket* packet) { writeEncoded(packet); };
+    try {
+        for (;;) {
+            QueuedFrame frame;
+            {
+                std::unique_lock lock(mutex_);
+                const bool woken = wake_.wait_for(lock, kIdleFlushAfter, [this] { return !queue_.empty() || closing_; });
+                if (!woken) {
+                    lock.unlock();
+                    flushWhileIdle();
+                    continue;
+                }
+                if (queue_.empty()) break;
+                frame = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            if (!encoder_) openEncoder();
+            encoder_->encode(frame.pixels, frame.pts, toMovie);
+        }
+        // The last frame lasts until the session's end; a writer dropped before the end holds it one frame.
+        int64_t endPts = 0;
+        {
+            std::lock_guard lock(mutex_);
+            if (sessionEnd_ && sessionStart_) endPts = ticksOf(*sessionEnd_ - *sessionStart_);
+        }
+        closeMovie(endPts);
+    } catch (const std::exception& failure) {
+        failWith(failure.what());
+        std::lock_guard lock(mutex_);
+        queue_.clear();  // the capture's buffers go back at once
+    }
+    encoder_.reset();
+    movie_.reset();  // after a failure this writes what it can as a last fragment
+}
+
+void FfmpegMovieWriter::openEncoder() {
+    encoder_ = std::make_unique<HevcEncoder>(*settings_, FragmentedMovieFile::needsGlobalHeader());
+    // The movie's sample description holds the first encoder's parameter sets; a later one must match.
+    const AVCodecContext* context = encoder_->context();
+    const std::string parameterSets(reinterpret_cast<const char*>(context->extradata), size_t(context->extradata_size));
+    if (!parameterSets_) {
+        parameterSets_ = parameterSets;
+    } else if (*parameterSets_ != parameterSets) {
+        throw std::runtime_error("HEVC encoder: the restarted encoder describes its stream differently");
+    }
+}
+
+void FfmpegMovieWriter::flushWhileIdle() {
+    if (!(encoder_ && encoder_->holdsFrames()) && !pending_->data) return;
+    // Nothing new for a while (a still window): the frames held inside the encoder and the last encoded one
+    // go to the file now, so that a crash during a long still stretch loses nothing that was captured. The
+    // encoder can only be drained by ending it; the next frame starts a new one.
+    if (encoder_) {
+        encoder_->flush([this](AVPacket* packet) { writeEncoded(packet); });
+        encoder_.reset();
+    }
+    if (!pending_->data) return;
+    int64_t nowPts = 0;
+    {
+        std::lock_guard lock(mutex_);
+        nowPts = ticksOf(PosixClock().hostSeconds() - sessionStart_.value_or(0));
+    }
+    // Held until now for the time being; the next fragment starts at its own time, and the finished movie
+    // holds the frame until the next one.
+    pending_->duration = std::max<int64_t>(1, nowPts - pending_->pts);
+    const int64_t end = pending_->pts + pending_->duration;
+    movie_->write(pending_);
+    av_packet_unref(pending_);
+    movie_->flushFragment();
+    movie_->startDiscontinuity();
+    fragmentStartPts_ = end;
+}
+
+void FfmpegMovieWriter::writeEncoded(AVPacket* packet) {
+    if (pending_->data) {
+        pending_->duration = std::max<int64_t>(1, packet->pts - pending_->pts);
+        const int64_t end = pending_->pts + pending_->duration;
+        movie_->write(pending_);
+        av_packet_unref(pending_);
+        if (end - fragmentStartPts_ >= kFragmentTicks) {
+            movie_->flushFragment();
+            fragmentStartPts_ = end;
+        }
+    }
+    av_packet_move_ref(pending_, packet);
+}
+
+void FfmpegMovieWriter::closeMovie(int64_t endPts) {
+    endPts_ = endPts;
+    if (encoder_) encoder_->flush([this](AVPacket* packet) { writeEncoded(packet); });
+    if (pending_->data) {
+        const int64_t framePeriod = kMovieTimeBase.den / std::max(1, settings_->expectedSourceFrameRate);
+        const int64_t duration = endPts > pending_->pts ? endPts - pending_->pts : framePeriod;
+        pending_->duration = std::max<int64_t>(1, duration);
+        movie_->write(pending_);
+        av_packet_unref(pending_);
+    }
+    movie_->finish();
+}
+
+std::unique_ptr<MovieWriter> FfmpegMovieWriters::makeWriter(const std::string& path, MovieFileType) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {
+        throw std::runtime_error("movie file " + path + ": the folder " + folder.string() + " does not exist");
+    }
+    return std::make_unique<FfmpegMovieWriter>(path);
+}
+
+}  // namespace platform::linux_desktop

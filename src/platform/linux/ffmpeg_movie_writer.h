@@ -1,0 +1,86 @@
+#pragma once
+// The movie writer on FFmpeg: a QuickTime movie with one HEVC track, encoded in real time.
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/movie_writer.h"
+
+struct AVPacket;
+
+namespace platform::linux_desktop {
+
+class HevcEncoder;
+class FragmentedMovieFile;
+
+/// Writes one movie. Frames are queued by the frame thread and converted, encoded and written by the
+/// writer's own encoder thread; when the small queue is full the input is not ready and the caller drops
+/// the frame. While recording, the file is a fragmented movie flushed about every second, so a crash
+/// loses little, and what the encoder holds is written out after half a second without a new frame;
+/// `finishWriting` turns it into an ordinary movie that replaces it atomically.
+class FfmpegMovieWriter final : public MovieWriter {
+public:
+    explicit FfmpegMovieWriter(std::string path);
+    ~FfmpegMovieWriter() override;
+
+    bool addVideoInput(const VideoSettings& settings) override;
+    bool startWriting() override;
+    void startSession(double hostSeconds) override;
+    bool isReadyForMoreMediaData() override;
+    bool append(const PixelBuffer& frame, double hostSeconds) override;
+    void markAsFinished() override;
+    void endSession(double hostSeconds) override;
+    void finishWriting() override;
+    WriterStatus status() override;
+    std::optional<std::string> error() override;
+
+private:
+    struct QueuedFrame {
+        PixelBuffer pixels;
+        int64_t pts = 0;
+    };
+
+    void encodeFrames();
+    void openEncoder();
+    void flushWhileIdle();
+    void writeEncoded(AVPacket* packet);
+    void closeMovie(int64_t endPts);
+    void failWith(const std::string& description);
+    void stopEncoderThread();
+
+    const std::string path_;
+    std::optional<VideoSettings> settings_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<QueuedFrame> queue_;
+    WriterStatus status_ = WriterStatus::unknown;
+    std::optional<std::string> error_;
+    std::optional<double> sessionStart_;
+    std::optional<double> sessionEnd_;
+    int64_t lastQueuedPts_ = -1;
+    bool inputFinished_ = false;
+    bool closing_ = false;  // the encoder thread drains the queue, closes the movie and ends
+
+    // Owned by the encoder thread while it runs.
+    std::unique_ptr<HevcEncoder> encoder_;
+    std::unique_ptr<FragmentedMovieFile> movie_;
+    AVPacket* pending_ = nullptr;  // the last encoded packet: its duration is known once the next one comes
+    std::optional<std::string> parameterSets_;  // the first encoder's extradata, which the movie describes
+    int64_t fragmentStartPts_ = 0;
+    int64_t endPts_ = 0;  // where the movie ends, set by the encoder thread as it closes the movie
+    std::thread encoderThread_;
+};
+
+/// Makes FFmpeg movie writers.
+class FfmpegMovieWriters final : public MovieWriters {
+public:
+    std::unique_ptr<MovieWriter> makeWriter(const std::string& path, MovieFileType type) override;
+};
+
+}  // namespace platform::linux_desktop

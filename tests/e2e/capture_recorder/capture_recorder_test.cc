@@ -1,0 +1,288 @@
+// The window recorder and the FFmpeg movie writer on a real X server with the real encoder; every movie is
+// read back with FFmpeg's own tools. Runs inside the private virtual desktop.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "app/capture_error.h"
+#include "capture/window_recorder.h"
+#include "movie_probe.h"
+#include "platform/linux/ffmpeg_movie_writer.h"
+#include "platform/clock.h"
+#include "platform/services.h"
+#include "support/tool_process.h"
+#include "test_window_process.h"
+
+namespace {
+
+using capture::WindowRecorder;
+using capture_test::decodeMovie;
+using capture_test::probeMovie;
+using capture_test::TestWindowProcess;
+
+void sleepSeconds(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
+class MovieRecording : public testing::Test {
+protected:
+    static void SetUpTestSuite() { platform::installSystemServices(); }
+
+    std::string moviePath(const std::string& name) const { return folder_.path() + "/" + name; }
+
+    platform::ShareableWindow windowOf(const TestWindowProcess& process) {
+        for (const auto& window : platform::services().capture->shareableContent().windows) {
+            if (window.windowID == process.window) return window;
+        }
+        throw std::runtime_error("the test window is not capturable");
+    }
+
+    support::TempDir folder_;
+};
+
+// A frame whose pattern moves with `index`, so that every frame differs from the one before.
+platform::PixelBuffer syntheticFrame(int width, int height, int index) {
+    auto pixels = std::make_shared<std::vector<uint8_t>>(size_t(width) * height * 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* pixel = pixels->data() + (size_t(y) * width + x) * 4;
+            pixel[0] = uint8_t((x + index * 7) & 0xff);
+            pixel[1] = uint8_t((y * 2 + index * 3) & 0xff);
+            pixel[2] = uint8_t(((x ^ y) + index) & 0xff);
+            pixel[3] = 0xff;
+        }
+    }
+    return {width, height, width * 4, pixels->data(), pixels};
+}
+
+TEST_F(MovieRecording, TheWriterMakesAnOrdinaryHevcQuickTimeMovieWhoseLastFrameLastsUntilTheEnd) {
+    for (const auto& [width, height] : {std::pair{320, 240}, std::pair{161, 121}}) {
+        const auto path = moviePath("synthetic-" + std::to_string(width) + ".mov");
+        platform::linux_desktop::FfmpegMovieWriter writer(path);
+        platform::VideoSettings settings;
+        settings.width = width;
+        settings.height = height;
+        settings.averageBitRate = capture::recordingBitRate(width, height, 30);
+        settings.expectedSourceFrameRate = 30;
+        ASSERT_TRUE(writer.addVideoInput(settings));
+        ASSERT_TRUE(writer.startWriting()) << writer.error().value_or("");
+        writer.startSession(100.0);
+        // 20 frames at 30 fps, a still second, 10 more frames, then 0.7 s until the end.
+        int appended = 0;
+        double time = 100.0;
+        for (int index = 0; index < 30; ++index) {
+            while (!writer.isReadyForMoreMediaData()) sleepSeconds(0.005);  // offline: wait instead of dropping
+            ASSERT_TRUE(writer.append(syntheticFrame(width, height, index), time));
+            ++appended;
+            time += index == 19 ? 1.0 : 1.0 / 30;
+        }
+        const double end = time - 1.0 / 30 + 0.7;
+        writer.markAsFinished();
+        writer.endSession(end);
+        writer.finishWriting();
+        ASSERT_EQ(writer.status(), platform::WriterStatus::completed) << writer.error().value_or("");
+
+        const auto facts = probeMovie(path);
+        ASSERT_TRUE(facts.readable);
+        EXPECT_EQ(facts.majorBrand, "qt  ");
+        EXPECT_EQ(facts.codecName, "hevc");
+        EXPECT_EQ(facts.codecTag, "hvc1");
+        EXPECT_EQ(facts.width, width + width % 2) << "an odd size is encoded one pixel larger";
+        EXPECT_EQ(facts.height, height + height % 2);
+        EXPECT_EQ(facts.frameCount, appended);
+        EXPECT_NEAR(facts.streamSeconds, end - 100.0, 0.002);
+        EXPECT_FALSE(facts.hasBFrames);
+        EXPECT_FALSE(facts.fragmented) << "a finished movie is an ordinary one";
+        const auto decoded = decodeMovie(path);
+        EXPECT_EQ(decoded.errors, "");
+        EXPECT_EQ(decoded.frames, appended);
+        EXPECT_FALSE(std::filesystem::exists(folder_.path() + "/.synthetic-" + std::to_string(width) + ".mov.finishing"));
+    }
+}
+
+TEST_F(MovieRecording, WhileIdleTheWriterPutsEveryFrameOnDiskAndTheGapSurvivesIntoTheFinishedMovie) {
+    const auto path = moviePath("idle.mov");
+    platform::linux_desktop::FfmpegMovieWriter writer(path);
+    platform::VideoSettings settings;
+    settings.width = 160;
+    settings.height = 120;
+    settings.averageBitRate = 8'000'000;
+    settings.expectedSourceFrameRate = 30;
+    ASSERT_TRUE(writer.addVideoInput(settings));
+    ASSERT_TRUE(writer.startWriting());
+    const double start = platform::services().clock->hostSeconds();
+    writer.startSession(start);
+    const auto appendFrames = [&](int first, int count, double at) {
+        for (int index = first; index < first + count; ++index) {
+            while (!writer.isReadyForMoreMediaData()) sleepSeconds(0.005);
+            ASSERT_TRUE(writer.append(syntheticFrame(160, 120, index), at + (index - first) / 30.0));
+        }
+    };
+    appendFrames(0, 10, start);
+
+    // The writer is still open: what it holds reaches the file once nothing new comes for a while.
+    bool allOnDisk = false;
+    for (int attempt = 0; attempt < 100 && !allOnDisk; ++attempt) {
+        sleepSeconds(0.1);
+        allOnDisk = decodeMovie(path).frames == 10;
+    }
+    EXPECT_TRUE(allOnDisk) << "the frames held in the encoder were not written during the still stretch";
+    EXPECT_EQ(decodeMovie(path).errors, "");
+
+    appendFrames(10, 5, start + 12.0);
+    writer.markAsFinished();
+    writer.endSession(start + 13.0);
+    writer.finishWriting();
+    ASSERT_EQ(writer.status(), platform::WriterStatus::completed) << writer.error().value_or("");
+    const auto facts = probeMovie(path);
+    EXPECT_EQ(facts.frameCount, 15);
+    EXPECT_NEAR(facts.streamSeconds, 13.0, 0.002);
+    EXPECT_FALSE(facts.fragmented);
+    const auto frames = support::runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                             "packet=pts_time", "-of", "csv=p=0", path});
+    const auto lines = frames.lines();
+    ASSERT_EQ(lines.size(), 15u);
+    EXPECT_NEAR(std::stod(lines[9]), 9 / 30.0, 0.001);
+    EXPECT_NEAR(std::stod(lines[10]), 12.0, 0.001) << "the frame after the still stretch keeps its time";
+    EXPECT_EQ(decodeMovie(path).errors, "");
+}
+
+TEST_F(MovieRecording, ARepaintingWindowGivesAMovieOfTheReportedSizeFramesAndDuration) {
+    TestWindowProcess window({"--size", "320x240", "--animate", "--fps", "30"});
+    const auto path = moviePath("animated.mov");
+    WindowRecorder recorder(windowOf(window), path, 30);
+    recorder.start();
+    ASSERT_TRUE(recorder.waitForFirstFrame(5));
+    sleepSeconds(2.5);
+    const double duration = recorder.stop();
+    EXPECT_GE(duration, 2.5);
+
+    const auto facts = probeMovie(path);
+    ASSERT_TRUE(facts.readable);
+    EXPECT_EQ(facts.codecName, "hevc");
+    EXPECT_EQ(facts.codecTag, "hvc1");
+    EXPECT_EQ(facts.majorBrand, "qt  ");
+    EXPECT_EQ(facts.width, int(recorder.pixelSize().width));
+    EXPECT_EQ(facts.height, int(recorder.pixelSize().height));
+    EXPECT_EQ(facts.width, 320);
+    EXPECT_EQ(facts.frameCount, recorder.frames());
+    EXPECT_GT(recorder.frames(), 1);
+    EXPECT_NEAR(facts.streamSeconds, duration, 1.0 / 30);
+    EXPECT_NEAR(facts.formatSeconds, duration, 1.0 / 30);
+    const auto decoded = decodeMovie(path);
+    EXPECT_EQ(decoded.errors, "");
+    EXPECT_EQ(decoded.frames, recorder.frames());
+}
+
+TEST_F(MovieRecording, AStillWindowGivesFewFramesButTheMovieLastsUntilTheStopAndReplacesAnOldFile) {
+    TestWindowProcess window({"--size", "240x160"});
+    window.settle();
+    const auto path = moviePath("still.mov");
+    std::ofstream(path) << "an old file that is not a movie";
+    WindowRecorder recorder(windowOf(window), path, 30);
+    EXPECT_FALSE(std::filesystem::exists(path)) << "the old file goes at construction";
+    recorder.start();
+    ASSERT_TRUE(recorder.waitForFirstFrame(5));
+    sleepSeconds(2.0);
+    const double duration = recorder.stop();
+    EXPECT_GE(duration, 2.0);
+    EXPECT_LT(recorder.frames(), 30 * 2 / 4) << "idle frames are not recorded";
+
+    const auto facts = probeMovie(path);
+    ASSERT_TRUE(facts.readable);
+    EXPECT_EQ(facts.codecTag, "hvc1");
+    EXPECT_EQ(facts.frameCount, recorder.frames());
+    EXPECT_NEAR(facts.streamSeconds, duration, 1.0 / 30);
+    EXPECT_EQ(decodeMovie(path).errors, "");
+}
+
+TEST_F(MovieRecording, ARegionIsRecordedAtAnEvenSizeAndARegionOutsideTheWindowFailsAtConstruction) {
+    TestWindowProcess window({"--size", "300x200", "--animate", "--fps", "30"});
+    const auto target = windowOf(window);
+    const auto outside = moviePath("outside.mov");
+    try {
+        WindowRecorder recorder(target, jobs::Rect{290, 10, 100, 100}, outside, 30);
+        FAIL() << "a region overlapping by 10 points was accepted";
+    } catch (const CaptureError& error) {
+        EXPECT_EQ(error.description(), "the region is outside the window");
+        EXPECT_EQ(error.code(), "bad_request");
+    }
+    EXPECT_FALSE(std::filesystem::exists(outside));
+
+    const auto path = moviePath("region.mov");
+    WindowRecorder recorder(target, jobs::Rect{10, 20, 101, 51}, path, 30);
+    EXPECT_EQ(recorder.pixelSize().width, 102);
+    EXPECT_EQ(recorder.pixelSize().height, 52);
+    recorder.start();
+    ASSERT_TRUE(recorder.waitForFirstFrame(5));
+    sleepSeconds(1.0);
+    const double duration = recorder.stop();
+    const auto facts = probeMovie(path);
+    EXPECT_EQ(facts.width, 102);
+    EXPECT_EQ(facts.height, 52);
+    EXPECT_EQ(facts.frameCount, recorder.frames());
+    EXPECT_NEAR(facts.streamSeconds, duration, 1.0 / 30);
+}
+
+// Runs qc_record_window on `window` until it is killed; returns its pid once it reports recording.
+pid_t startRecording(unsigned long window, const std::string& path, int& output) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    std::vector<std::string> argv{QC_RECORD_WINDOW_PATH, std::to_string(window), path, "30", "600"};
+    std::vector<char*> pointers;
+    for (auto& argument : argv) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    pid_t pid = -1;
+    const int failed = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    output = pipeEnds[0];
+    if (failed) throw std::runtime_error("cannot start qc_record_window");
+    std::string line;
+    char character;
+    while (read(output, &character, 1) == 1 && character != '\n') line += character;
+    if (line != "recording") {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        throw std::runtime_error("qc_record_window did not start recording");
+    }
+    return pid;
+}
+
+TEST_F(MovieRecording, ARecordingKilledOutrightLeavesAMovieThatDecodesUpToShortlyBeforeTheKill) {
+    TestWindowProcess window({"--size", "320x240", "--animate", "--fps", "30"});
+    const auto path = moviePath("killed.mov");
+    int output = -1;
+    const pid_t recorder = startRecording(window.window, path, output);
+    const auto started = std::chrono::steady_clock::now();
+    sleepSeconds(4.0);
+    kill(recorder, SIGKILL);
+    const double recordedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    int status = 0;
+    waitpid(recorder, &status, 0);
+    close(output);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    const auto facts = probeMovie(path);
+    ASSERT_TRUE(facts.readable);
+    EXPECT_TRUE(facts.fragmented);
+    EXPECT_EQ(facts.codecTag, "hvc1");
+    const auto decoded = decodeMovie(path);
+    EXPECT_EQ(decoded.errors, "");
+    EXPECT_GE(decoded.endSeconds, recordedSeconds - 1.5);
+    EXPECT_GT(decoded.frames, 0);
+}
+
+}  // namespace
