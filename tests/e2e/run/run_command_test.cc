@@ -235,3 +235,30 @@ TEST(RunCommand, AUserRecordingOfTheDisplayLogsTheUsersClickWithWhatItHit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RunCommand, AUserRecordingOfAnApplicationEndsWhenTheApplicationQuits) {
+    RunFolder folder;
+    auto fixture = std::make_unique<Fixture>("Quitting Fixture");
+    const std::string out = folder.path() + "/quitting.mov";
+    auto tool = folder.start({{"app", runtest::kFixtureId}, {"recordUser", true}, {"out", out}, {"tailMs", 0}});
+    const auto recording =
+        tool->waitFor([](const json& line) { return line.value("message", "") == "Recording your actions"; }, 60);
+    ASSERT_TRUE(recording);
+    EXPECT_EQ((*recording)["until"], 20);  // the default length
+    fixture.reset();  // ends the application
+    const auto result = tool->waitFor([](const json& line) { return line.value("type", "") == "result"; }, 30);
+    ASSERT_TRUE(result) << "no result line";
+    EXPECT_EQ(tool->wait(30), 0);
+    EXPECT_EQ((*result)["display"], false);
+    EXPECT_EQ((*result)["preflight"], json::object());
+    EXPECT_EQ((*result)["windowTitle"], "Quitting Fixture");
+    EXPECT_LT((*result)["durationSec"].get<double>(), 20);
+    for (const auto& line : tool->lines()) {
+        EXPECT_EQ(line.find("Checking the steps"), std::string::npos);
+        EXPECT_EQ(line.find("\"Step "), std::string::npos);
+    }
+}
+
+}  // namespace
