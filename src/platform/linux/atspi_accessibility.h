@@ -33,6 +33,9 @@ public:
 /// The AX role and subrole of `node`, reading the parent's role or the states when the role table needs them.
 std::optional<AxRole> axRoleOf(const AtspiNode& node);
 
+/// True when `node` is a top-level window (AX role "AXWindow").
+bool isWindowNode(const AtspiNode& node);
+
 /// True when `object` (of AT-SPI role menu) is an item that opens a menu: its parent is a menu bar or a menu.
 bool opensMenu(AtspiAccessible* object);
 

@@ -43,7 +43,7 @@ std::vector<MappedAction> mappedActions(const AtspiNode& node) {
     const auto role = node.atspiRole();
     if (!role) return mapped;
     AtspiAccessible* object = node.object();
-    AtspiAction* action = atspi_accessible_get_action_iface(object);
+    AtspiAction* action = atspiInterface(object, atspi_accessible_get_action_iface);
     if (!action) return mapped;
     const int count = atspiCall(
                           object, [&](GError** error) { return atspi_action_get_n_actions(action, error); },
@@ -62,11 +62,6 @@ std::vector<MappedAction> mappedActions(const AtspiNode& node) {
     }
     g_object_unref(action);
     return mapped;
-}
-
-bool isWindowNode(const AtspiNode& node) {
-    const auto role = node.atspiRole();
-    return node.kind() == NodeKind::object && role && isWindowRole(*role);
 }
 
 }  // namespace
@@ -89,7 +84,7 @@ bool AtspiAccessibility::performAction(const Element& element, std::string_view 
     for (const MappedAction& action : mappedActions(node)) {
         if (action.axName != actionName) continue;
         AtspiAccessible* object = node.object();
-        AtspiAction* iface = atspi_accessible_get_action_iface(object);
+        AtspiAction* iface = atspiInterface(object, atspi_accessible_get_action_iface);
         if (!iface) return false;
         const auto done = atspiCall(
             object, [&](GError** error) { return atspi_action_do_action(iface, action.index, error); },
@@ -105,7 +100,7 @@ bool AtspiAccessibility::setFocused(const Element& element) {
     if (node.kind() != NodeKind::object) return false;
     if (isWindowNode(node)) return raiseWindow(element);
     AtspiAccessible* object = node.object();
-    AtspiComponent* component = atspi_accessible_get_component_iface(object);
+    AtspiComponent* component = atspiInterface(object, atspi_accessible_get_component_iface);
     if (!component) return false;
     const auto done = atspiCall(
         object, [&](GError** error) { return atspi_component_grab_focus(component, error); },

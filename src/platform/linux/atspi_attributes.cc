@@ -5,6 +5,7 @@
 
 #include "platform/linux/atspi_accessibility.h"
 #include "platform/linux/atspi_reads.h"
+#include "platform/linux/atspi_session.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -51,6 +52,41 @@ std::optional<Extents> extentsOf(const Element& element) {
     return readExtents(node.object());
 }
 
+// AXPosition and AXSize come from one extents call: a frame reads the two one after the other, so the size
+// read within a moment of the position read takes the extents that read got.
+constexpr double kFramePairSeconds = 0.05;
+
+std::optional<Extents> extentsForPosition(const Element& element) {
+    auto extents = extentsOf(element);
+    if (extents) nodeOf(element).extentsForSize() = std::pair{detail::nowSeconds(), *extents};
+    return extents;
+}
+
+std::optional<Extents> extentsForSize(const Element& element) {
+    auto& kept = nodeOf(element).extentsForSize();
+    if (kept) {
+        const auto [readSeconds, extents] = *kept;
+        kept.reset();
+        if (detail::nowSeconds() - readSeconds <= kFramePairSeconds) return extents;
+    }
+    return extentsOf(element);
+}
+
+std::optional<std::string> nameOf(const AtspiNode& node) {
+    if (auto properties = accessibleProperties(node)) return properties->name;
+    return readName(node.object());
+}
+
+std::optional<std::string> descriptionOf(const AtspiNode& node) {
+    if (auto properties = accessibleProperties(node)) return properties->description;
+    return readDescription(node.object());
+}
+
+std::optional<std::string> accessibleIdOf(const AtspiNode& node) {
+    if (auto properties = accessibleProperties(node)) return properties->accessibleId;
+    return readAccessibleId(node.object());
+}
+
 std::optional<Value> stateFlag(AtspiAccessible* object, AtspiStateType state) {
     const auto states = readStates(object);
     if (!states) return std::nullopt;
@@ -59,7 +95,7 @@ std::optional<Value> stateFlag(AtspiAccessible* object, AtspiStateType state) {
 
 std::optional<Value> title(const AtspiNode& node, AtspiRole role) {
     if (node.kind() == NodeKind::menuOfOpener || nameUseFor(role) != NameUse::title) return std::nullopt;
-    auto name = readName(node.object());
+    auto name = nameOf(node);
     if (name && isMenuItemRole(role)) name = withoutShortcutPadding(std::move(*name));
     return nonEmpty(std::move(name));
 }
@@ -68,11 +104,11 @@ std::optional<Value> description(const AtspiNode& node, AtspiRole role) {
     if (node.kind() == NodeKind::menuOfOpener) return std::nullopt;
     if (nameUseFor(role) == NameUse::description) {
         // A text field's description is its label: its own name, else the names of the objects labelling it.
-        if (auto name = nonEmpty(readName(node.object()))) return name;
+        if (auto name = nonEmpty(nameOf(node))) return name;
         if (isTextRole(role))
             if (auto label = nonEmpty(readLabelledBy(node.object()))) return label;
     }
-    return nonEmpty(readDescription(node.object()));
+    return nonEmpty(descriptionOf(node));
 }
 
 std::optional<Value> value(const AtspiNode& node, AtspiRole role) {
@@ -80,10 +116,10 @@ std::optional<Value> value(const AtspiNode& node, AtspiRole role) {
     AtspiAccessible* object = node.object();
     if (isTextRole(role)) {
         if (auto text = readText(object)) return Value{std::move(*text)};
-        if (nameUseFor(role) == NameUse::value) return nonEmpty(readName(object));
+        if (nameUseFor(role) == NameUse::value) return nonEmpty(nameOf(node));
         return std::nullopt;
     }
-    if (nameUseFor(role) == NameUse::value) return nonEmpty(readName(object));
+    if (nameUseFor(role) == NameUse::value) return nonEmpty(nameOf(node));
     if (isCheckableRole(role)) {
         const auto states = readStates(object);
         if (!states) return std::nullopt;
@@ -155,20 +191,20 @@ std::optional<Value> AtspiAccessibility::attribute(const Element& element, std::
         case Attribute::description: return description(node, *role);
         case Attribute::identifier:
             if (isMenu) return std::nullopt;
-            return nonEmpty(readAccessibleId(object));
+            return nonEmpty(accessibleIdOf(node));
         case Attribute::help:
         case Attribute::label: return std::nullopt;  // GTK and Qt give neither apart from the description
         case Attribute::placeholder:
-            if (isMenu || !isTextRole(*role)) return std::nullopt;
+            if (isMenu || !isTextFieldRole(*role)) return std::nullopt;
             return nonEmpty(readObjectAttribute(object, "placeholder-text"));
         case Attribute::value: return value(node, *role);
         case Attribute::position: {
-            const auto extents = extentsOf(element);
+            const auto extents = extentsForPosition(element);
             if (!extents || !extents->position) return std::nullopt;
             return Value{*extents->position};
         }
         case Attribute::size: {
-            const auto extents = extentsOf(element);
+            const auto extents = extentsForSize(element);
             if (!extents) return std::nullopt;
             return Value{extents->size};
         }
@@ -176,10 +212,10 @@ std::optional<Value> AtspiAccessibility::attribute(const Element& element, std::
         case Attribute::focused: return isMenu ? Value{false} : stateFlag(object, ATSPI_STATE_FOCUSED);
         case Attribute::selected: return isMenu ? Value{false} : stateFlag(object, ATSPI_STATE_SELECTED);
         case Attribute::main:
-            if (isMenu || !isWindowRole(*role)) return std::nullopt;
+            if (!isWindowNode(node)) return std::nullopt;
             return stateFlag(object, ATSPI_STATE_ACTIVE);
         case Attribute::minimized:
-            if (isMenu || !isWindowRole(*role)) return std::nullopt;
+            if (!isWindowNode(node)) return std::nullopt;
             return stateFlag(object, ATSPI_STATE_ICONIFIED);
         case Attribute::parent: {
             auto up = parent(element);

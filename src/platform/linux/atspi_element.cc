@@ -23,22 +23,33 @@ bool isMenuContainerRole(AtspiRole role) {
 }
 
 // The children a person can see: toolkits keep hidden widgets in the tree (without the visible state), which
-// an interface on screen does not show.
-std::optional<ElementList> visibleChildren(AtspiAccessible* object) {
-    auto children = readChildren(object);
+// an interface on screen does not show. Menu bars are left out too: GTK and Qt put the menu bar inside a
+// window, where a window's interface on macOS has none; it belongs to the application (see children()).
+std::optional<ElementList> visibleChildren(const AtspiNode& node) {
+    AtspiAccessible* object = node.object();
+    const auto fresh = freshProperties(node);
+    auto children = readChildren(object, fresh ? std::optional<int>(fresh->childCount) : std::nullopt);
     if (!children) return std::nullopt;
     ElementList visible;
     for (AtspiAccessible* child : *children) {
         const auto states = readStates(child);
-        if (states && hasState(*states, ATSPI_STATE_VISIBLE) && !hasState(*states, ATSPI_STATE_DEFUNCT))
-            visible.push_back(adoptElement(child));
-        else
+        if (!states || !hasState(*states, ATSPI_STATE_VISIBLE) || hasState(*states, ATSPI_STATE_DEFUNCT)) {
             g_object_unref(child);
+            continue;
+        }
+        Element element = adoptElement(child);
+        if (nodeOf(element).atspiRole() != ATSPI_ROLE_MENU_BAR) visible.push_back(std::move(element));
     }
     return visible;
 }
 
 }  // namespace
+
+bool isWindowNode(const AtspiNode& node) {
+    if (node.kind() != NodeKind::object) return false;
+    const auto axRole = axRoleOf(node);
+    return axRole && axRole->role == "AXWindow";
+}
 
 bool opensMenu(AtspiAccessible* object) {
     AtspiAccessible* parent = readParent(object);
@@ -50,23 +61,29 @@ bool opensMenu(AtspiAccessible* object) {
 
 std::optional<AxRole> axRoleOf(const AtspiNode& node) {
     if (node.kind() == NodeKind::menuOfOpener) return AxRole{"AXMenu", ""};
+    if (node.axRoleMemo()) return node.axRoleMemo();
     const auto role = node.atspiRole();
     if (!role) return std::nullopt;
     RoleContext context;
+    bool contextRead = true;
     switch (contextNeedFor(*role)) {
         case ContextNeed::none: break;
         case ContextNeed::parentRole: {
             AtspiAccessible* parent = readParent(node.object());
-            if (parent) {
-                const auto parentRole = roleOfObject(parent);
-                g_object_unref(parent);
+            const auto parentRole = parent ? roleOfObject(parent) : std::nullopt;
+            if (parent) g_object_unref(parent);
+            contextRead = parentRole.has_value();
+            if (*role == ATSPI_ROLE_MENU) {
                 context.underMenuBar = parentRole == ATSPI_ROLE_MENU_BAR;
                 context.opensMenu = parentRole && isMenuContainerRole(*parentRole);
+            } else {
+                context.topLevel = parentRole == ATSPI_ROLE_APPLICATION;
             }
             break;
         }
         case ContextNeed::states: {
             const auto states = readStates(node.object());
+            contextRead = states.has_value();
             if (states) {
                 context.multiLine = hasState(*states, ATSPI_STATE_MULTI_LINE);
                 context.editable = hasState(*states, ATSPI_STATE_EDITABLE);
@@ -74,21 +91,29 @@ std::optional<AxRole> axRoleOf(const AtspiNode& node) {
             break;
         }
     }
-    return axRoleFor(*role, context);
+    AxRole axRole = axRoleFor(*role, context);
+    if (contextRead) node.axRoleMemo() = axRole;
+    return axRole;
 }
 
 std::optional<ElementList> AtspiAccessibility::children(const Element& element) {
     const AtspiNode& node = nodeOf(element);
-    if (node.kind() == NodeKind::menuOfOpener) return visibleChildren(node.object());
+    if (node.kind() == NodeKind::menuOfOpener) return visibleChildren(node);
     const auto role = node.atspiRole();
     if (!role) return std::nullopt;
-    if (*role == ATSPI_ROLE_APPLICATION) return windows(element);
+    if (*role == ATSPI_ROLE_APPLICATION) {
+        // As on macOS, an application's children are its windows and its menu bar.
+        auto list = windows(element);
+        if (!list) return std::nullopt;
+        if (auto bar = menuBarOf(element)) list->push_back(std::move(*bar));
+        return list;
+    }
     if (*role == ATSPI_ROLE_MENU && opensMenu(node.object())) {
         // The item's own children become the children of the menu it holds.
         return ElementList{adoptElement(static_cast<AtspiAccessible*>(g_object_ref(node.object())),
                                         NodeKind::menuOfOpener)};
     }
-    return visibleChildren(node.object());
+    return visibleChildren(node);
 }
 
 std::optional<Element> AtspiAccessibility::parent(const Element& element) {
@@ -96,6 +121,7 @@ std::optional<Element> AtspiAccessibility::parent(const Element& element) {
     if (node.kind() == NodeKind::menuOfOpener)
         return adoptElement(static_cast<AtspiAccessible*>(g_object_ref(node.object())));
     if (node.atspiRole() == ATSPI_ROLE_APPLICATION) return std::nullopt;
+    if (node.atspiRole() == ATSPI_ROLE_MENU_BAR) return applicationOf(element);
     AtspiAccessible* parent = readParent(node.object());
     if (!parent) return std::nullopt;
     const auto parentRole = roleOfObject(parent);
@@ -111,14 +137,8 @@ std::optional<Element> AtspiAccessibility::parent(const Element& element) {
 std::optional<ElementList> AtspiAccessibility::windows(const Element& application) {
     const AtspiNode& node = nodeOf(application);
     if (node.kind() != NodeKind::object || node.atspiRole() != ATSPI_ROLE_APPLICATION) return std::nullopt;
-    auto children = visibleChildren(node.object());
-    if (!children) return std::nullopt;
-    ElementList windows;
-    for (Element& child : *children) {
-        const auto role = nodeOf(child).atspiRole();
-        if (role && isWindowRole(*role)) windows.push_back(std::move(child));
-    }
-    return windows;
+    // Every top-level object of an application is one of its windows, whatever role its toolkit gives it.
+    return visibleChildren(node);
 }
 
 std::optional<Element> AtspiAccessibility::application(int pid) {
@@ -153,7 +173,7 @@ std::optional<Element> windowOf(const Element& element) {
     for (int step = 0; current && step < kMaxParentClimb; ++step) {
         const auto role = nodeOf(*current).atspiRole();
         if (!role || *role == ATSPI_ROLE_APPLICATION) return std::nullopt;
-        if (nodeOf(*current).kind() == NodeKind::object && isWindowRole(*role)) return current;
+        if (isWindowNode(nodeOf(*current))) return current;
         current = service.parent(*current);
     }
     return std::nullopt;

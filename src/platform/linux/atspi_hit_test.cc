@@ -57,7 +57,7 @@ AtspiAccessible* accessibleWindowFor(AtspiAccessible* application, const ClientW
 AtspiAccessible* deepestAt(AtspiAccessible* object, Point point) {
     const int x = static_cast<int>(std::floor(point.x)), y = static_cast<int>(std::floor(point.y));
     for (int depth = 0; depth < kMaxHitDepth; ++depth) {
-        AtspiComponent* component = atspi_accessible_get_component_iface(object);
+        AtspiComponent* component = atspiInterface(object, atspi_accessible_get_component_iface);
         if (!component) break;
         const auto hit = atspiCall(
             object,

@@ -26,6 +26,22 @@ std::optional<AtspiRole> AtspiNode::atspiRole() const {
     return role_;
 }
 
+std::optional<AccessibleProperties> freshProperties(const AtspiNode& node) {
+    const auto& memo = node.propertiesMemo();
+    if (memo && detail::nowSeconds() - memo->first <= kPropertiesFreshSeconds) return memo->second;
+    return std::nullopt;
+}
+
+std::optional<AccessibleProperties> accessibleProperties(const AtspiNode& node) {
+    if (auto fresh = freshProperties(node)) return fresh;
+    auto read = readAccessibleProperties(node.object());
+    if (read)
+        node.propertiesMemo() = std::pair{detail::nowSeconds(), *read};
+    else
+        node.propertiesMemo().reset();
+    return read;
+}
+
 Element adoptElement(AtspiAccessible* object, NodeKind kind) {
     return Element(std::make_shared<const AtspiNode>(object, kind));
 }

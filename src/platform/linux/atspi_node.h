@@ -5,8 +5,11 @@
 #include <atspi/atspi.h>
 
 #include <optional>
+#include <utility>
 
 #include "platform/accessibility.h"
+#include "platform/linux/atspi_reads.h"
+#include "platform/linux/atspi_roles.h"
 
 namespace platform::linux_desktop {
 
@@ -32,11 +35,35 @@ public:
     /// The AT-SPI role, read once: an object keeps its role for its whole life.
     std::optional<AtspiRole> atspiRole() const;
 
+    /// The AX role once worked out (what it depends on does not change over an object's life).
+    std::optional<AxRole>& axRoleMemo() const { return axRole_; }
+
+    /// Extents read for AXPosition, kept for the AXSize read that (in a frame) follows at once: the read time
+    /// on the monotonic clock and the extents. Taken by that read, whatever its age.
+    std::optional<std::pair<double, Extents>>& extentsForSize() const { return extentsForSize_; }
+
+    /// The name, description, id and child count fetched together (see accessibleProperties below).
+    std::optional<std::pair<double, AccessibleProperties>>& propertiesMemo() const { return properties_; }
+
 private:
     AtspiAccessible* object_;
     NodeKind kind_;
     mutable std::optional<AtspiRole> role_;
+    mutable std::optional<AxRole> axRole_;
+    mutable std::optional<std::pair<double, Extents>> extentsForSize_;
+    mutable std::optional<std::pair<double, AccessibleProperties>> properties_;
 };
+
+/// How long properties fetched together answer later reads of the same handle: the reads a dump, a label
+/// list or a search make of one element follow each other within a few milliseconds.
+inline constexpr double kPropertiesFreshSeconds = 0.05;
+
+/// The node's name, description, id and child count: fetched together in one request and kept for
+/// kPropertiesFreshSeconds; nothing when the request fails (callers then read one property at a time).
+std::optional<AccessibleProperties> accessibleProperties(const AtspiNode& node);
+
+/// The properties fetched within the last kPropertiesFreshSeconds, without asking the application.
+std::optional<AccessibleProperties> freshProperties(const AtspiNode& node);
 
 /// A handle for `object`, taking over the caller's reference.
 Element adoptElement(AtspiAccessible* object, NodeKind kind = NodeKind::object);

@@ -1,6 +1,11 @@
 #include "platform/linux/atspi_reads.h"
 
+#include <dbus/dbus.h>
+
 #include <climits>
+#include <cstring>
+#include <map>
+#include <string>
 
 #include "platform/linux/atspi_session.h"
 
@@ -27,6 +32,84 @@ std::optional<std::string> readName(AtspiAccessible* object) {
 std::optional<std::string> readDescription(AtspiAccessible* object) {
     return takeString(atspiCall(
         object, [&](GError** error) { return atspi_accessible_get_description(object, error); }, isNull));
+}
+
+namespace {
+
+// The reply's a{sv} entries that are strings or 32-bit integers, into `properties`.
+void takeProperties(DBusMessage* reply, AccessibleProperties& properties) {
+    DBusMessageIter top, entries;
+    if (!dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_ARRAY) return;
+    for (dbus_message_iter_recurse(&top, &entries); dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY;
+         dbus_message_iter_next(&entries)) {
+        DBusMessageIter entry, variant;
+        dbus_message_iter_recurse(&entries, &entry);
+        if (dbus_message_iter_get_arg_type(&entry) != DBUS_TYPE_STRING) continue;
+        const char* key = nullptr;
+        dbus_message_iter_get_basic(&entry, &key);
+        if (!dbus_message_iter_next(&entry) || dbus_message_iter_get_arg_type(&entry) != DBUS_TYPE_VARIANT) continue;
+        dbus_message_iter_recurse(&entry, &variant);
+        const int type = dbus_message_iter_get_arg_type(&variant);
+        if (type == DBUS_TYPE_STRING) {
+            const char* text = nullptr;
+            dbus_message_iter_get_basic(&variant, &text);
+            if (std::strcmp(key, "Name") == 0) properties.name = text ? text : "";
+            else if (std::strcmp(key, "Description") == 0) properties.description = text ? text : "";
+            else if (std::strcmp(key, "AccessibleId") == 0) properties.accessibleId = text ? text : "";
+        } else if (type == DBUS_TYPE_INT32 && std::strcmp(key, "ChildCount") == 0) {
+            dbus_int32_t count = 0;
+            dbus_message_iter_get_basic(&variant, &count);
+            properties.childCount = count;
+        }
+    }
+}
+
+// Whether the application behind `object` answers Properties.GetAll: GTK's bridge does; Qt 5's crashes on it
+// (seen with qt5ct 1.5 on Qt 5.15), so only GTK applications are asked. Decided once per application.
+bool answersGetAll(AtspiAccessible* object) {
+    static std::map<std::string, bool> byApplication;
+    const std::string busName = busNameOf(object);
+    if (const auto found = byApplication.find(busName); found != byApplication.end()) return found->second;
+    AtspiAccessible* root = ATSPI_OBJECT(object)->app ? ATSPI_OBJECT(object)->app->root : nullptr;
+    if (!root) return false;
+    const auto toolkit = atspiCall(
+        root, [&](GError** error) { return atspi_accessible_get_toolkit_name(root, error); },
+        [](gchar* name) { return name == nullptr; });
+    if (!toolkit) return false;  // asked again next time
+    const bool gtk = g_ascii_strcasecmp(*toolkit, "gtk") == 0;
+    g_free(*toolkit);
+    byApplication[busName] = gtk;
+    return gtk;
+}
+
+}  // namespace
+
+std::optional<AccessibleProperties> readAccessibleProperties(AtspiAccessible* object) {
+    const AtspiObject* base = ATSPI_OBJECT(object);
+    if (!base || !base->app || !base->app->bus || !base->app->bus_name || !base->path) return std::nullopt;
+    if (!answersGetAll(object)) return std::nullopt;
+    const auto reply = atspiCall(
+        object,
+        [&](GError**) -> DBusMessage* {
+            DBusMessage* request = dbus_message_new_method_call(base->app->bus_name, base->path,
+                                                                "org.freedesktop.DBus.Properties", "GetAll");
+            if (!request) return nullptr;
+            const char* interface = "org.a11y.atspi.Accessible";
+            dbus_message_append_args(request, DBUS_TYPE_STRING, &interface, DBUS_TYPE_INVALID);
+            DBusError error;
+            dbus_error_init(&error);
+            DBusMessage* answer =
+                dbus_connection_send_with_reply_and_block(base->app->bus, request, kAtspiCallTimeoutMs, &error);
+            dbus_message_unref(request);
+            dbus_error_free(&error);
+            return answer;
+        },
+        [](DBusMessage* answer) { return answer == nullptr; });
+    if (!reply) return std::nullopt;
+    AccessibleProperties properties;
+    takeProperties(*reply, properties);
+    dbus_message_unref(*reply);
+    return properties;
 }
 
 std::optional<std::string> readLocalizedRoleName(AtspiAccessible* object) {
@@ -69,7 +152,7 @@ bool hasState(const std::vector<AtspiStateType>& states, AtspiStateType state) {
 }
 
 std::optional<std::string> readText(AtspiAccessible* object) {
-    AtspiText* text = atspi_accessible_get_text_iface(object);
+    AtspiText* text = atspiInterface(object, atspi_accessible_get_text_iface);
     if (!text) return std::nullopt;
     auto content = takeString(atspiCall(
         object, [&](GError** error) { return atspi_text_get_text(text, 0, -1, error); }, isNull));
@@ -78,7 +161,7 @@ std::optional<std::string> readText(AtspiAccessible* object) {
 }
 
 std::optional<double> readCurrentValue(AtspiAccessible* object) {
-    AtspiValue* value = atspi_accessible_get_value_iface(object);
+    AtspiValue* value = atspiInterface(object, atspi_accessible_get_value_iface);
     if (!value) return std::nullopt;
     auto current = atspiCall(
         object, [&](GError** error) { return atspi_value_get_current_value(value, error); },
@@ -88,7 +171,7 @@ std::optional<double> readCurrentValue(AtspiAccessible* object) {
 }
 
 std::optional<Extents> readExtents(AtspiAccessible* object) {
-    AtspiComponent* component = atspi_accessible_get_component_iface(object);
+    AtspiComponent* component = atspiInterface(object, atspi_accessible_get_component_iface);
     if (!component) return std::nullopt;
     const auto rect = atspiCall(
         object,
@@ -113,10 +196,12 @@ AtspiAccessible* readParent(AtspiAccessible* object) {
         .value_or(nullptr);
 }
 
-std::optional<std::vector<AtspiAccessible*>> readChildren(AtspiAccessible* object) {
-    const auto count = atspiCall(
-        object, [&](GError** error) { return atspi_accessible_get_child_count(object, error); },
-        [](gint n) { return n < 0; });
+std::optional<std::vector<AtspiAccessible*>> readChildren(AtspiAccessible* object, std::optional<int> knownCount) {
+    const auto count = knownCount && *knownCount >= 0
+                           ? knownCount
+                           : atspiCall(
+                                 object, [&](GError** error) { return atspi_accessible_get_child_count(object, error); },
+                                 [](gint n) { return n < 0; });
     if (!count) return std::nullopt;
     std::vector<AtspiAccessible*> children;
     children.reserve(static_cast<size_t>(*count));

@@ -20,6 +20,16 @@ std::optional<std::string> readDescription(AtspiAccessible* object);
 /// The role's name in the user's language.
 std::optional<std::string> readLocalizedRoleName(AtspiAccessible* object);
 
+/// The accessible name, description, id and number of children, fetched together in one request
+/// (org.freedesktop.DBus.Properties.GetAll); nothing when the application refuses it or does not answer.
+struct AccessibleProperties {
+    std::string name;
+    std::string description;
+    std::string accessibleId;
+    int childCount = -1;
+};
+std::optional<AccessibleProperties> readAccessibleProperties(AtspiAccessible* object);
+
 /// The accessible id (set by the application's developer).
 std::optional<std::string> readAccessibleId(AtspiAccessible* object);
 
@@ -49,8 +59,10 @@ std::optional<Extents> readExtents(AtspiAccessible* object);
 /// The parent object (a new reference), or null.
 AtspiAccessible* readParent(AtspiAccessible* object);
 
-/// The children in order (new references); nothing when they cannot be read.
-std::optional<std::vector<AtspiAccessible*>> readChildren(AtspiAccessible* object);
+/// The children in order (new references); nothing when they cannot be read. `knownCount` saves asking for
+/// their number when it was just fetched.
+std::optional<std::vector<AtspiAccessible*>> readChildren(AtspiAccessible* object,
+                                                          std::optional<int> knownCount = std::nullopt);
 
 /// The names of the objects that label `object` (its "labelled-by" relation), joined by a space.
 std::optional<std::string> readLabelledBy(AtspiAccessible* object);

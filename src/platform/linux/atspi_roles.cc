@@ -5,6 +5,11 @@
 namespace platform::linux_desktop {
 
 AxRole axRoleFor(AtspiRole role, const RoleContext& context) {
+    // A window is what sits right under the application, whatever its role; Qt calls inner frames "frame".
+    if (context.topLevel) {
+        const bool dialog = role == ATSPI_ROLE_DIALOG || role == ATSPI_ROLE_ALERT || role == ATSPI_ROLE_FILE_CHOOSER;
+        return {"AXWindow", dialog ? "AXDialog" : "AXStandardWindow"};
+    }
     switch (role) {
         case ATSPI_ROLE_PUSH_BUTTON: return {"AXButton", ""};
         case ATSPI_ROLE_TOGGLE_BUTTON: return {"AXCheckBox", "AXToggle"};
@@ -16,10 +21,10 @@ AxRole axRoleFor(AtspiRole role, const RoleContext& context) {
         case ATSPI_ROLE_LABEL:
         case ATSPI_ROLE_STATIC: return {"AXStaticText", ""};
         case ATSPI_ROLE_FRAME:
-        case ATSPI_ROLE_WINDOW: return {"AXWindow", "AXStandardWindow"};
+        case ATSPI_ROLE_WINDOW:
         case ATSPI_ROLE_DIALOG:
         case ATSPI_ROLE_FILE_CHOOSER:
-        case ATSPI_ROLE_ALERT: return {"AXWindow", "AXDialog"};
+        case ATSPI_ROLE_ALERT: return {"AXGroup", ""};  // inside a window (top-level ones are handled above)
         case ATSPI_ROLE_MENU_BAR: return {"AXMenuBar", ""};
         case ATSPI_ROLE_MENU:
             if (context.underMenuBar) return {"AXMenuBarItem", ""};
@@ -64,7 +69,14 @@ AxRole axRoleFor(AtspiRole role, const RoleContext& context) {
 
 ContextNeed contextNeedFor(AtspiRole role) {
     switch (role) {
-        case ATSPI_ROLE_MENU: return ContextNeed::parentRole;
+        case ATSPI_ROLE_MENU:
+        case ATSPI_ROLE_FILLER:
+        case ATSPI_ROLE_PANEL:
+        case ATSPI_ROLE_FRAME:
+        case ATSPI_ROLE_WINDOW:
+        case ATSPI_ROLE_DIALOG:
+        case ATSPI_ROLE_FILE_CHOOSER:
+        case ATSPI_ROLE_ALERT: return ContextNeed::parentRole;
         case ATSPI_ROLE_TEXT:
         case ATSPI_ROLE_ENTRY:
         case ATSPI_ROLE_COMBO_BOX: return ContextNeed::states;
@@ -86,17 +98,6 @@ NameUse nameUseFor(AtspiRole role) {
     }
 }
 
-bool isWindowRole(AtspiRole role) {
-    switch (role) {
-        case ATSPI_ROLE_FRAME:
-        case ATSPI_ROLE_WINDOW:
-        case ATSPI_ROLE_DIALOG:
-        case ATSPI_ROLE_FILE_CHOOSER:
-        case ATSPI_ROLE_ALERT: return true;
-        default: return false;
-    }
-}
-
 bool isTextRole(AtspiRole role) {
     switch (role) {
         case ATSPI_ROLE_TEXT:
@@ -106,6 +107,10 @@ bool isTextRole(AtspiRole role) {
         case ATSPI_ROLE_STATIC: return true;
         default: return false;
     }
+}
+
+bool isTextFieldRole(AtspiRole role) {
+    return role == ATSPI_ROLE_TEXT || role == ATSPI_ROLE_ENTRY || role == ATSPI_ROLE_PASSWORD_TEXT;
 }
 
 bool isCheckableRole(AtspiRole role) {

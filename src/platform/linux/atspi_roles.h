@@ -19,12 +19,14 @@ struct RoleContext {
     bool opensMenu = false;     // a menu that sits inside a menu (a submenu's item)
     bool multiLine = false;     // a text that takes several lines
     bool editable = false;      // a combo box whose text can be typed
+    bool topLevel = false;      // a child of the application: a window whatever its role (Qt gives "filler")
 };
 
 /// The AX role and subrole of an object of AT-SPI role `role`.
 AxRole axRoleFor(AtspiRole role, const RoleContext& context);
 
-/// The context `axRoleFor` needs for `role`: only menus, texts and combo boxes depend on more than their role.
+/// The context `axRoleFor` needs for `role`: only menus, groups (which may be top-level windows), texts and
+/// combo boxes depend on more than their role.
 enum class ContextNeed { none, parentRole, states };
 ContextNeed contextNeedFor(AtspiRole role);
 
@@ -36,11 +38,11 @@ enum class NameUse {
 };
 NameUse nameUseFor(AtspiRole role);
 
-/// Roles of top-level windows.
-bool isWindowRole(AtspiRole role);
-
 /// Roles whose text content is their AXValue (text fields and static text).
 bool isTextRole(AtspiRole role);
+
+/// Roles of text fields (single- or multi-line, plain or secure), which may show a placeholder.
+bool isTextFieldRole(AtspiRole role);
 
 /// Roles whose AXValue is 0 or 1 for their checked state.
 bool isCheckableRole(AtspiRole role);

@@ -64,8 +64,8 @@ bool mayCall(AtspiAccessible* object) {
     return true;
 }
 
-void noteFailure(AtspiAccessible* object, double startSeconds) {
-    // A failure that took (nearly) the whole timeout is an application that did not answer; a quick failure
+void noteIfUnanswered(AtspiAccessible* object, double startSeconds) {
+    // A call that took (nearly) the whole timeout is an application that did not answer; a quick failure
     // (no such interface, object gone) says nothing about the application's health.
     const double elapsed = nowSeconds() - startSeconds;
     if (elapsed >= 0.8 * kAtspiCallTimeoutMs / 1000.0)

@@ -33,10 +33,19 @@ std::string objectPathOf(AtspiAccessible* object);
 template <typename Call, typename Failed>
 auto atspiCall(AtspiAccessible* object, Call call, Failed failed) -> std::optional<decltype(call(nullptr))>;
 
+/// One of the object's interfaces (a new reference), or null when it has none or does not answer: the first
+/// such request asks the application for the object's interface list, so it is bounded like any other call.
+template <typename Interface>
+Interface* atspiInterface(AtspiAccessible* object, Interface* (*getter)(AtspiAccessible*)) {
+    return atspiCall(
+               object, [&](GError**) { return getter(object); }, [](Interface* found) { return found == nullptr; })
+        .value_or(nullptr);
+}
+
 namespace detail {
 bool mayCall(AtspiAccessible* object);
 double nowSeconds();
-void noteFailure(AtspiAccessible* object, double startSeconds);
+void noteIfUnanswered(AtspiAccessible* object, double startSeconds);
 }  // namespace detail
 
 template <typename Call, typename Failed>
@@ -47,9 +56,11 @@ auto atspiCall(AtspiAccessible* object, Call call, Failed failed) -> std::option
     auto result = call(&error);
     const bool callFailed = error != nullptr || failed(result);
     if (error) g_error_free(error);
-    if (!callFailed) return result;
-    detail::noteFailure(object, start);
-    return std::nullopt;
+    // libatspi answers some timed-out reads with an empty value and no error, so a call that took the whole
+    // timeout counts as unanswered whatever it returned.
+    detail::noteIfUnanswered(object, start);
+    if (callFailed) return std::nullopt;
+    return result;
 }
 
 }  // namespace platform::linux_desktop

@@ -12,8 +12,7 @@ namespace {
 // The X11 window behind a window element: same process, the same title, the nearest frame.
 std::optional<ClientWindow> clientWindowOf(Display* display, const Element& element) {
     const AtspiNode& node = nodeOf(element);
-    const auto role = node.atspiRole();
-    if (node.kind() != NodeKind::object || !role || !isWindowRole(*role)) return std::nullopt;
+    if (!isWindowNode(node)) return std::nullopt;
     const auto pid = readProcessId(node.object());
     if (!pid) return std::nullopt;
     const std::string title = readName(node.object()).value_or("");
