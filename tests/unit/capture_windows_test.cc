@@ -44,7 +44,8 @@ protected:
 };
 
 TEST_F(Windows, WithoutAFrameTheLargestOrdinaryWindowOfTheProcessWinsAndTheFirstWinsATie) {
-    list({window(1, 7, {0, 0, 2000, 2000}, /*layer=*/3), window(2, 8, {0, 0, 1900, 1900}), window(3, 7, {0, 0, 800, 600}),
+    list({window(1, 7, {0, 0, 2000, 2000}, /*layer=*/3), window(2, 8, {0, 0, 1900, 1900}),
+          window(3, 7, {0, 0, 800, 600}),
           window(4, 7, {0, 0, 1200, 900}), window(5, 7, {50, 50, 900, 1200})});
     EXPECT_EQ(capture::scWindow(7, std::nullopt).windowID, 4u);
     EXPECT_EQ(capture::regionWindow(7, std::nullopt).windowID, 4u);
@@ -70,7 +71,8 @@ TEST_F(Windows, WindowsWithoutAnOwnerOrOnAnotherLayerAreNeverChosen) {
 TEST_F(Windows, ARegionNeedsAWindowLargerThanSixtyFourPointsEachWay) {
     list({window(1, 7, {0, 0, 64, 400}), window(2, 7, {0, 0, 400, 64})});
     std::string code;
-    EXPECT_EQ(errorOf([] { capture::regionWindow(7, std::nullopt); }, &code), "no on-screen window of process 7 to record");
+    EXPECT_EQ(errorOf([] { capture::regionWindow(7, std::nullopt); }, &code),
+              "no on-screen window of process 7 to record");
     EXPECT_EQ(code, "not_found");
     EXPECT_EQ(capture::scWindow(7, std::nullopt).windowID, 1u);
 

@@ -80,7 +80,9 @@ void HevcEncoder::open(const VideoSettings& settings, bool globalHeader) {
     picture_->format = AV_PIX_FMT_YUV420P;
     picture_->width = context_->width;
     picture_->height = context_->height;
-    if (const int allocated = av_frame_get_buffer(picture_, 0); allocated < 0) fail("cannot allocate a frame", allocated);
+    if (const int allocated = av_frame_get_buffer(picture_, 0); allocated < 0) {
+        fail("cannot allocate a frame", allocated);
+    }
 
     converter_ = sws_getContext(width_, height_, AV_PIX_FMT_BGRA, width_, height_, AV_PIX_FMT_YUV420P, SWS_BILINEAR,
                                 nullptr, nullptr, nullptr);

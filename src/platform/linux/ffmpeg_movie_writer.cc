@@ -183,7 +183,8 @@ void FfmpegMovieWriter::encodeFrames() {
             QueuedFrame frame;
             {
                 std::unique_lock lock(mutex_);
-                const bool woken = wake_.wait_for(lock, kIdleFlushAfter, [this] { return !queue_.empty() || closing_; });
+                const bool woken =
+                    wake_.wait_for(lock, kIdleFlushAfter, [this] { return !queue_.empty() || closing_; });
                 if (!woken) {
                     lock.unlock();
                     flushWhileIdle();

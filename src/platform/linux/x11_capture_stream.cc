@@ -22,6 +22,9 @@ struct X11CaptureStream::Buffer {
 
 namespace {
 
+// The largest width or height of an X drawable.
+constexpr int kLargestSide = 32767;
+
 PixelRect rounded(const CaptureRect& rect) {
     return {int(std::lround(rect.x)), int(std::lround(rect.y)), int(std::lround(rect.width)),
             int(std::lround(rect.height))};
@@ -34,15 +37,14 @@ X11CaptureStream::X11CaptureStream(ContentFilter filter, StreamConfiguration con
     if (configuration_.width <= 0 || configuration_.height <= 0) {
         throw CaptureError("the frame size must be at least one pixel", "external");
     }
+    if (configuration_.width > kLargestSide || configuration_.height > kLargestSide) {
+        throw CaptureError("the frame size is larger than an X screen can be", "external");
+    }
     if (configuration_.minimumFrameIntervalTimescale <= 0) {
         throw CaptureError("the frame rate must be positive", "external");
     }
     if (configuration_.pixelFormat != kPixelFormatBGRA) {
         throw CaptureError("frames can only be captured as BGRA", "external");
-    }
-    const size_t bytes = size_t(configuration_.width) * size_t(configuration_.height) * 4;
-    for (int i = 0; i < std::max(1, configuration_.queueDepth); ++i) {
-        pool_.push_back(std::make_shared<Buffer>(Buffer{std::vector<uint8_t>(bytes)}));
     }
 }
 
@@ -76,10 +78,9 @@ void X11CaptureStream::stop() {
     }
     wake_.notify_all();
     if (!thread_.joinable()) return;
-    if (thread_.get_id() == std::this_thread::get_id()) {
-        thread_.detach();  // stopped from its own sink: the loop ends after this frame
-        return;
-    }
+    // Stopped from its own sink: the loop ends after this frame, and the owner must not destroy the
+    // stream from there.
+    if (thread_.get_id() == std::this_thread::get_id()) return;
     thread_.join();
 }
 
@@ -95,7 +96,11 @@ void X11CaptureStream::run() {
             std::unique_lock lock(mutex_);
             if (wake_.wait_until(lock, next, [this] { return stopping_; })) break;
         }
-        tick(first);
+        try {
+            tick(first);
+        } catch (const std::exception&) {
+            break;  // out of memory for a frame: the stream ends rather than the process
+        }
         if (source_->gone()) break;  // the window was closed: no more frames
         next += period;
         // Ticks missed while a frame took long are skipped, not made up in a burst.
@@ -113,7 +118,7 @@ void X11CaptureStream::tick(bool& first) {
         source_->handle(event);
     }
     const bool changed = source_->changed();  // asked every tick: it also follows the pointer
-    if (source_->gone() || !(first || changed)) return;  // idle: nothing is delivered
+    if (source_->gone() || !(first ? source_->settled() : changed)) return;  // idle: nothing is delivered
     auto buffer = freeBuffer();
     if (!buffer) return;  // all buffers are in flight: skip this tick, the change stays pending
     const double presentationSeconds = PosixClock().hostSeconds();
@@ -157,7 +162,11 @@ std::shared_ptr<X11CaptureStream::Buffer> X11CaptureStream::freeBuffer() {
     for (const auto& buffer : pool_) {
         if (buffer.use_count() == 1) return buffer;
     }
-    return nullptr;
+    // Buffers are made as they are needed, up to the queue depth: a receiver that keeps up needs few.
+    if (pool_.size() >= size_t(std::max(1, configuration_.queueDepth))) return nullptr;
+    const size_t bytes = size_t(configuration_.width) * size_t(configuration_.height) * 4;
+    pool_.push_back(std::make_shared<Buffer>(Buffer{std::vector<uint8_t>(bytes)}));
+    return pool_.back();
 }
 
 void X11CaptureStream::deliver(const std::shared_ptr<Buffer>& buffer, double presentationSeconds) {

@@ -50,6 +50,7 @@ public:
         if (gc_) XFreeGC(display_, gc_);
         if (canvas_) XFreePixmap(display_, canvas_);
         if (damage_) XDamageDestroy(display_, damage_);
+        for (const auto& [window, damage] : windowDamage_) XDamageDestroy(display_, damage);
         if (redirected_) XCompositeUnredirectSubwindows(display_, root_, CompositeRedirectAutomatic);
         XSync(display_, False);
     }
@@ -64,10 +65,20 @@ public:
                                XCompositeQueryVersion(display_, &major, &minor) && (major > 0 || minor >= 2);
         depth_ = DefaultDepth(display_, DefaultScreen(display_));
         damage_ = XDamageCreate(display_, root_, XDamageReportNonEmpty);
+        // Drawing that the screen does not show (a window under a left-out one) is damage to that window
+        // only, so every top-level gets its own damage object, new ones as they are created.
+        XSelectInput(display_, root_, SubstructureNotifyMask);
+        Window rootReturn = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(display_, root_, &rootReturn, &parent, &children, &count)) {
+            for (unsigned int i = 0; i < count; ++i) watch(children[i]);
+            if (children) XFree(children);
+        }
         if (composite) {
             // Automatic redirection never conflicts with a compositing manager's manual one.
             XCompositeRedirectSubwindows(display_, root_, CompositeRedirectAutomatic);
             redirected_ = true;
+            repaint_.start();  // covered windows repaint what their new pixmaps lack
         }
         if (redirected_) {
             canvas_ = XCreatePixmap(display_, root_, unsigned(monitor_.width), unsigned(monitor_.height),
@@ -83,8 +94,37 @@ public:
     }
 
     void handle(const XEvent& event) override {
-        if (event.type == damageEventBase_ + XDamageNotify) changed_ = true;
+        if (event.type == damageEventBase_ + XDamageNotify) {
+            changed_ = true;
+            repaint_.damaged();
+            return;
+        }
+        switch (event.type) {
+            case CreateNotify:
+                if (event.xcreatewindow.parent == root_) watch(event.xcreatewindow.window);
+                break;
+            case ReparentNotify:
+                if (event.xreparent.parent == root_) {
+                    watch(event.xreparent.window);
+                } else if (auto it = windowDamage_.find(event.xreparent.window); it != windowDamage_.end()) {
+                    XDamageDestroy(display_, it->second);
+                    windowDamage_.erase(it);
+                }
+                break;
+            case DestroyNotify:
+                windowDamage_.erase(event.xdestroywindow.window);  // the server dropped its damage object
+                break;
+            case MapNotify:
+            case UnmapNotify:
+            case ConfigureNotify:
+                changed_ = true;  // a window appeared, went or moved: the picture changes
+                break;
+            default:
+                break;
+        }
     }
+
+    bool settled() override { return repaint_.settled(); }
 
     bool gone() const override { return false; }
 
@@ -97,6 +137,7 @@ public:
         changed_ = false;
         cursorMoved_ = false;
         XDamageSubtract(display_, damage_, None, None);
+        for (const auto& [window, damage] : windowDamage_) XDamageSubtract(display_, damage, None, None);
     }
 
     PixelRect bounds() override { return {0, 0, monitor_.width, monitor_.height}; }
@@ -127,6 +168,10 @@ public:
     }
 
 private:
+    void watch(Window window) {
+        if (!windowDamage_.count(window)) windowDamage_[window] = XDamageCreate(display_, window, XDamageReportNonEmpty);
+    }
+
     void compose() {
         const Pixmap background = backgroundPixmap();
         if (background) {
@@ -283,6 +328,8 @@ private:
     XFixesCursorImage* cursor_ = nullptr;
     std::unique_ptr<ShmImage> image_;
     std::map<Window, int32_t> processes_;  // top-level window -> its client's process
+    RepaintWait repaint_;
+    std::map<Window, Damage> windowDamage_;  // the root's children
 };
 
 }  // namespace

@@ -7,6 +7,24 @@
 
 namespace platform::linux_desktop {
 
+namespace {
+
+constexpr std::chrono::milliseconds kRepaintWait{500};
+
+}  // namespace
+
+void RepaintWait::start() { deadline_ = std::chrono::steady_clock::now() + kRepaintWait; }
+
+void RepaintWait::damaged() { repainted_ = damagedSinceAsked_ = true; }
+
+bool RepaintWait::settled() {
+    if (!deadline_) return true;
+    const bool quiet = repainted_ && !damagedSinceAsked_;
+    damagedSinceAsked_ = false;
+    if (quiet || std::chrono::steady_clock::now() >= *deadline_) deadline_.reset();
+    return !deadline_;
+}
+
 void copyPixels(const XImage& image, int fromX, int fromY, int width, int height, Canvas& canvas, int toX,
                 int toY, bool opaque) {
     for (int row = 0; row < height; ++row) {

@@ -5,9 +5,10 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
 
+#include <chrono>
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "platform/linux/x11_shm_image.h"
@@ -45,6 +46,9 @@ public:
     /// True when the content changed since the last `takeChanges`.
     virtual bool changed() = 0;
 
+    /// True once the content is complete enough for a first frame.
+    virtual bool settled() { return true; }
+
     /// Forgets the changes seen so far; changes made afterwards count for the next frame.
     virtual void takeChanges() = 0;
 
@@ -54,6 +58,25 @@ public:
     /// Draws `area` of the content into `canvas` (of the area's size), the background where the content
     /// has no pixels; false when nothing can be read now (an unmapped window).
     virtual bool draw(const PixelRect& area, Canvas& canvas) = 0;
+};
+
+/// Waiting for applications to repaint what a new redirection left blank: the parts of a window that were
+/// covered or off the screen have no pixels in its new pixmap until the application repaints them (the
+/// server asks it to). Settled once a repaint came and a tick passed without another, or after half a
+/// second when none comes or repainting goes on.
+class RepaintWait {
+public:
+    /// Starts waiting now.
+    void start();
+    /// Notes damage to the content.
+    void damaged();
+    /// Asked once per tick until it says yes.
+    bool settled();
+
+private:
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    bool repainted_ = false;
+    bool damagedSinceAsked_ = false;
 };
 
 /// How sources paint where the content has no pixels, and whether they keep the content's alpha.

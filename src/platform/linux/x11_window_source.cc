@@ -10,6 +10,7 @@
 
 #include "app/capture_error.h"
 #include "platform/linux/x11_frame_sources.h"
+#include "platform/linux/x11_windows.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -44,6 +45,8 @@ public:
         mapped_ = attributes.map_state == IsViewable;
         depth_ = attributes.depth;
         if (composite_) {
+            // A window wholly on the screen and uncovered is copied into its new pixmap complete.
+            if (!whollyVisible(attributes)) repaint_.start();
             // Automatic redirection never conflicts with other clients' (a compositing manager's manual
             // redirection of the frame keeps working, and the pixmap can be named either way).
             XCompositeRedirectWindow(display_, window_, CompositeRedirectAutomatic);
@@ -54,7 +57,10 @@ public:
 
     void handle(const XEvent& event) override {
         if (event.type == damageEventBase_ + XDamageNotify) {
-            if (reinterpret_cast<const XDamageNotifyEvent&>(event).damage == damage_) changed_ = true;
+            if (reinterpret_cast<const XDamageNotifyEvent&>(event).damage == damage_) {
+                changed_ = true;
+                repaint_.damaged();
+            }
             return;
         }
         if (event.xany.window != window_) return;
@@ -87,6 +93,8 @@ public:
     }
 
     bool gone() const override { return gone_; }
+
+    bool settled() override { return repaint_.settled(); }
     bool changed() override { return changed_; }
 
     void takeChanges() override {
@@ -148,6 +156,30 @@ private:
         return true;
     }
 
+    // True when no other top-level covers the window and it lies inside the screen.
+    bool whollyVisible(const XWindowAttributes& attributes) {
+        int x = 0, y = 0;
+        Window child = 0;
+        if (!XTranslateCoordinates(display_, window_, attributes.root, 0, 0, &x, &y, &child)) return false;
+        const int screen = DefaultScreen(display_);
+        if (x < 0 || y < 0 || x + attributes.width > DisplayWidth(display_, screen) ||
+            y + attributes.height > DisplayHeight(display_, screen)) {
+            return false;
+        }
+        bool above = false;  // walking bottom up: true once past the window's own top-level
+        for (const auto& other : stackedTopLevels(display_)) {
+            if (other.client == window_ || other.topLevel == window_) {
+                above = true;
+                continue;
+            }
+            if (above && other.x < x + attributes.width && x < other.x + other.width + 2 * other.borderWidth &&
+                other.y < y + attributes.height && y < other.y + other.height + 2 * other.borderWidth) {
+                return false;
+            }
+        }
+        return above;
+    }
+
     bool namePixmap() {
         releasePixmap();
         // A window unmapped right after this check leaves a pixmap id that copies fail on; the next frame
@@ -185,6 +217,7 @@ private:
     bool mapped_ = false;
     bool gone_ = false;
     bool changed_ = true;  // the first frame always counts as new
+    RepaintWait repaint_;
     int width_ = 0, height_ = 0, border_ = 0, depth_ = 24;
     std::unique_ptr<ShmImage> image_;
 };

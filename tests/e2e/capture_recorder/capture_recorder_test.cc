@@ -104,7 +104,8 @@ TEST_F(MovieRecording, TheWriterMakesAnOrdinaryHevcQuickTimeMovieWhoseLastFrameL
         const auto decoded = decodeMovie(path);
         EXPECT_EQ(decoded.errors, "");
         EXPECT_EQ(decoded.frames, appended);
-        EXPECT_FALSE(std::filesystem::exists(folder_.path() + "/.synthetic-" + std::to_string(width) + ".mov.finishing"));
+        EXPECT_FALSE(std::filesystem::exists(folder_.path() + "/.synthetic-" + std::to_string(width) +
+                                             ".mov.finishing"));
     }
 }
 
@@ -216,6 +217,12 @@ TEST_F(MovieRecording, ARegionIsRecordedAtAnEvenSizeAndARegionOutsideTheWindowFa
         EXPECT_EQ(error.code(), "bad_request");
     }
     EXPECT_FALSE(std::filesystem::exists(outside));
+    try {
+        WindowRecorder recorder(target, moviePath("missing/region.mov"), 30);
+        FAIL() << "a movie in a missing folder was accepted";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("does not exist"), std::string::npos) << error.what();
+    }
 
     const auto path = moviePath("region.mov");
     WindowRecorder recorder(target, jobs::Rect{10, 20, 101, 51}, path, 30);

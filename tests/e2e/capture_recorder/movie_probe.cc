@@ -48,7 +48,9 @@ DecodeResult decodeMovie(const std::string& path) {
     DecodeResult result;
     const auto decode = support::runProgram({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
     result.errors = decode.err;
-    if (decode.status != 0 && result.errors.empty()) result.errors = "ffmpeg ended with status " + std::to_string(decode.status);
+    if (decode.status != 0 && result.errors.empty()) {
+        result.errors = "ffmpeg ended with status " + std::to_string(decode.status);
+    }
 
     const auto frames = support::runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
                                              "frame=pts_time,duration_time", "-print_format", "json", path});

@@ -2,12 +2,12 @@
 //
 //   qc_test_window [--title TEXT] [--class NAME] [--size WxH] [--at X,Y] [--color RRGGBB]
 //                  [--right-color RRGGBB] [--type normal|dialog|dock|utility|menu] [--override]
-//                  [--animate] [--fps N]
+//                  [--animate] [--fps N] [--no-pid] [--no-title]
 //
 // Opens a titled window with _NET_WM_PID, WM_CLASS (NAME, "QcTestWindow") and _NET_WM_NAME set, painted in
 // one colour (the right half in another with --right-color). It stays still, repainting only on Expose,
 // unless --animate is given: then it repaints all of itself every frame at --fps (default 60) with content
-// that changes each time. Once it is mapped and painted it prints one line to standard output:
+// that changes each time. --no-pid leaves _NET_WM_PID unset and --no-title leaves both names unset. Once it is mapped and painted it prints one line to standard output:
 //   ready <window id> <x> <y> <width> <height>
 // (the client area in root coordinates) and, after each later move or resize, a "moved" line of the same
 // form. It runs until killed or closed.
@@ -38,6 +38,8 @@ struct Options {
     bool overrideRedirect = false;
     bool animate = false;
     int fps = 60;
+    bool setPid = true;
+    bool setTitle = true;
 };
 
 [[noreturn]] void usage(const char* problem) {
@@ -66,6 +68,8 @@ Options parse(int argc, char** argv) {
         else if (arg == "--override") options.overrideRedirect = true;
         else if (arg == "--animate") options.animate = true;
         else if (arg == "--fps") options.fps = std::atoi(value().c_str());
+        else if (arg == "--no-pid") options.setPid = false;
+        else if (arg == "--no-title") options.setTitle = false;
         else usage(("unknown option " + arg).c_str());
     }
     if (options.width == 0 || options.height == 0 || options.fps <= 0) usage("sizes and fps must be positive");
@@ -73,13 +77,17 @@ Options parse(int argc, char** argv) {
 }
 
 void setProperties(Display* display, Window window, const Options& options) {
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(options.title.data()), int(options.title.size()));
-    XStoreName(display, window, options.title.c_str());
-    const long pid = getpid();
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    if (options.setTitle) {
+        const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+        XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(options.title.data()), int(options.title.size()));
+        XStoreName(display, window, options.title.c_str());
+    }
+    if (options.setPid) {
+        const long pid = getpid();
+        XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    }
     XClassHint hint{const_cast<char*>(options.windowClass.c_str()), const_cast<char*>("QcTestWindow")};
     XSetClassHint(display, window, &hint);
     std::string typeName = "_NET_WM_WINDOW_TYPE_";
