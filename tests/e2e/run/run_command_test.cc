@@ -34,7 +34,7 @@ void expectMovieMatches(const json& result, const std::string& path) {
     EXPECT_EQ(movie["width"], evenAbove(result["width"]));
     EXPECT_EQ(movie["height"], evenAbove(result["height"]));
     EXPECT_EQ(movie["nb_read_frames"], result["frames"]);
-    EXPECT_NEAR(movie["duration"].get<double>(), result["durationSec"].get<double>(), 0.2);
+    EXPECT_NEAR(movie["duration"].get<double>(), result["durationSec"].get<double>(), 0.05);
 }
 
 TEST(RunCommand, ARunWithoutStepsPlacesSizesAndRecordsTheWindow) {
