@@ -142,7 +142,7 @@ TEST(RunCommand, FailuresGiveTheirErrorLinesWithoutAResult) {
     EXPECT_EQ(region.last()["code"], "not_found");
 }
 
-TEST(RunCommand, AWindowTitleThatNothingContainsEndsWithNoWindow) {
+TEST(RunCommand, AWindowTitleThatNothingContainsEndsWithNoWindowAndStepsAreRefused) {
     RunFolder folder;
     Fixture fixture("Titled Fixture");
     const auto run = folder.run({{"app", runtest::kFixtureId},
@@ -154,6 +154,18 @@ TEST(RunCommand, AWindowTitleThatNothingContainsEndsWithNoWindow) {
                                 {"message", std::string("no window for ") + runtest::kFixtureId},
                                 {"code", "not_found"}}));
     EXPECT_FALSE(fs::exists(folder.path() + "/t.mov"));
+
+    // Scripted steps are refused before anything is recorded, never skipped.
+    const auto stepped = folder.run({{"app", runtest::kFixtureId},
+                                     {"out", folder.path() + "/s.mov"},
+                                     {"settleMs", 0},
+                                     {"steps", json::array({{{"action", "click"}, {"label", "Save"}}})}});
+    EXPECT_EQ(stepped.status, 1);
+    EXPECT_FALSE(runtest::progressLine(stepped, "Checking the steps' targets").is_null());
+    EXPECT_EQ(stepped.last(), (json{{"type", "error"},
+                                    {"message", "step actions are not available in this build"},
+                                    {"code", "external"}}));
+    EXPECT_TRUE(runtest::progressLine(stepped, "Recording Titled Fixture").is_null());
 }
 
 TEST(RunCommand, ARegionRunAnnouncesItsFirstFrameAndStopsAtTheStopFile) {
