@@ -15,6 +15,7 @@ class ScreenCapture;       // platform/screen_capture.h: capturable windows and 
 class MovieWriters;        // platform/movie_writer.h: movie files
 class Applications;        // platform/applications.h: finding, launching and activating applications
 class TextRecognizer;      // platform/text_recognizer.h: text in images
+class UserEvents;          // platform/user_events.h: the user's own pointer presses
 
 struct Services {
     RunLoop* runLoop = nullptr;
@@ -26,6 +27,7 @@ struct Services {
     MovieWriters* movies = nullptr;
     Applications* applications = nullptr;
     TextRecognizer* textRecognizer = nullptr;
+    UserEvents* userEvents = nullptr;
 };
 
 /// The installed services. Every pointer a command needs is set before the command runs.

@@ -110,6 +110,8 @@ std::optional<DesktopEntry> readDesktopEntry(const std::string& path, const std:
         else if (key == "TryExec") entry.tryExec = value;
         else if (key == "StartupWMClass") entry.startupWMClass = value;
         else if (key == "NoDisplay") entry.noDisplay = value == "true";
+        else if (key == "Path") entry.workingDirectory = value;
+        else if (key == "Icon") entry.icon = value;
         else if (key == "Hidden") hidden = value == "true";
     }
     // A hidden entry counts as deleted; returning nothing still lets its id shadow later folders.

@@ -20,6 +20,8 @@ struct DesktopEntry {
     std::string tryExec;         // TryExec, as written
     std::string startupWMClass;  // StartupWMClass
     bool noDisplay = false;      // NoDisplay=true
+    std::string workingDirectory;  // Path: the folder the command runs in
+    std::string icon;              // Icon, for the %i field code of Exec
     std::string programPath;     // Exec's program, resolved (`resolveProgram`); filled by `loadDesktopEntries`
     std::string tryExecPath;     // TryExec's program, resolved likewise
 };

@@ -3,11 +3,13 @@
 #include <X11/Xlib.h>
 
 #include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/desktop_apps.h"
 #include "platform/linux/ffmpeg_movie_writer.h"
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/linux_permission_probe.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/x11_capture.h"
+#include "platform/linux/xinput_user_events.h"
 #include "platform/linux/xtest_input.h"
 
 namespace platform {
@@ -23,13 +25,17 @@ void installSystemServices() {
     static linux_desktop::XTestInput input;
     static linux_desktop::X11ScreenCapture capture;
     static linux_desktop::FfmpegMovieWriters movies;
+    static linux_desktop::DesktopApplications applications;
+    static linux_desktop::XInputUserEvents userEvents;
     install({.runLoop = &runLoop,
              .clock = &clock,
              .permissions = &permissions,
              .accessibility = &accessibility,
              .input = &input,
              .capture = &capture,
-             .movies = &movies});
+             .movies = &movies,
+             .applications = &applications,
+             .userEvents = &userEvents});
 }
 
 }  // namespace platform

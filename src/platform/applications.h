@@ -1,0 +1,75 @@
+#pragma once
+// Finding, launching and activating the desktop's applications, and the main screen's frames.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+/// One running application: its process and what the desktop knows of it. Absent fields are ones the desktop does not know.
+struct ApplicationProcess {
+    int32_t pid = 0;
+    /// The application's identity on this desktop (the bundle identifier of other platforms).
+    std::optional<std::string> identity;
+    /// The name people see for it.
+    std::optional<std::string> name;
+    /// The path of the file that describes and starts it (the application's bundle elsewhere).
+    std::optional<std::string> entryPath;
+    /// The path of the program the process runs.
+    std::optional<std::string> executablePath;
+};
+
+/// A rectangle in the platform's screen coordinates: origin at the bottom left, y growing upwards.
+struct ScreenRect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+};
+
+/// The main screen's whole frame and the part of it that windows may use (without panels and docks),
+/// both in bottom-left coordinates whose flip (height of `frame` minus y) gives the accessibility space.
+struct ScreenFrames {
+    ScreenRect frame;
+    ScreenRect visibleFrame;
+};
+
+class Applications {
+public:
+    virtual ~Applications() = default;
+
+    /// The running applications, in a stable order (the platform's own). Only reads desktop state.
+    virtual std::vector<ApplicationProcess> running() = 0;
+
+    /// Whether the process `pid` has ended.
+    virtual bool isTerminated(int32_t pid) = 0;
+
+    /// Whether `path` names an application the platform can start directly: an application description
+    /// file or an executable program. Paths of any other kind answer false.
+    virtual bool isApplicationPath(const std::string& path) = 0;
+
+    /// The path of the installed application whose identity is `identity`, if there is one.
+    virtual std::optional<std::string> applicationWithIdentity(const std::string& identity) = 0;
+
+    /// The path of the first installed application, in the application directories' order, whose name is
+    /// `name` (exact and case-sensitive).
+    virtual std::optional<std::string> applicationNamed(const std::string& name) = 0;
+
+    /// Starts the application at `path` (as `isApplicationPath` or the lookups above give it) so that it
+    /// outlives this program, and returns its process. Throws a platform error naming what failed.
+    virtual ApplicationProcess open(const std::string& path) = 0;
+
+    /// The identity an application started from `path` will carry, when the path tells it.
+    virtual std::optional<std::string> identityOf(const std::string& path) = 0;
+
+    /// Brings the application's top-level window to the front and gives it the focus; returns without
+    /// waiting for that to happen. Does nothing when the application has no window.
+    virtual void activate(const ApplicationProcess& application) = 0;
+
+    /// The main screen's frames, or none when there is no screen.
+    virtual std::optional<ScreenFrames> mainScreen() = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,160 @@
+#include "platform/linux/desktop_apps.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+
+#include "platform/linux/process_launch.h"
+#include "platform/linux/x11_app_windows.h"
+#include "platform/linux/desktop_entries.h"
+#include "platform/linux/desktop_entry_command.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool isDesktopEntryPath(const std::string& path) { return path.size() > 8 && path.ends_with(".desktop"); }
+
+std::string canonical(const std::string& path) {
+    std::error_code error;
+    const fs::path resolved = fs::canonical(path, error);
+    return error ? path : resolved.string();
+}
+
+std::string executableOf(pid_t pid) {
+    std::error_code error;
+    const fs::path exe = fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    return error ? std::string() : exe.string();
+}
+
+std::string processName(pid_t pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+// What a process's windows and executable say about it, for finding its desktop entry.
+ApplicationHints hintsFor(const std::vector<AppWindow>& windows, const std::string& executable) {
+    ApplicationHints hints;
+    for (const auto& window : windows) {
+        if (hints.gtkApplicationId.empty()) hints.gtkApplicationId = window.toolkitId;
+        if (hints.wmClassClass.empty() && hints.wmClassInstance.empty()) {
+            hints.wmClassClass = window.resClass;
+            hints.wmClassInstance = window.resName;
+        }
+    }
+    hints.executablePath = executable.empty() ? "" : canonical(executable);
+    return hints;
+}
+
+}  // namespace
+
+Display* DesktopApplications::display() {
+    if (!triedDisplay_) {
+        triedDisplay_ = true;
+        display_ = openDisplay();
+    }
+    return display_.get();
+}
+
+std::vector<ApplicationProcess> DesktopApplications::running() {
+    std::map<pid_t, std::vector<AppWindow>> byProcess;
+    {
+        std::lock_guard lock(mutex_);
+        Display* connection = display();
+        if (!connection) return {};
+        for (auto& window : applicationWindows(connection)) byProcess[window.pid].push_back(std::move(window));
+    }
+    const std::vector<DesktopEntry> entries = loadDesktopEntries();
+    std::vector<ApplicationProcess> applications;
+    for (const auto& [pid, windows] : byProcess) {
+        if (processEnded(pid)) continue;
+        ApplicationProcess app;
+        app.pid = pid;
+        const std::string executable = executableOf(pid);
+        if (!executable.empty()) app.executablePath = executable;
+        if (const auto entry = matchDesktopEntry(entries, hintsFor(windows, executable))) {
+            app.identity = entry->id;
+            app.name = entry->name;
+            app.entryPath = entry->path;
+        } else {
+            for (const auto& window : windows)
+                if (!app.identity && !window.toolkitId.empty()) app.identity = window.toolkitId;
+            for (const auto& window : windows)
+                if (!app.name && !window.resClass.empty()) app.name = window.resClass;
+            if (!app.name) {
+                const std::string name = processName(pid);
+                if (!name.empty()) app.name = name;
+            }
+        }
+        applications.push_back(std::move(app));
+    }
+    return applications;
+}
+
+bool DesktopApplications::isTerminated(int32_t pid) { return processEnded(pid); }
+
+bool DesktopApplications::isApplicationPath(const std::string& path) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) return false;
+    if (isDesktopEntryPath(path)) return readDesktopEntry(path, desktopIdOf(path)).has_value();
+    // A program is named by a path (with a "/"), never by a bare word that happens to be in this directory.
+    return path.find('/') != std::string::npos && access(path.c_str(), X_OK) == 0;
+}
+
+std::optional<std::string> DesktopApplications::applicationWithIdentity(const std::string& identity) {
+    for (const auto& entry : loadDesktopEntries())
+        if (entry.id == identity) return entry.path;
+    return std::nullopt;
+}
+
+std::optional<std::string> DesktopApplications::applicationNamed(const std::string& name) {
+    for (const auto& entry : loadDesktopEntries())
+        if (entry.name == name) return entry.path;
+    return std::nullopt;
+}
+
+ApplicationProcess DesktopApplications::open(const std::string& path) {
+    std::vector<std::string> arguments;
+    std::string workingDirectory;
+    if (isDesktopEntryPath(path)) {
+        const auto entry = readDesktopEntry(path, desktopIdOf(path));
+        if (!entry) throw std::runtime_error("cannot launch " + path + ": not an application entry");
+        arguments = commandArguments(*entry);
+        if (arguments.empty()) throw std::runtime_error("cannot launch " + path + ": the entry has no command");
+        const auto program = findProgram(arguments.front());
+        if (!program)
+            throw std::runtime_error("cannot launch " + path + ": " + arguments.front() + " is not installed");
+        arguments.front() = *program;
+        workingDirectory = entry->workingDirectory;
+    } else {
+        arguments = {path};
+    }
+    ApplicationProcess process;
+    process.pid = launchDetached(arguments, workingDirectory);
+    process.executablePath = arguments.front();
+    return process;
+}
+
+std::optional<std::string> DesktopApplications::identityOf(const std::string& path) {
+    if (!isDesktopEntryPath(path)) return std::nullopt;
+    return desktopIdOf(path);
+}
+
+void DesktopApplications::activate(const ApplicationProcess& application) {
+    std::lock_guard lock(mutex_);
+    if (Display* connection = display()) activateProcessWindow(connection, application.pid);
+}
+
+std::optional<ScreenFrames> DesktopApplications::mainScreen() {
+    std::lock_guard lock(mutex_);
+    Display* connection = display();
+    return connection ? mainScreenFrames(connection) : std::nullopt;
+}
+
+}  // namespace platform::linux_desktop

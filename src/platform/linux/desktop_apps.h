@@ -1,0 +1,35 @@
+#pragma once
+// Applications on an XDG desktop under X11.
+
+#include <mutex>
+
+#include "platform/applications.h"
+#include "platform/linux/x11_display.h"
+
+namespace platform::linux_desktop {
+
+/// Running applications are processes owning top-level X windows, identified through the installed
+/// desktop entries; installed applications are desktop entries; starting one runs its command detached.
+/// Connects to the display on first use. Safe to call from any one thread at a time.
+class DesktopApplications final : public Applications {
+public:
+    std::vector<ApplicationProcess> running() override;
+    bool isTerminated(int32_t pid) override;
+    bool isApplicationPath(const std::string& path) override;
+    std::optional<std::string> applicationWithIdentity(const std::string& identity) override;
+    std::optional<std::string> applicationNamed(const std::string& name) override;
+    ApplicationProcess open(const std::string& path) override;
+    std::optional<std::string> identityOf(const std::string& path) override;
+    void activate(const ApplicationProcess& application) override;
+    std::optional<ScreenFrames> mainScreen() override;
+
+private:
+    // The display connection, opened on first use; null when there is no display.
+    Display* display();
+
+    std::mutex mutex_;
+    DisplayPtr display_;
+    bool triedDisplay_ = false;
+};
+
+}  // namespace platform::linux_desktop

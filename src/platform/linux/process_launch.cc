@@ -1,0 +1,150 @@
+#include "platform/linux/process_launch.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+namespace platform::linux_desktop {
+namespace {
+
+// What the launching side learns through the report pipe: the program's pid, then, if exec failed, the
+// errno and the step that failed.
+struct Report {
+    pid_t pid = 0;
+    int error = 0;
+    int step = 0;  // 1: chdir, 2: exec, 3: fork
+};
+
+void writeReport(int fd, const Report& report) {
+    const char* bytes = reinterpret_cast<const char*>(&report);
+    size_t done = 0;
+    while (done < sizeof report) {
+        const ssize_t n = write(fd, bytes + done, sizeof report - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += static_cast<size_t>(n);
+    }
+}
+
+// Reads everything the pipe carries until it closes; the last complete report wins.
+bool readReports(int fd, Report& report) {
+    bool any = false;
+    for (;;) {
+        Report next;
+        size_t done = 0;
+        while (done < sizeof next) {
+            const ssize_t n = read(fd, reinterpret_cast<char*>(&next) + done, sizeof next - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return any;
+            done += static_cast<size_t>(n);
+        }
+        report = next;
+        any = true;
+    }
+}
+
+// In the launched program's process, after the second fork: standard streams on /dev/null, every other
+// descriptor closed except the report pipe (close-on-exec), then exec.
+[[noreturn]] void execProgram(const std::vector<char*>& argv, const std::string& workingDirectory, int reportFd) {
+    const int devNull = open("/dev/null", O_RDWR);
+    if (devNull >= 0) {
+        dup2(devNull, STDIN_FILENO);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
+        if (devNull > STDERR_FILENO) close(devNull);
+    }
+    const int maxFd = static_cast<int>(sysconf(_SC_OPEN_MAX) > 0 ? sysconf(_SC_OPEN_MAX) : 1024);
+    for (int fd = STDERR_FILENO + 1; fd < maxFd && fd < 65536; ++fd)
+        if (fd != reportFd) close(fd);
+    Report report;
+    report.pid = getpid();
+    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) {
+        report.error = errno;
+        report.step = 1;
+        writeReport(reportFd, report);
+        _exit(127);
+    }
+    // Signals this process blocks or ignores must not stay so in the program.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+    writeReport(reportFd, report);
+    execv(argv[0], argv.data());
+    report.error = errno;
+    report.step = 2;
+    writeReport(reportFd, report);
+    _exit(127);
+}
+
+}  // namespace
+
+pid_t launchDetached(const std::vector<std::string>& arguments, const std::string& workingDirectory) {
+    if (arguments.empty()) throw std::runtime_error("cannot launch: no command");
+    const std::string& program = arguments.front();
+    std::vector<char*> argv;
+    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0)
+        throw std::runtime_error("cannot launch " + program + ": " + std::strerror(errno));
+
+    const pid_t first = fork();
+    if (first < 0) {
+        const int error = errno;
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        throw std::runtime_error("cannot launch " + program + ": " + std::strerror(error));
+    }
+    if (first == 0) {
+        // The intermediate process: a new session, then the program in a grandchild, so that the program
+        // is adopted by init (or the session's subreaper) and never waits as our zombie.
+        close(pipeFds[0]);
+        setsid();
+        const pid_t second = fork();
+        if (second < 0) {
+            Report report;
+            report.error = errno;
+            report.step = 3;
+            writeReport(pipeFds[1], report);
+            _exit(127);
+        }
+        if (second == 0) execProgram(argv, workingDirectory, pipeFds[1]);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    int status = 0;
+    while (waitpid(first, &status, 0) < 0 && errno == EINTR) {
+    }
+    Report report;
+    const bool reported = readReports(pipeFds[0], report);
+    close(pipeFds[0]);
+    if (!reported) throw std::runtime_error("cannot launch " + program + ": the process did not start");
+    if (report.error != 0) {
+        const char* what = report.step == 1 ? "cannot enter " : "";
+        std::string reason = std::string(what) + (report.step == 1 ? workingDirectory + ": " : "") +
+                             std::strerror(report.error);
+        throw std::runtime_error("cannot launch " + program + ": " + reason);
+    }
+    return report.pid;
+}
+
+bool processEnded(pid_t pid) {
+    if (pid <= 0) return true;
+    if (kill(pid, 0) != 0 && errno == ESRCH) return true;
+    // A zombie has ended although it still exists; its state is the third field of /proc/<pid>/stat.
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string content;
+    if (!std::getline(stat, content)) return false;
+    const auto close = content.rfind(')');
+    return close != std::string::npos && close + 2 < content.size() && content[close + 2] == 'Z';
+}
+
+}  // namespace platform::linux_desktop

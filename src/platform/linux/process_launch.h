@@ -1,0 +1,21 @@
+#pragma once
+// Starting a program that outlives this one.
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace platform::linux_desktop {
+
+/// Starts `arguments` (the first is the program's path; no shell) in a session of its own, detached from
+/// this process (it is not this process's child), with standard input, output and error on /dev/null and
+/// no other inherited descriptors, in `workingDirectory` when it is not empty. Returns the program's
+/// process id once it has been executed; throws std::runtime_error with "cannot launch <program>: <reason>"
+/// when it cannot be.
+pid_t launchDetached(const std::vector<std::string>& arguments, const std::string& workingDirectory);
+
+/// Whether the process `pid` has ended (it no longer exists, or only as a zombie).
+bool processEnded(pid_t pid);
+
+}  // namespace platform::linux_desktop

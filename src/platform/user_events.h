@@ -1,0 +1,31 @@
+#pragma once
+// Listening to what the user does with the pointer, anywhere on the desktop.
+
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+/// An installed listener. Destroying it removes it.
+class PointerTap {
+public:
+    virtual ~PointerTap() = default;
+
+    /// Stops delivering presses for good; the listener stays installed until it is destroyed.
+    virtual void disable() = 0;
+};
+
+/// The user's own input, observed without being changed or consumed.
+class UserEvents {
+public:
+    /// Called with the pointer's position in global screen points when the left button goes down.
+    using LeftPress = std::function<void(double x, double y)>;
+
+    virtual ~UserEvents() = default;
+
+    /// Starts listening for presses of the left button anywhere on the desktop. `onPress` is called on the
+    /// main thread while the main loop is served, never at other times. None when no listener can be made.
+    virtual std::unique_ptr<PointerTap> tapLeftPresses(LeftPress onPress) = 0;
+};
+
+}  // namespace platform

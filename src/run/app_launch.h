@@ -1,0 +1,33 @@
+#pragma once
+// Turning a job's application string into a running application.
+
+#include <optional>
+#include <string>
+
+#include "platform/applications.h"
+
+namespace run {
+
+/// Longest time `launch` waits for a started application to show up among the running ones.
+inline constexpr double kLaunchRegistrationSeconds = 15.0;
+
+/// Interval of that wait's polls.
+inline constexpr double kLaunchPollSeconds = 0.1;
+
+/// The first running application whose identity, name, entry path or executable path equals `app`
+/// exactly (case-sensitive), in the platform's order; none when no application matches.
+std::optional<platform::ApplicationProcess> runningApp(const std::string& app);
+
+/// The path of the application `app` names: `app` itself when it is the path of an application, else the
+/// installed application with that identity, else the first one with that name in the application
+/// directories; none otherwise.
+std::optional<std::string> resolveAppURL(const std::string& app);
+
+/// A running application for `app`: a running one is activated and returned at once; otherwise the
+/// resolved application is started and returned once the desktop knows it (an application whose launcher
+/// hands over to an instance of its own and exits is found by its identity). Throws CaptureError
+/// "app not found: <app>" (code "not_found") when nothing resolves, and the platform's error when the
+/// application cannot be started. Blocks the calling thread; the run calls it through the bridge.
+platform::ApplicationProcess launch(const std::string& app);
+
+}  // namespace run

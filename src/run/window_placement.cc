@@ -1,0 +1,23 @@
+#include "run/window_placement.h"
+
+namespace run {
+namespace {
+
+// Half the room left over, or nothing when there is none (or it is not a number).
+double halfSlack(double room, double wanted) {
+    const double slack = (room - wanted) * 0.5;
+    return slack > 0 ? slack : 0;
+}
+
+}  // namespace
+
+platform::Point placementOrigin(const std::optional<platform::ScreenFrames>& screen, double width, double height) {
+    const platform::ScreenRect visible = screen ? screen->visibleFrame : platform::ScreenRect{};
+    const platform::ScreenRect frame = screen ? screen->frame : platform::ScreenRect{};
+    const double dx = halfSlack(visible.width, width);
+    const double dy = halfSlack(visible.height, height);
+    const double visibleTop = visible.y + visible.height;  // maximum y in bottom-left coordinates
+    return {visible.x + dx, (frame.height - visibleTop) + dy};
+}
+
+}  // namespace run

@@ -1,0 +1,154 @@
+// Finding, resolving and starting applications over the in-memory desktop.
+
+#include <gtest/gtest.h>
+
+#include "app/capture_error.h"
+#include "fakes/fake_applications.h"
+#include "fakes/fake_platform.h"
+#include "run/app_launch.h"
+
+namespace {
+
+using fakes::FakeApplications;
+using platform::ApplicationProcess;
+using Optional = std::optional<std::string>;
+
+ApplicationProcess running(int32_t pid, Optional identity, Optional name, Optional entry = {},
+                           Optional executable = {}) {
+    ApplicationProcess app;
+    app.pid = pid;
+    app.identity = std::move(identity);
+    app.name = std::move(name);
+    app.entryPath = std::move(entry);
+    app.executablePath = std::move(executable);
+    return app;
+}
+
+FakeApplications::Installed installed(std::string path, Optional identity, Optional name, int32_t pid = 0) {
+    FakeApplications::Installed entry;
+    entry.path = std::move(path);
+    entry.identity = std::move(identity);
+    entry.name = std::move(name);
+    entry.pid = pid;
+    return entry;
+}
+
+class AppLaunchTest : public ::testing::Test {
+protected:
+    fakes::FakePlatform platform;
+    FakeApplications apps;
+    platform::Services previous;
+
+    void SetUp() override {
+        auto services = platform::services();
+        services.applications = &apps;
+        previous = platform::install(services);
+        apps.apps = {
+            running(10, "org.example.Editor", "Editor", "/usr/share/applications/org.example.Editor.desktop",
+                    "/usr/bin/editor"),
+            running(11, std::nullopt, "Viewer", std::nullopt, "/usr/bin/viewer"),
+        };
+    }
+    void TearDown() override { platform::install(previous); }
+};
+
+TEST_F(AppLaunchTest, RunningAppMatchesEachIdentityExactlyAndCaseSensitively) {
+    EXPECT_EQ(run::runningApp("org.example.Editor")->pid, 10);
+    EXPECT_EQ(run::runningApp("Editor")->pid, 10);
+    EXPECT_EQ(run::runningApp("/usr/share/applications/org.example.Editor.desktop")->pid, 10);
+    EXPECT_EQ(run::runningApp("/usr/bin/viewer")->pid, 11);
+    EXPECT_EQ(run::runningApp("Viewer")->pid, 11);
+    EXPECT_FALSE(run::runningApp("editor"));
+    EXPECT_FALSE(run::runningApp("ORG.EXAMPLE.EDITOR"));
+    EXPECT_FALSE(run::runningApp(""));  // absent fields never match, not even the empty string
+}
+
+TEST_F(AppLaunchTest, RunningAppTakesTheFirstInThePlatformsOrder) {
+    apps.apps.insert(apps.apps.begin(), running(9, std::nullopt, "Editor"));
+    EXPECT_EQ(run::runningApp("Editor")->pid, 9);
+    EXPECT_EQ(run::runningApp("org.example.Editor")->pid, 10);
+}
+
+TEST_F(AppLaunchTest, ResolvePrefersAPathThenTheIdentityThenTheName) {
+    apps.installed = {
+        installed("/data/a/Calc.desktop", "org.example.Calc", "Numbers"),
+        installed("/data/b/Numbers.desktop", "org.other.Numbers", "org.example.Calc"),
+    };
+    EXPECT_EQ(run::resolveAppURL("/data/b/Numbers.desktop"), "/data/b/Numbers.desktop");
+    // The identity lookup wins over a name that happens to be the same text.
+    EXPECT_EQ(run::resolveAppURL("org.example.Calc"), "/data/a/Calc.desktop");
+    // Names are searched in the directories' order.
+    EXPECT_EQ(run::resolveAppURL("Numbers"), "/data/a/Calc.desktop");
+    EXPECT_FALSE(run::resolveAppURL("numbers"));
+    EXPECT_FALSE(run::resolveAppURL("/data/missing.desktop"));
+}
+
+TEST_F(AppLaunchTest, LaunchActivatesARunningApplicationWithoutStartingIt) {
+    apps.installed = {installed("/e.desktop", "org.example.Editor", std::nullopt, 99)};
+    const ApplicationProcess app = run::launch("Editor");
+    EXPECT_EQ(app.pid, 10);
+    EXPECT_EQ(apps.activated, std::vector<int32_t>{10});
+    EXPECT_TRUE(apps.opened.empty());
+}
+
+TEST_F(AppLaunchTest, LaunchStartsAnInstalledApplicationAndWaitsUntilTheDesktopKnowsIt) {
+    apps.installed = {installed("/data/Calc.desktop", "org.example.Calc", "Calc", 42)};
+    apps.installed[0].registerPolls = 3;
+    const ApplicationProcess app = run::launch("Calc");
+    EXPECT_EQ(apps.opened, std::vector<std::string>{"/data/Calc.desktop"});
+    EXPECT_EQ(app.pid, 42);
+    EXPECT_EQ(app.identity, "org.example.Calc");  // the desktop's own record, not the bare process
+    EXPECT_TRUE(apps.activated.empty());
+    EXPECT_EQ(platform.clock.sleeps.size(), 3u);
+}
+
+TEST_F(AppLaunchTest, ASingleInstanceLauncherThatExitsIsFoundByItsIdentity) {
+    apps.installed = {installed("/data/Calc.desktop", "org.example.Calc", "Calc", 42)};
+    apps.installed[0].registerPolls = 2;
+    apps.installed[0].launcherExits = true;
+    apps.installed[0].successor = running(77, "org.example.Calc", std::nullopt);
+    EXPECT_EQ(run::launch("org.example.Calc").pid, 77);
+}
+
+TEST_F(AppLaunchTest, ALauncherThatExitsWithoutASuccessorFailsAfterTheWait) {
+    apps.installed = {installed("/data/Calc.desktop", "org.example.Calc", std::nullopt, 42)};
+    apps.installed[0].launcherExits = true;
+    const double start = platform.clock.hostSeconds();
+    try {
+        run::launch("/data/Calc.desktop");
+        FAIL() << "expected an error";
+    } catch (const CaptureError& error) {
+        EXPECT_EQ(error.code(), "external");
+        EXPECT_EQ(error.description(), "the application ended without showing up: /data/Calc.desktop");
+    }
+    EXPECT_GE(platform.clock.hostSeconds() - start, run::kLaunchRegistrationSeconds);
+}
+
+TEST_F(AppLaunchTest, AProcessThatNeverRegistersIsReturnedAfterTheWait) {
+    apps.installed = {installed("/opt/tool", std::nullopt, std::nullopt, 50)};
+    apps.installed[0].registers = false;
+    EXPECT_EQ(run::launch("/opt/tool").pid, 50);
+    EXPECT_NEAR(platform.clock.sleeps.size(), run::kLaunchRegistrationSeconds / run::kLaunchPollSeconds, 1);
+}
+
+TEST_F(AppLaunchTest, MissingApplicationsAndFailedStartsAreErrors) {
+    try {
+        run::launch("Nothing Here");
+        FAIL() << "expected an error";
+    } catch (const CaptureError& error) {
+        EXPECT_EQ(error.description(), "app not found: Nothing Here");
+        EXPECT_EQ(error.code(), "not_found");
+    }
+    apps.installed = {installed("/data/Broken.desktop", std::nullopt, "Broken")};
+    apps.installed[0].openError = "cannot start broken";
+    try {
+        run::launch("Broken");
+        FAIL() << "expected an error";
+    } catch (const CaptureError&) {
+        FAIL() << "the platform's error passes unchanged";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "cannot start broken");
+    }
+}
+
+}  // namespace
