@@ -13,10 +13,6 @@
 namespace platform::linux_desktop {
 namespace {
 
-std::vector<unsigned long> cardinals(Display* display, Window window, const char* name, Atom type) {
-    return longProperty(display, window, atom(display, name), type);
-}
-
 std::optional<AppWindow> describe(Display* display, Window window, bool managed) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, window, &attributes)) return std::nullopt;
@@ -34,19 +30,11 @@ std::optional<AppWindow> describe(Display* display, Window window, bool managed)
     }
     app.toolkitId = utf8Property(display, window, atom(display, "_GTK_APPLICATION_ID")).value_or("");
     // A window that names neither its process nor a class is no application's (a window manager's frame).
-    const bool namesProcess = !cardinals(display, window, "_NET_WM_PID", XA_CARDINAL).empty();
+    const bool namesProcess = !longProperty(display, window, "_NET_WM_PID", XA_CARDINAL).empty();
     if (namesProcess || hasClass) app.pid = windowProcess(display, window);
     if (app.pid <= 0) return std::nullopt;
     if (attributes.override_redirect && !managed) return std::nullopt;  // menus, tooltips, pop-ups
     return app;
-}
-
-bool windowManagerRuns(Display* display) {
-    const Window root = DefaultRootWindow(display);
-    const auto check = cardinals(display, root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
-    if (check.empty()) return false;
-    const auto self = cardinals(display, static_cast<Window>(check.front()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
-    return !self.empty() && self.front() == check.front();
 }
 
 }  // namespace
@@ -55,8 +43,8 @@ std::vector<AppWindow> applicationWindows(Display* display) {
     const Window root = DefaultRootWindow(display);
     std::vector<AppWindow> windows;
     std::set<Window> seen;
-    auto clients = cardinals(display, root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
-    if (clients.empty()) clients = cardinals(display, root, "_NET_CLIENT_LIST", XA_WINDOW);
+    auto clients = longProperty(display, root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
+    if (clients.empty()) clients = longProperty(display, root, "_NET_CLIENT_LIST", XA_WINDOW);
     for (unsigned long client : clients) {
         if (!seen.insert(client).second) continue;
         if (auto app = describe(display, static_cast<Window>(client), true)) windows.push_back(*app);
@@ -129,8 +117,8 @@ std::optional<ScreenFrames> mainScreenFrames(Display* display) {
 
     // The work area of the current desktop, limited to the monitor; the whole monitor without one.
     double vx = mx, vy = my, vw = mw, vh = mh;
-    const auto workAreas = cardinals(display, root, "_NET_WORKAREA", XA_CARDINAL);
-    const auto current = cardinals(display, root, "_NET_CURRENT_DESKTOP", XA_CARDINAL);
+    const auto workAreas = longProperty(display, root, "_NET_WORKAREA", XA_CARDINAL);
+    const auto current = longProperty(display, root, "_NET_CURRENT_DESKTOP", XA_CARDINAL);
     size_t desktop = current.empty() ? 0 : current.front();
     if (workAreas.size() >= 4 * (desktop + 1) || workAreas.size() >= 4) {
         if (workAreas.size() < 4 * (desktop + 1)) desktop = 0;

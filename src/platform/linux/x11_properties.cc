@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 
 namespace platform::linux_desktop {
 
@@ -57,5 +58,36 @@ std::optional<std::string> textProperty(Display* display, Window window, Atom pr
 }
 
 Atom atom(Display* display, const char* name) { return XInternAtom(display, name, False); }
+
+std::vector<unsigned long> longProperty(Display* display, Window window, const char* name, Atom type) {
+    return longProperty(display, window, atom(display, name), type);
+}
+
+int32_t windowProcess(Display* display, Window window) {
+    auto pids = longProperty(display, window, atom(display, "_NET_WM_PID"), XA_CARDINAL);
+    if (!pids.empty() && pids[0] > 0 && pids[0] <= 0x7fffffff) return static_cast<int32_t>(pids[0]);
+    int eventBase = 0, errorBase = 0;
+    if (!XResQueryExtension(display, &eventBase, &errorBase)) return 0;
+    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* values = nullptr;
+    int32_t pid = 0;
+    if (XResQueryClientIds(display, 1, &spec, &count, &values) == Success) {
+        for (long i = 0; i < count && pid == 0; ++i) {
+            const pid_t found = XResGetClientPid(&values[i]);
+            if (found > 0) pid = found;
+        }
+        XResClientIdsDestroy(count, values);
+    }
+    return pid;
+}
+
+bool windowManagerRuns(Display* display) {
+    const Window root = DefaultRootWindow(display);
+    const auto check = longProperty(display, root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+    if (check.empty()) return false;
+    const auto self = longProperty(display, static_cast<Window>(check.front()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+    return !self.empty() && self.front() == check.front();
+}
 
 }  // namespace platform::linux_desktop

@@ -2,77 +2,19 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XRes.h>
 #include <time.h>
 
 #include <cmath>
 #include <limits>
 
 #include "platform/linux/x11_display.h"
+#include "platform/linux/x11_properties.h"
 
 namespace platform::linux_desktop {
 namespace {
 
 constexpr double kSettleWaitSeconds = 1.0;
 constexpr long kSettlePollNanos = 10'000'000;
-
-Atom atom(Display* display, const char* name) { return XInternAtom(display, name, False); }
-
-// The window property `name` as 32-bit items (longs, as Xlib hands them out).
-std::vector<unsigned long> cardinals(Display* display, Window window, const char* name, Atom type) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    std::vector<unsigned long> items;
-    if (XGetWindowProperty(display, window, atom(display, name), 0, 1024, False, type, &actualType, &format,
-                           &count, &remaining, &data) == Success &&
-        data && format == 32) {
-        const auto* values = reinterpret_cast<const unsigned long*>(data);
-        items.assign(values, values + count);
-    }
-    if (data) XFree(data);
-    return items;
-}
-
-std::string windowTitle(Display* display, Window window) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    std::string title;
-    if (XGetWindowProperty(display, window, atom(display, "_NET_WM_NAME"), 0, 4096, False,
-                           atom(display, "UTF8_STRING"), &actualType, &format, &count, &remaining, &data) == Success &&
-        data && format == 8)
-        title.assign(reinterpret_cast<const char*>(data), count);
-    if (data) XFree(data);
-    if (!title.empty()) return title;
-    char* name = nullptr;
-    if (XFetchName(display, window, &name) && name) {
-        title = name;
-        XFree(name);
-    }
-    return title;
-}
-
-// The process behind a window: _NET_WM_PID, else what the X-Resource extension knows of its connection.
-int windowPid(Display* display, Window window) {
-    const auto pid = cardinals(display, window, "_NET_WM_PID", XA_CARDINAL);
-    if (!pid.empty() && pid[0] > 0) return static_cast<int>(pid[0]);
-    int eventBase = 0, errorBase = 0;
-    if (!XResQueryExtension(display, &eventBase, &errorBase)) return 0;
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
-    long count = 0;
-    XResClientIdValue* values = nullptr;
-    int found = 0;
-    withoutXErrors(display, [&] {
-        if (XResQueryClientIds(display, 1, &spec, &count, &values) != Success) return;
-        for (long i = 0; i < count; ++i)
-            if (XResGetClientIdType(&values[i]) == XRES_CLIENT_ID_PID) found = XResGetClientPid(&values[i]);
-        XResClientIdsDestroy(count, values);
-    });
-    return found > 0 ? found : 0;
-}
 
 bool hasWmState(Display* display, Window window) {
     Atom actualType = None;
@@ -109,10 +51,6 @@ std::optional<Rect> rootRect(Display* display, Window window) {
     return Rect{{static_cast<double>(x - attributes.border_width), static_cast<double>(y - attributes.border_width)},
                 {static_cast<double>(attributes.width + 2 * attributes.border_width),
                  static_cast<double>(attributes.height + 2 * attributes.border_width)}};
-}
-
-bool windowManagerRunning(Display* display) {
-    return !cardinals(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
 }
 
 void sendRootMessage(Display* display, Window window, const char* type, const long (&data)[5]) {
@@ -169,8 +107,10 @@ std::vector<ClientWindow> clientWindowsTopFirst(Display* display) {
         if (!frame || !client) continue;
         window.frame = *frame;
         window.clientArea = *client;
-        window.pid = windowPid(display, window.client);
-        window.title = windowTitle(display, window.client);
+        window.pid = windowProcess(display, window.client);
+        auto title = utf8Property(display, window.client, atom(display, "_NET_WM_NAME"));
+        if (!title || title->empty()) title = textProperty(display, window.client, XA_WM_NAME);
+        window.title = title.value_or("");
         windows.push_back(std::move(window));
     }
     if (children) XFree(children);
@@ -211,7 +151,7 @@ bool moveResizeFrame(Display* display, const ClientWindow& window, const std::op
         width = std::max(1L, std::lround(size->width - horizontal));
         height = std::max(1L, std::lround(size->height - vertical));
     }
-    const bool managed = windowManagerRunning(display);
+    const bool managed = windowManagerRuns(display);
     if (managed) {
         // Static gravity: the coordinates are the client window's own; bits 8-11 say which ones are given;
         // source 2 is a pager, whose requests window managers honour.
@@ -237,13 +177,13 @@ bool moveResizeFrame(Display* display, const ClientWindow& window, const std::op
 }
 
 bool raiseAndActivate(Display* display, const ClientWindow& window) {
-    if (windowManagerRunning(display)) {
+    if (windowManagerRuns(display)) {
         // Source 2 (a pager) with the current time: the window manager raises and focuses it.
         sendRootMessage(display, window.client, "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0, 0, 0});
         XFlush(display);
         const Window root = DefaultRootWindow(display);
         waitUntil([&] {
-            const auto active = cardinals(display, root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
+            const auto active = longProperty(display, root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
             return !active.empty() && active[0] == window.client;
         });
         return true;

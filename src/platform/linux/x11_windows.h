@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/linux/desktop_entries.h"
+#include "platform/linux/x11_properties.h"
 #include "platform/screen_capture.h"
 
 namespace platform::linux_desktop {
@@ -31,8 +32,6 @@ std::vector<X11TopLevel> stackedTopLevels(Display* display);
 /// The window with WM_STATE at or below `topLevel` (a window manager's frame), or 0 when there is none.
 Window clientWindow(Display* display, Window topLevel);
 
-/// The process that owns `window`: _NET_WM_PID, else the X-Resource extension's client pid; 0 when unknown.
-int32_t windowProcess(Display* display, Window window);
 
 /// The client area of `window` in root coordinates; absent when the window is gone.
 std::optional<CaptureRect> clientFrame(Display* display, Window window);

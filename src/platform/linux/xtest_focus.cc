@@ -1,54 +1,16 @@
 #include "platform/linux/xtest_focus.h"
 
 #include <X11/Xatom.h>
-#include <X11/extensions/XRes.h>
 
 #include <chrono>
 #include <optional>
 #include <thread>
 #include <vector>
 
+#include "platform/linux/x11_properties.h"
+
 namespace platform::linux_desktop {
 namespace {
-
-// The 32-bit items of a window property of `type`, empty when it is missing.
-std::vector<unsigned long> propertyItems(Display* display, Window window, const char* name, Atom type) {
-    std::vector<unsigned long> items;
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    const Atom property = XInternAtom(display, name, False);
-    if (XGetWindowProperty(display, window, property, 0, 1 << 16, False, type, &actualType, &format, &count,
-                           &remaining, &data) == Success &&
-        data && actualType == type && format == 32) {
-        const auto* values = reinterpret_cast<const unsigned long*>(data);  // Xlib hands out longs
-        items.assign(values, values + count);
-    }
-    if (data) XFree(data);
-    return items;
-}
-
-// The process that made `window`: its _NET_WM_PID, else the X-Resource extension's word on the client
-// that created it (for toolkits that do not set the property).
-std::optional<int32_t> windowProcess(Display* display, Window window) {
-    const auto pid = propertyItems(display, window, "_NET_WM_PID", XA_CARDINAL);
-    if (!pid.empty()) return static_cast<int32_t>(pid.front());
-    int eventBase = 0, errorBase = 0;
-    if (!XResQueryExtension(display, &eventBase, &errorBase)) return std::nullopt;
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
-    long count = 0;
-    XResClientIdValue* values = nullptr;
-    std::optional<int32_t> found;
-    if (XResQueryClientIds(display, 1, &spec, &count, &values) == Success) {
-        for (long i = 0; i < count && !found; ++i) {
-            const pid_t clientPid = XResGetClientPid(&values[i]);
-            if (clientPid > 0) found = static_cast<int32_t>(clientPid);
-        }
-        XResClientIdsDestroy(count, values);
-    }
-    return found;
-}
 
 Window parentOf(Display* display, Window window) {
     Window root = None, parent = None;
@@ -68,7 +30,7 @@ bool isViewable(Display* display, Window window) {
 std::vector<Window> topLevelWindows(Display* display) {
     const Window root = DefaultRootWindow(display);
     std::vector<Window> windows;
-    for (unsigned long window : propertyItems(display, root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW)) {
+    for (unsigned long window : longProperty(display, root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW)) {
         windows.push_back(window);
     }
     if (!windows.empty()) return windows;
@@ -94,13 +56,9 @@ Window processWindow(Display* display, int32_t pid) {
     return hidden;
 }
 
-bool hasWindowManager(Display* display) {
-    return !propertyItems(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
-}
-
 void activate(Display* display, Window window) {
     const Window root = DefaultRootWindow(display);
-    if (hasWindowManager(display)) {
+    if (windowManagerRuns(display)) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
