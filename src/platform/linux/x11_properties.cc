@@ -68,11 +68,11 @@ int32_t windowProcess(Display* display, Window window) {
     if (!pids.empty() && pids[0] > 0 && pids[0] <= 0x7fffffff) return static_cast<int32_t>(pids[0]);
     int eventBase = 0, errorBase = 0;
     if (!XResQueryExtension(display, &eventBase, &errorBase)) return 0;
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    XResClientIdSpec query{window, XRES_CLIENT_ID_PID_MASK};
     long count = 0;
     XResClientIdValue* values = nullptr;
     int32_t pid = 0;
-    if (XResQueryClientIds(display, 1, &spec, &count, &values) == Success) {
+    if (XResQueryClientIds(display, 1, &query, &count, &values) == Success) {
         for (long i = 0; i < count && pid == 0; ++i) {
             const pid_t found = XResGetClientPid(&values[i]);
             if (found > 0) pid = found;
