@@ -128,7 +128,6 @@ WindowRecorder::WindowRecorder(const platform::ContentFilter& filter, const std:
     configuration.scalesToFit = false;
     configuration.threadName = "quorrel.capture.frames";
     streamConfiguration_ = configuration;
-    pixelSize_ = {static_cast<double>(configuration.width), static_cast<double>(configuration.height)};
 
     std::error_code ignored;
     std::filesystem::remove(outputPath, ignored);
@@ -145,6 +144,9 @@ WindowRecorder::WindowRecorder(const platform::ContentFilter& filter, const std:
     if (!writer_->addVideoInput(videoSettings_)) {
         throw CaptureError("cannot configure the video writer", "external");
     }
+    // The size the movie really has, which is what the recorder reports.
+    const auto movieSize = writer_->movieSize({configuration.width, configuration.height});
+    pixelSize_ = {static_cast<double>(movieSize.width), static_cast<double>(movieSize.height)};
 
     stream_ = screenCapture().makeStream(filter, configuration,
                                          [this](const platform::CapturedFrame& frame) { handleFrame(frame); });

@@ -28,6 +28,12 @@ struct VideoSettings {
     bool expectsMediaDataInRealTime = true;  // drop rather than wait when the encoder is behind
 };
 
+/// A picture size in pixels.
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+};
+
 /// Where a writer is.
 enum class WriterStatus { unknown, writing, completed, failed, cancelled };
 
@@ -36,6 +42,10 @@ enum class WriterStatus { unknown, writing, completed, failed, cancelled };
 class MovieWriter {
 public:
     virtual ~MovieWriter() = default;
+
+    /// The picture size of the movie made from frames of `input` size: the same, unless the encoding needs
+    /// whole blocks (then the added rows and columns repeat the picture's edge).
+    virtual PictureSize movieSize(PictureSize input) const { return input; }
 
     /// Adds the single video input; false when the writer cannot take it.
     virtual bool addVideoInput(const VideoSettings& settings) = 0;

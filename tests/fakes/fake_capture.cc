@@ -74,6 +74,11 @@ std::unique_ptr<platform::CaptureStream> FakeScreenCapture::makeStream(
 FakeMovieWriter::FakeMovieWriter(std::shared_ptr<FakeMovie> movie, FakeMovieWriters& owner)
     : movie_(std::move(movie)), owner_(owner) {}
 
+platform::PictureSize FakeMovieWriter::movieSize(platform::PictureSize input) const {
+    if (!owner_.evenMovieSizes) return input;
+    return {input.width + (input.width & 1), input.height + (input.height & 1)};
+}
+
 bool FakeMovieWriter::addVideoInput(const platform::VideoSettings& settings) {
     if (owner_.refuseInput) return false;
     movie_->settings = settings;

@@ -73,6 +73,7 @@ class FakeMovieWriter final : public platform::MovieWriter {
 public:
     FakeMovieWriter(std::shared_ptr<FakeMovie> movie, class FakeMovieWriters& owner);
 
+    platform::PictureSize movieSize(platform::PictureSize input) const override;
     bool addVideoInput(const platform::VideoSettings& settings) override;
     bool startWriting() override;
     void startSession(double hostSeconds) override;
@@ -99,6 +100,7 @@ public:
     bool ready = true;          // `isReadyForMoreMediaData`
     int failAppendsFrom = -1;   // appends with this index and later fail (-1: none fail)
     bool failFinish = false;
+    bool evenMovieSizes = false;  // movies round odd sizes up, as a 4:2:0 encoder does
     std::optional<std::string> writerError;  // what `error` reports once something failed
     std::vector<std::shared_ptr<FakeMovie>> movies;
     int appendCalls = 0;

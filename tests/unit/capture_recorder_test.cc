@@ -77,6 +77,14 @@ TEST_F(Recorder, ASmallWindowGetsTheFloorRateAndAnOddSizeStaysOdd) {
     EXPECT_EQ(movie().settings->averageBitRate, 8'000'000);
 }
 
+TEST_F(Recorder, TheReportedSizeIsTheMoviesWhenTheEncoderRoundsItUp) {
+    desktop.movies.evenMovieSizes = true;
+    WindowRecorder recorder(windowAt(0, 0, 200.5, 99), "/tmp/unused.mov", 30);
+    EXPECT_EQ(stream().configuration.width, 201);  // frames keep the window's size
+    EXPECT_EQ(recorder.pixelSize().width, 202);
+    EXPECT_EQ(recorder.pixelSize().height, 100);
+}
+
 TEST_F(Recorder, ASourceRectangleIsClippedToTheWindowAndGetsEvenPixels) {
     {
         WindowRecorder recorder(windowAt(100, 50, 400, 300), jobs::Rect{-20, 10, 120.25, 50}, "/tmp/unused.mov", 30);

@@ -17,8 +17,6 @@ namespace {
     throw std::runtime_error("HEVC encoder: " + what + ": " + avErrorText(code));
 }
 
-int evenUp(int value) { return value + (value & 1); }
-
 // x265 settings: the fastest preset, no B-frames (no reordering), a short look-ahead and a closed GOP with a
 // keyframe every second. Frame threads stay on: "zerolatency" would turn them off and cost most of the
 // throughput on a small machine.
@@ -55,8 +53,9 @@ void HevcEncoder::open(const VideoSettings& settings, bool globalHeader) {
     if (!context_ || !picture_ || !packet_) throw std::runtime_error("HEVC encoder: out of memory");
 
     const int fps = std::max(1, settings.expectedSourceFrameRate);
-    context_->width = evenUp(width_);
-    context_->height = evenUp(height_);
+    const PictureSize coded = hevcPictureSize({width_, height_});
+    context_->width = coded.width;
+    context_->height = coded.height;
     context_->pix_fmt = AV_PIX_FMT_YUV420P;
     context_->time_base = kMovieTimeBase;
     context_->framerate = AVRational{fps, 1};

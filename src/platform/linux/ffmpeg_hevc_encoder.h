@@ -17,6 +17,11 @@ namespace platform::linux_desktop {
 /// rates (24, 25, 30, 50, 60 fps and more).
 inline constexpr AVRational kMovieTimeBase{1, 90000};
 
+/// The coded picture size for frames of `input` size: 4:2:0 needs even widths and heights.
+inline PictureSize hevcPictureSize(PictureSize input) {
+    return {input.width + (input.width & 1), input.height + (input.height & 1)};
+}
+
 /// Encodes BGRA frames into HEVC packets, converting them to 4:2:0 first. Frames of an odd width or height
 /// are encoded one pixel larger (4:2:0 needs even sizes), the last column or row repeated. Not
 /// thread-safe: one thread feeds it. Errors are thrown as std::runtime_error naming the encoder.

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -51,6 +52,8 @@ FfmpegMovieWriter::~FfmpegMovieWriter() {
     stopEncoderThread();
     av_packet_free(&pending_);
 }
+
+PictureSize FfmpegMovieWriter::movieSize(PictureSize input) const { return hevcPictureSize(input); }
 
 bool FfmpegMovieWriter::addVideoInput(const VideoSettings& settings) {
     std::lock_guard lock(mutex_);
@@ -238,7 +241,10 @@ void FfmpegMovieWriter::flushWhileIdle() {
     int64_t nowPts = 0;
     {
         std::lock_guard lock(mutex_);
-        nowPts = ticksOf(PosixClock().hostSeconds() - sessionStart_.value_or(0));
+        // Never past the session's end: an idle flush can come just after the stop set it.
+        double now = PosixClock().hostSeconds();
+        if (sessionEnd_) now = std::min(now, *sessionEnd_);
+        nowPts = ticksOf(now - sessionStart_.value_or(0));
     }
     // Held until now for the time being; the next fragment starts at its own time, and the finished movie
     // holds the frame until the next one.

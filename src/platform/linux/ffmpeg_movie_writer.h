@@ -28,6 +28,7 @@ public:
     explicit FfmpegMovieWriter(std::string path);
     ~FfmpegMovieWriter() override;
 
+    PictureSize movieSize(PictureSize input) const override;
     bool addVideoInput(const VideoSettings& settings) override;
     bool startWriting() override;
     void startSession(double hostSeconds) override;
