@@ -1,0 +1,133 @@
+// Scripted steps driving third-party GTK 3 applications through `quorrel-capture run`: mousepad (a text
+// editor with a classic menu bar) and the GTK 3 widget factory. Each application runs with a private home,
+// and every effect is read back from the accessibility bus by the test itself.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app_process.h"
+#include "atspi_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using stepstest::Accessible;
+using stepstest::AppProcess;
+using stepstest::PrivateHome;
+
+json job(const std::string& app, const std::string& out, const json& steps) {
+    return {{"app", app}, {"out", out}, {"settleMs", 500}, {"tailMs", 300}, {"fps", 30}, {"steps", steps}};
+}
+
+// The texts of every text object of the application, read from the accessibility bus.
+std::vector<std::string> textsOf(pid_t pid) {
+    std::vector<std::string> texts;
+    const Accessible app = stepstest::applicationOf(pid);
+    for (const auto& each : stepstest::findAll(app, "text")) texts.push_back(stepstest::textOf(each).value_or(""));
+    return texts;
+}
+
+bool holdsText(pid_t pid, const std::string& text) {
+    const auto texts = textsOf(pid);
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// Polls until one of the application's text objects holds `text`.
+bool eventuallyHoldsText(pid_t pid, const std::string& text) {
+    return stepstest::eventually([&] { return holdsText(pid, text); }, true, 5);
+}
+
+// The application started with a private home, once its window is on the accessibility bus.
+struct StartedApp {
+    StartedApp(const PrivateHome& home, std::vector<std::string> argv, const std::string& windowRole)
+        : process(argv, home.environment(), home.path() + "/app.out") {
+        const double deadline = stepstest::nowSeconds() + 30;
+        while (stepstest::nowSeconds() < deadline && !ready) {
+            const Accessible app = stepstest::applicationOf(process.pid(), 1);
+            ready = static_cast<bool>(stepstest::findObject(app, windowRole, "", 5));
+            if (!ready) stepstest::pauseSeconds(0.2);
+        }
+        stepstest::pauseSeconds(0.5);  // let the first window finish drawing
+    }
+    AppProcess process;
+    bool ready = false;
+};
+
+std::string describe(const support::ToolRun& run) { return run.out + run.err; }
+
+TEST(StepsOnMousepad, TypedTextAShortcutAndAMenuCommandThreeLevelsDeepReallyAct) {
+    PrivateHome home;
+    StartedApp mousepad(home, {"mousepad", "--disable-server"}, "frame");
+    ASSERT_TRUE(mousepad.ready) << "mousepad did not appear on the accessibility bus";
+    const pid_t pid = mousepad.process.pid();
+
+    // Non-ASCII text and a line feed, typed into the editor's text view found by its role.
+    const std::string typed = "héllo wörld ✓\nzweite zeile";
+    const auto typing = home.run(job("org.xfce.mousepad", home.path() + "/typing.mov",
+                                     json::array({{{"action", "type"}, {"role", "TextArea"}, {"value", typed}}})));
+    ASSERT_EQ(typing.status, 0) << describe(typing);
+    EXPECT_TRUE(eventuallyHoldsText(pid, typed)) << "texts now: " << json(textsOf(pid)).dump();
+
+    // cmd+a selects everything; Edit > Convert > To Uppercase, written in another case and in part.
+    const auto converting = home.run(job("org.xfce.mousepad", home.path() + "/converting.mov",
+                                         json::array({{{"action", "focus"}, {"role", "TextArea"}},
+                                                      {{"action", "press"}, {"key", "cmd+a"}},
+                                                      {{"action", "menu"}, {"path", {"EDIT", "conv", "uppercase"}}}})));
+    ASSERT_EQ(converting.status, 0) << describe(converting);
+    EXPECT_TRUE(eventuallyHoldsText(pid, "HÉLLO WÖRLD ✓\nZWEITE ZEILE")) << "texts now: " << json(textsOf(pid)).dump();
+    EXPECT_EQ(converting.last()["preflight"], (json{{"checked", {1, 3}}, {"deferred", json::array()}}));
+
+    // The menu is closed again after its command ran.
+    const Accessible app = stepstest::applicationOf(pid);
+    const Accessible item = stepstest::findObject(app, "menu item", "To Uppercase");
+    ASSERT_TRUE(item);
+    EXPECT_FALSE(stepstest::isShowing(item));
+}
+
+TEST(StepsOnMousepad, AMenuTitleThatIsNotThereFailsBeforeRecordingWithTheNearestTitles) {
+    PrivateHome home;
+    StartedApp mousepad(home, {"mousepad", "--disable-server"}, "frame");
+    ASSERT_TRUE(mousepad.ready);
+    const std::string out = home.path() + "/never.mov";
+    const auto run = home.run(job("org.xfce.mousepad", out,
+                                  json::array({{{"action", "type"}, {"text", "x"}},
+                                               {{"action", "menu"}, {"path", {"Edit", "Convert", "To Uppercas", "Now"}}}})));
+    EXPECT_EQ(run.status, 1) << describe(run);
+    EXPECT_EQ(run.last()["code"], "not_found");
+    EXPECT_EQ(run.last()["message"],
+              "step 2 (menu): no menu item \"Now\" at Edit > Convert > To Uppercas; closest: ");
+    EXPECT_TRUE(stepstest::progressLine(run, "Recording Untitled 1 - Mousepad").is_null());
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_FALSE(holdsText(mousepad.process.pid(), "x"));  // nothing was typed
+}
+
+TEST(StepsOnTheWidgetFactory, AShortcutReplacesTypedTextAndAClickSelectsTheSecondPage) {
+    PrivateHome home;
+    StartedApp factory(home, {"gtk3-widget-factory"}, "frame");
+    ASSERT_TRUE(factory.ready) << "the widget factory did not appear on the accessibility bus";
+    const pid_t pid = factory.process.pid();
+
+    const Accessible app = stepstest::applicationOf(pid);
+    const Accessible page2 = stepstest::findObject(app, "radio button", "Page 2");
+    ASSERT_TRUE(page2);
+    ASSERT_FALSE(stepstest::isChecked(page2));
+
+    const auto run = home.run(job("gtk3-widget-factory", home.path() + "/factory.mov",
+                                  json::array({{{"action", "type"}, {"role", "TextField"}, {"value", "draft"}},
+                                               {{"action", "press"}, {"key", "cmd+a"}},
+                                               {{"action", "type"}, {"value", "Grüße ✓"}},
+                                               {{"action", "click"}, {"role", "RadioButton"}, {"label", "page 2"}}})));
+    ASSERT_EQ(run.status, 0) << describe(run);
+    // cmd+a selected "draft", so the next text replaced it.
+    EXPECT_TRUE(eventuallyHoldsText(pid, "Grüße ✓")) << "texts now: " << json(textsOf(pid)).dump();
+    EXPECT_FALSE(holdsText(pid, "draftGrüße ✓"));
+    EXPECT_TRUE(stepstest::eventually([&] { return stepstest::isChecked(page2); }, true, 5));
+    const json result = run.last();
+    ASSERT_EQ(result["clicks"].size(), 2u);  // the typing target and the radio button
+    EXPECT_EQ(result["clicks"][1]["role"], "AXRadioButton");
+    EXPECT_EQ(result["clicks"][1]["label"], "Page 2");
+}
+
+}  // namespace
