@@ -29,7 +29,10 @@ PrivateHome::PrivateHome() {
 }
 
 std::map<std::string, std::string> PrivateHome::environment() const {
-    return {{"HOME", path()},
+    // GSettings keeps its values in a file under XDG_CONFIG_HOME instead of asking the session's dconf
+    // service, which the bus starts with the session's own home and would keep settings across runs.
+    return {{"GSETTINGS_BACKEND", "keyfile"},
+            {"HOME", path()},
             {"XDG_CONFIG_HOME", path() + "/.config"},
             {"XDG_DATA_HOME", path() + "/.local/share"},
             {"XDG_CACHE_HOME", path() + "/.cache"},

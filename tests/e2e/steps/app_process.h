@@ -21,7 +21,7 @@ class PrivateHome {
 public:
     PrivateHome();
     const std::string& path() const { return dir_.path(); }
-    /// HOME and the XDG variables pointing inside the folder.
+    /// HOME and the XDG variables pointing inside the folder, and GSettings kept in a file there.
     std::map<std::string, std::string> environment() const;
     /// Writes `job` as a job file and runs the tool on it with this environment.
     support::ToolRun run(const nlohmann::json& job, double timeoutSeconds = 120) const;
