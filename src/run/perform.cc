@@ -16,7 +16,9 @@
 namespace run {
 namespace {
 
-std::string stepNumber(size_t index) { return std::to_string(index + 1); }
+std::string stepNumber(size_t index) {
+    return std::to_string(index + 1);
+}
 
 std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
     std::string text;
@@ -38,7 +40,9 @@ double lookupTimeoutSeconds(const jobs::Step& step) {
     return step.ms ? *step.ms / 1000 : kTargetTimeoutSeconds;
 }
 
-bool namesTarget(const jobs::Step& step) { return step.role || step.label; }
+bool namesTarget(const jobs::Step& step) {
+    return step.role || step.label;
+}
 
 platform::ScreenPoint centre(const platform::Rect& frame) {
     return {frame.origin.x + frame.size.width / 2, frame.origin.y + frame.size.height / 2};
@@ -82,7 +86,8 @@ void click(const jobs::Step& step, size_t index, const platform::Element& axApp,
            ClickLog& log) {
     const platform::Element element = target(step, index, axApp, window);
     platform::ScreenPoint point;
-    if (!logClickAtCentre(element, log, &point)) throw CaptureError("step " + stepNumber(index) + ": element has no frame");
+    if (!logClickAtCentre(element, log, &point))
+        throw CaptureError("step " + stepNumber(index) + ": element has no frame");
     if (!AX::press(element)) Input::click(point);
     bridge::pause(kPauseAfterClickSeconds);
 }

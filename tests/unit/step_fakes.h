@@ -27,13 +27,21 @@ inline El menuBar() {
     auto item = [](const std::string& id, const std::string& title) {
         return El("AXMenuItem").id(id).title(title).actions({"AXPress"});
     };
-    return El("AXMenuBar").id("bar").kids(
-        {El("AXMenuBarItem").id("file").title("File").actions({"AXPress"}).kids({El("AXMenu").kids(
-             {item("saveAs", "Save As…"), item("saveItem", "Save"),
-              item("export", "Export…").kids({El("AXMenu").kids({item("png", "PNG"), item("jpeg", "JPEG")})}),
-              item("close", "Close")})}),
-         El("AXMenuBarItem").id("edit").title("Edit").actions({"AXPress"}).kids(
-             {El("AXMenu").kids({item("undo", "Undo"), item("copy", "Copy")})})});
+    return El("AXMenuBar")
+        .id("bar")
+        .kids({El("AXMenuBarItem")
+                   .id("file")
+                   .title("File")
+                   .actions({"AXPress"})
+                   .kids({El("AXMenu").kids(
+                       {item("saveAs", "Save As…"), item("saveItem", "Save"),
+                        item("export", "Export…").kids({El("AXMenu").kids({item("png", "PNG"), item("jpeg", "JPEG")})}),
+                        item("close", "Close")})}),
+               El("AXMenuBarItem")
+                   .id("edit")
+                   .title("Edit")
+                   .actions({"AXPress"})
+                   .kids({El("AXMenu").kids({item("undo", "Undo"), item("copy", "Copy")})})});
 }
 
 class StepTest : public ::testing::Test {
@@ -48,13 +56,19 @@ protected:
     void SetUp() override {
         platform::services().input = &input;
         ax.addApplication(
-            kPid, El("AXApplication").id("app").ref("AXMenuBar", "bar").kids(
-                      {El("AXWindow").id("window").title("Doc").frame(0, 0, 800, 600).kids(
-                           {El("AXButton").id("save").title("Save").frame(100, 100, 80, 20).actions({"AXPress"}),
-                            El("AXButton").id("open").title("Open").frame(200, 100, 80, 20),
-                            El("AXButton").id("ghost").title("Ghost").actions({"AXPress"}),
-                            El("AXTextField").id("name").description("Name").frame(10, 200, 200, 20),
-                            El("AXList").id("list").description("Rows").frame(0, 300, 400, 200)}),
+            kPid,
+            El("AXApplication")
+                .id("app")
+                .ref("AXMenuBar", "bar")
+                .kids({El("AXWindow")
+                           .id("window")
+                           .title("Doc")
+                           .frame(0, 0, 800, 600)
+                           .kids({El("AXButton").id("save").title("Save").frame(100, 100, 80, 20).actions({"AXPress"}),
+                                  El("AXButton").id("open").title("Open").frame(200, 100, 80, 20),
+                                  El("AXButton").id("ghost").title("Ghost").actions({"AXPress"}),
+                                  El("AXTextField").id("name").description("Name").frame(10, 200, 200, 20),
+                                  El("AXList").id("list").description("Rows").frame(0, 300, 400, 200)}),
                        El("AXWindow").id("second").title("Second").kids({El("AXButton").id("ok").title("OK")}),
                        menuBar()}));
         start = platform.clock.host;

@@ -35,8 +35,9 @@ TEST_F(Perform, ClickPressesThroughAccessibilityAfterLoggingAndPausesWithoutMovi
     EXPECT_EQ(loggedAtPress, 1u);  // logged before it happens
     EXPECT_TRUE(input.events.empty());
     ASSERT_EQ(log.clicks().size(), 1u);
-    EXPECT_EQ(log.clicks()[0], (Out::Message{{"t", 0.0}, {"x", 140.0 / 800}, {"y", 110.0 / 600},
-                                             {"role", "AXButton"}, {"label", "Save"}}));
+    EXPECT_EQ(
+        log.clicks()[0],
+        (Out::Message{{"t", 0.0}, {"x", 140.0 / 800}, {"y", 110.0 / 600}, {"role", "AXButton"}, {"label", "Save"}}));
     EXPECT_EQ(pauses(), (std::vector<double>{0.45}));
     EXPECT_TRUE(platform.clock.sleeps.empty());  // found on the first pass
 }
@@ -281,7 +282,8 @@ TEST(StepKinds, TargetedAndChangesUIFollowTheActionAndTheTarget) {
         EXPECT_TRUE(run::targeted(with(action, true))) << action;
     }
     for (const char* action : {"press", "wait", "menu", "Click"}) EXPECT_FALSE(run::targeted(with(action, true)));
-    for (const char* action : {"click", "press", "type", "menu", "scroll"}) EXPECT_TRUE(run::changesUI(with(action, false)));
+    for (const char* action : {"click", "press", "type", "menu", "scroll"})
+        EXPECT_TRUE(run::changesUI(with(action, false)));
     for (const char* action : {"focus", "wait", "Click"}) EXPECT_FALSE(run::changesUI(with(action, true)));
 }
 

@@ -46,21 +46,28 @@ TEST_F(Preflight, AMissingTargetAfterAChangingStepIsDeferredWithWhatIsCloseNow) 
                              {{{"step", 3},
                                {"role", ""},
                                {"label", "Done"},
-                               {"closestNow", {"AXWindow \"Doc\"", "AXButton \"Save\"", "AXButton \"Open\"",
-                                               "AXTextField \"Name\"", "AXList \"Rows\"", "AXButton \"Ghost\""}}}}}}));
+                               {"closestNow",
+                                {"AXWindow \"Doc\"", "AXButton \"Save\"", "AXButton \"Open\"", "AXTextField \"Name\"",
+                                 "AXList \"Rows\"", "AXButton \"Ghost\""}}}}}}));
     expectNothingDone();
 }
 
 TEST_F(Preflight, AMissingTargetBeforeAnyChangingStepFailsWithSuggestions) {
     // "focus" and "wait" change nothing, so the step after them still fails.
     jobs::Step done = labelled("click", "Missing");
-    EXPECT_THAT(failure([&] { check({step("wait"), labelled("focus", "Name"), done}); }),
+    EXPECT_THAT(failure([&] {
+                    check({step("wait"), labelled("focus", "Name"), done});
+                }),
                 StartsWith("not_found: step 3 (click): no element with role * and label \"Missing\" in the window "
                            "before recording; closest: "));
-    EXPECT_THAT(failure([&] { check({labelled("focus", "Nmae"), done}); }),
+    EXPECT_THAT(failure([&] {
+                    check({labelled("focus", "Nmae"), done});
+                }),
                 StartsWith("not_found: step 1 (focus): no element with role * and label \"Nmae\" in the window "));
     done.role = "AXButton";
-    EXPECT_EQ(failure([&] { check({step("wait"), done}); }),
+    EXPECT_EQ(failure([&] {
+                  check({step("wait"), done});
+              }),
               "not_found: step 2 (click): no element with role AXButton and label \"Missing\" in the window before "
               "recording; closest: AXButton \"Save\", AXButton \"Open\", AXButton \"Ghost\", AXList \"Rows\", "
               "AXWindow \"Doc\", AXTextField \"Name\". capture_inspect lists the window's elements.");
@@ -101,12 +108,16 @@ TEST_F(Preflight, MenuPathsAreFoundInClosedMenusWithoutPressingAnything) {
 }
 
 TEST_F(Preflight, AMissingMenuTitleFailsWhateverCameBeforeNamingWhereItWasLookedFor) {
-    EXPECT_EQ(failure([&] { check({step("press"), menu({"File", "Exprot"})}); }),
+    EXPECT_EQ(failure([&] {
+                  check({step("press"), menu({"File", "Exprot"})});
+              }),
               "not_found: step 2 (menu): no menu item \"Exprot\" at File; closest: \"Export…\", \"Save As…\", "
               "\"Save\", \"Close\"");
     EXPECT_EQ(failure([&] { check({menu({"Fiel"})}); }),
               "not_found: step 1 (menu): no menu item \"Fiel\" at the menu bar; closest: \"File\", \"Edit\"");
-    EXPECT_EQ(failure([&] { check({menu({"File", "Export", "PGN"})}); }),
+    EXPECT_EQ(failure([&] {
+                  check({menu({"File", "Export", "PGN"})});
+              }),
               "not_found: step 1 (menu): no menu item \"PGN\" at File > Export; closest: \"PNG\", \"JPEG\"");
     expectNothingDone();
 }

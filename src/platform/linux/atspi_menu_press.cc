@@ -18,11 +18,13 @@ constexpr double kMenuClosesWithinSeconds = 1.0;
 constexpr double kMenuPollSeconds = 0.02;
 
 bool isLeafMenuItemRole(AtspiRole role) {
-    return role == ATSPI_ROLE_MENU_ITEM || role == ATSPI_ROLE_CHECK_MENU_ITEM ||
-           role == ATSPI_ROLE_RADIO_MENU_ITEM || role == ATSPI_ROLE_TEAROFF_MENU_ITEM;
+    return role == ATSPI_ROLE_MENU_ITEM || role == ATSPI_ROLE_CHECK_MENU_ITEM || role == ATSPI_ROLE_RADIO_MENU_ITEM ||
+           role == ATSPI_ROLE_TEAROFF_MENU_ITEM;
 }
 
-bool isMenuRole(AtspiRole role) { return role == ATSPI_ROLE_MENU || role == ATSPI_ROLE_POPUP_MENU; }
+bool isMenuRole(AtspiRole role) {
+    return role == ATSPI_ROLE_MENU || role == ATSPI_ROLE_POPUP_MENU;
+}
 
 // Whether `object` is on screen now; nothing when the application does not answer.
 std::optional<bool> showing(AtspiAccessible* object) {

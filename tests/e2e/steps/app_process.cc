@@ -21,7 +21,9 @@ double nowSeconds() {
     return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
-void pauseSeconds(double seconds) { usleep(static_cast<useconds_t>(seconds * 1e6)); }
+void pauseSeconds(double seconds) {
+    usleep(static_cast<useconds_t>(seconds * 1e6));
+}
 
 PrivateHome::PrivateHome() {
     for (const char* folder : {"/.config", "/.local/share", "/.cache", "/.local/state"})
@@ -31,12 +33,9 @@ PrivateHome::PrivateHome() {
 std::map<std::string, std::string> PrivateHome::environment() const {
     // GSettings keeps its values in a file under XDG_CONFIG_HOME instead of asking the session's dconf
     // service, which the bus starts with the session's own home and would keep settings across runs.
-    return {{"GSETTINGS_BACKEND", "keyfile"},
-            {"HOME", path()},
-            {"XDG_CONFIG_HOME", path() + "/.config"},
-            {"XDG_DATA_HOME", path() + "/.local/share"},
-            {"XDG_CACHE_HOME", path() + "/.cache"},
-            {"XDG_STATE_HOME", path() + "/.local/state"}};
+    return {{"GSETTINGS_BACKEND", "keyfile"},         {"HOME", path()},
+            {"XDG_CONFIG_HOME", path() + "/.config"}, {"XDG_DATA_HOME", path() + "/.local/share"},
+            {"XDG_CACHE_HOME", path() + "/.cache"},   {"XDG_STATE_HOME", path() + "/.local/state"}};
 }
 
 support::ToolRun PrivateHome::run(const nlohmann::json& job, double timeoutSeconds) const {

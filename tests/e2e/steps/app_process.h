@@ -5,11 +5,10 @@
 #include <sys/types.h>
 
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "support/tool_process.h"
 

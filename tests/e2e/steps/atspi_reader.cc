@@ -32,7 +32,9 @@ double monotonicSeconds() {
     return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
 }
 
-void sleepSeconds(double seconds) { usleep(static_cast<useconds_t>(seconds * 1e6)); }
+void sleepSeconds(double seconds) {
+    usleep(static_cast<useconds_t>(seconds * 1e6));
+}
 
 Accessible::~Accessible() {
     if (object_) g_object_unref(object_);
@@ -157,8 +159,12 @@ bool inState(const Accessible& object, AtspiStateType state) {
 }
 }  // namespace
 
-bool isChecked(const Accessible& object) { return inState(object, ATSPI_STATE_CHECKED); }
+bool isChecked(const Accessible& object) {
+    return inState(object, ATSPI_STATE_CHECKED);
+}
 
-bool isShowing(const Accessible& object) { return inState(object, ATSPI_STATE_SHOWING); }
+bool isShowing(const Accessible& object) {
+    return inState(object, ATSPI_STATE_SHOWING);
+}
 
 }  // namespace stepstest

@@ -55,7 +55,9 @@ struct StartedApp {
     bool ready = false;
 };
 
-std::string describe(const support::ToolRun& run) { return run.out + run.err; }
+std::string describe(const support::ToolRun& run) {
+    return run.out + run.err;
+}
 
 TEST(StepsOnMousepad, TypedTextAShortcutAndAMenuCommandThreeLevelsDeepReallyAct) {
     PrivateHome home;
@@ -131,13 +133,13 @@ TEST(StepsOnMousepad, AMenuTitleThatIsNotThereFailsBeforeRecordingWithTheNearest
     StartedApp mousepad(home, {"mousepad", "--disable-server"}, "frame");
     ASSERT_TRUE(mousepad.ready);
     const std::string out = home.path() + "/never.mov";
-    const auto run = home.run(job("org.xfce.mousepad", out,
-                                  json::array({{{"action", "type"}, {"text", "x"}},
-                                               {{"action", "menu"}, {"path", {"Edit", "Convert", "To Uppercas", "Now"}}}})));
+    const auto run =
+        home.run(job("org.xfce.mousepad", out,
+                     json::array({{{"action", "type"}, {"text", "x"}},
+                                  {{"action", "menu"}, {"path", {"Edit", "Convert", "To Uppercas", "Now"}}}})));
     EXPECT_EQ(run.status, 1) << describe(run);
     EXPECT_EQ(run.last()["code"], "not_found");
-    EXPECT_EQ(run.last()["message"],
-              "step 2 (menu): no menu item \"Now\" at Edit > Convert > To Uppercas; closest: ");
+    EXPECT_EQ(run.last()["message"], "step 2 (menu): no menu item \"Now\" at Edit > Convert > To Uppercas; closest: ");
     for (const auto& line : run.lines()) EXPECT_EQ(line.find("Recording"), std::string::npos) << line;
     EXPECT_FALSE(fs::exists(out));
     EXPECT_FALSE(holdsText(mousepad.process.pid(), "x"));  // nothing was typed
@@ -167,8 +169,9 @@ TEST(StepsOnTheWidgetFactory, AShortcutReplacesTypedTextAndAClickSelectsTheSecon
     ASSERT_EQ(typing.last()["clicks"].size(), 1u);  // the typing target
     EXPECT_EQ(typing.last()["clicks"][0]["role"], "AXTextField");
 
-    const auto clicking = home.run(job("gtk3-widget-factory", home.path() + "/clicking.mov",
-                                       json::array({{{"action", "click"}, {"role", "RadioButton"}, {"label", "page 2"}}})));
+    const auto clicking =
+        home.run(job("gtk3-widget-factory", home.path() + "/clicking.mov",
+                     json::array({{{"action", "click"}, {"role", "RadioButton"}, {"label", "page 2"}}})));
     ASSERT_EQ(clicking.status, 0) << describe(clicking);
     EXPECT_TRUE(stepstest::eventually([&] { return stepstest::isChecked(page2); }, true, 5));
     const json result = clicking.last();

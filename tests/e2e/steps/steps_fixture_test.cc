@@ -25,8 +25,8 @@ public:
     FixtureApp(const PrivateHome& home, const std::string& title)
         : process_({QC_FIXTURE_APP, "--title", title, "--size", "640x620"}, home.environment(),
                    home.path() + "/fixture-" + std::to_string(++started_) + ".out") {
-        ready_ = process_.waitForLine([](const json& line) { return line.value("event", "") == "ready"; }, 30)
-                     .has_value();
+        ready_ =
+            process_.waitForLine([](const json& line) { return line.value("event", "") == "ready"; }, 30).has_value();
     }
     bool ready() const { return ready_; }
     pid_t pid() const { return process_.pid(); }
@@ -190,7 +190,8 @@ TEST(StepsOnTheFixture, ADeferredTargetThatNeverAppearsFailsAfterItsOwnProgressL
               (json{{"type", "progress"}, {"message", "Step 2/3: click"}, {"step", 1}}));
     const json error = run.last();
     EXPECT_EQ(error["code"], "not_found");
-    const std::string head = "step 2 (click): no element with role * and label \"Never There\" after 600 ms; closest now: ";
+    const std::string head =
+        "step 2 (click): no element with role * and label \"Never There\" after 600 ms; closest now: ";
     EXPECT_EQ(error.value("message", "").substr(0, head.size()), head);
     EXPECT_TRUE(fixture.reported("clicked", "widget", "Save"));
     EXPECT_FALSE(fixture.reported("clicked", "widget", "Open", 0.5));  // later steps are not performed
