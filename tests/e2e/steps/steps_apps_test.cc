@@ -143,6 +143,15 @@ TEST(StepsOnMousepad, AMenuTitleThatIsNotThereFailsBeforeRecordingWithTheNearest
     for (const auto& line : run.lines()) EXPECT_EQ(line.find("Recording"), std::string::npos) << line;
     EXPECT_FALSE(fs::exists(out));
     EXPECT_FALSE(holdsText(mousepad.process.pid(), "x"));  // nothing was typed
+
+    // A misspelt title lists the titles of the menu it was looked for in as a person reads them: without
+    // the spaces mousepad pads its accessible names with, nearest first.
+    const auto misspelt =
+        home.run(job("org.xfce.mousepad", out, json::array({{{"action", "menu"}, {"path", {"Edit", "Convrt"}}}})));
+    EXPECT_EQ(misspelt.status, 1) << describe(misspelt);
+    const std::string head = "step 1 (menu): no menu item \"Convrt\" at Edit; closest: \"Convert\", \"";
+    EXPECT_EQ(misspelt.last().value("message", "").substr(0, head.size()), head);
+    EXPECT_EQ(misspelt.last().value("message", "").find("  "), std::string::npos);
 }
 
 TEST(StepsOnTheWidgetFactory, AShortcutReplacesTypedTextAndAClickSelectsTheSecondPage) {
