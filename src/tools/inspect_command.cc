@@ -49,7 +49,9 @@ platform::ApplicationProcess findApplication(const jobs::InspectJob& job) {
     throw CaptureError(job.app + " is not running", "not_found");
 }
 
-Out::Message inspect(const jobs::InspectJob& job) {
+}  // namespace
+
+Out::Message inspectResult(const jobs::InspectJob& job) {
     const platform::ApplicationProcess process = findApplication(job);
     std::optional<AX::Element> application;
     const std::optional<AX::Element> window = findWindow(process.pid, job.windowTitle, application);
@@ -78,14 +80,12 @@ Out::Message inspect(const jobs::InspectJob& job) {
             {"truncated", dump.truncated}};
 }
 
-}  // namespace
-
 void runInspect(const std::string& path) {
     const jobs::InspectJob job = jobs::readInspectJob(path);
     Permissions::require(/*needAX=*/true, /*prompt=*/true, /*needScreen=*/false);
     Out::Message result;
     try {
-        result = inspect(job);
+        result = inspectResult(job);
     } catch (const std::exception& error) {
         Out::fail(error);
     }

@@ -34,8 +34,7 @@ Out::Message readImage(platform::TextRecognizer* recognizer, const std::string& 
 
 }  // namespace
 
-void runOCR(const std::string& path) {
-    const jobs::OCRJob job = jobs::readOCRJob(path);
+Out::Message ocrEntries(const jobs::OCRJob& job) {
     platform::TextRecognizer* recognizer = platform::services().textRecognizer;
     std::optional<LanguageChoice> languages;
     Out::Message results = Out::Message::array();
@@ -44,7 +43,12 @@ void runOCR(const std::string& path) {
         Out::progress("Reading text " + std::to_string(i + 1) + "/" + std::to_string(count));
         results.push_back(readImage(recognizer, job.images[i], job, languages));
     }
-    Out::emit({{"type", "result"}, {"results", results}});
+    return results;
+}
+
+void runOCR(const std::string& path) {
+    const jobs::OCRJob job = jobs::readOCRJob(path);
+    Out::emit({{"type", "result"}, {"results", ocrEntries(job)}});
 }
 
 }  // namespace tools
