@@ -137,7 +137,9 @@ private:
                 return true;
             }();
             (void)endsAtExit;
-            engine_->SetPageSegMode(tesseract::PSM_AUTO);
+            // Interface text is scattered pieces (labels, buttons, menu titles), not columns of paragraphs: the
+            // sparse-text layout finds every piece instead of merging neighbours into blocks.
+            engine_->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
         }
         // Accurate: a line read with low confidence is read again inverted and the better reading kept (the
         // engine's own handling of light text on dark). Fast: each line is read once.
