@@ -161,10 +161,12 @@ private:
             recognized.confidence = line->Confidence(level) / 100.0f;
             int left = 0, top = 0, right = 0, bottom = 0;
             if (!line->BoundingBox(level, &left, &top, &right, &bottom)) continue;
-            const double x0 = std::clamp(left / scale, 0.0f, static_cast<float>(width));
-            const double y0 = std::clamp(top / scale, 0.0f, static_cast<float>(height));
-            const double x1 = std::clamp(right / scale, 0.0f, static_cast<float>(width));
-            const double y1 = std::clamp(bottom / scale, 0.0f, static_cast<float>(height));
+            // Back from the enlarged page to the image's own pixels.
+            const double factor = scale;
+            const double x0 = std::clamp(left / factor, 0.0, static_cast<double>(width));
+            const double y0 = std::clamp(top / factor, 0.0, static_cast<double>(height));
+            const double x1 = std::clamp(right / factor, 0.0, static_cast<double>(width));
+            const double y1 = std::clamp(bottom / factor, 0.0, static_cast<double>(height));
             recognized.box = PixelBox{x0, y0, x1 - x0, y1 - y0};
             lines.push_back(std::move(recognized));
         } while (line->Next(level));
