@@ -61,11 +61,19 @@ std::unique_ptr<LiveProcess> startFixture(const std::string& title) {
     return fixture;
 }
 
+// Whether a process named `name` runs in this test's desktop session (other sessions may run side by side on
+// the machine; every process started inside one carries its marker in the environment).
 bool processRuns(const std::string& name) {
+    const char* session = std::getenv("QC_DESKTOP_SESSION");
+    const std::string marker = std::string("QC_DESKTOP_SESSION=") + (session ? session : "");
     for (const auto& entry : fs::directory_iterator("/proc")) {
         std::ifstream comm(entry.path() / "comm");
         std::string command;
-        if (std::getline(comm, command) && command == name) return true;
+        if (!std::getline(comm, command) || command != name) continue;
+        std::ifstream environ(entry.path() / "environ");
+        std::string variable;
+        while (std::getline(environ, variable, '\0'))
+            if (variable == marker) return true;
     }
     return false;
 }
@@ -189,14 +197,30 @@ TEST(InspectTool, MousepadIsLaunchedAndShowsItsMenuBarAndWindow) {
     if (pid > 0) kill(pid, SIGTERM);
 }
 
-TEST(InspectTool, LaunchFalseOnAnApplicationThatIsNotRunningLaunchesNothing) {
+TEST(InspectTool, LaunchFalseOnAStoppedApplicationLaunchesNothing) {
     PrivateHome home;
+    // The fixture ran and was stopped: it is found by its entry's name no more, and nothing starts it again.
+    auto fixture = startFixture("Stopped Fixture");
+    const auto running = home.inspect({{"app", "Quorrel Fixture Entry"}, {"launch", false}, {"maxNodes", 10}});
+    ASSERT_EQ(running.status, 0) << running.out << running.err;
+    EXPECT_EQ(running.last()["pid"], fixture->pid());
+    fixture->stop();
+    fixture.reset();
+    ASSERT_FALSE(processRuns("qc_fixture_app"));
+
+    const auto stopped = home.inspect({{"app", "Quorrel Fixture Entry"}, {"launch", false}});
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_EQ(stopped.last(),
+              (json{{"type", "error"}, {"message", "Quorrel Fixture Entry is not running"}, {"code", "not_found"}}));
+
+    // An installed application that never ran.
     ASSERT_FALSE(processRuns("galculator"));
-    const auto run = home.inspect({{"app", "galculator"}, {"launch", false}});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.last(), (json{{"type", "error"}, {"message", "galculator is not running"}, {"code", "not_found"}}));
+    const auto never = home.inspect({{"app", "galculator"}, {"launch", false}});
+    EXPECT_EQ(never.status, 1);
+    EXPECT_EQ(never.last(), (json{{"type", "error"}, {"message", "galculator is not running"}, {"code", "not_found"}}));
     usleep(500000);
     EXPECT_FALSE(processRuns("galculator"));
+    EXPECT_FALSE(processRuns("qc_fixture_app"));
 }
 
 TEST(InspectTool, AnUnmatchedWindowTitleFailsAfterAboutTenSecondsListingTheWindows) {
