@@ -24,17 +24,17 @@ const char* const kMenus[][4] = {
     {"Document", "Search", "Tools", "Window"},
     {"Project", "Build", "Debug", "Settings"},
 };
-const char* const kHeadings[] = {"Print preview settings", "Keyboard shortcuts",   "Search and replace",
-                                 "Connection details",     "Appearance options",   "Recent documents",
+const char* const kHeadings[] = {"Print preview settings", "Keyboard shortcuts", "Search and replace",
+                                 "Connection details",     "Appearance options", "Recent documents",
                                  "Backup schedule",        "Account information"};
-const char* const kChecks[] = {"Show line numbers",  "Wrap long lines",    "Match whole words only",
-                               "Highlight brackets", "Check spelling",     "Remember window size",
-                               "Use system font",    "Show hidden files",  "Open last session",
+const char* const kChecks[] = {"Show line numbers",  "Wrap long lines",     "Match whole words only",
+                               "Highlight brackets", "Check spelling",      "Remember window size",
+                               "Use system font",    "Show hidden files",   "Open last session",
                                "Notify on updates",  "Confirm before quit", "Auto save every minute"};
 const char* const kFields[] = {"report-2024.txt", "Quarterly summary", "user@example.com", "192.168.1.20",
                                "Monday 9:30",     "Draft version 3",   "/home/anna/notes", "Tab width: 4"};
-const char* const kButtons[][2] = {{"Cancel", "Apply"},       {"Close", "Save As"},   {"Back", "Next"},
-                                   {"Reset", "Open File"},    {"Discard", "Export"},  {"Help", "Connect"}};
+const char* const kButtons[][2] = {{"Cancel", "Apply"},    {"Close", "Save As"},  {"Back", "Next"},
+                                   {"Reset", "Open File"}, {"Discard", "Export"}, {"Help", "Connect"}};
 const char* const kRadios[] = {"Landscape", "Portrait", "Plain text", "Rich text", "Left aligned", "Centered"};
 
 struct Page {
@@ -112,7 +112,8 @@ GtkWidget* content(int n, std::vector<std::string>& truth) {
 
     GtkWidget* buttons = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
     gtk_widget_set_halign(buttons, GTK_ALIGN_END);
-    for (int i = 0; i < 2; ++i) gtk_box_pack_start(GTK_BOX(buttons), gtk_button_new_with_label(kButtons[n % 6][i]), FALSE, FALSE, 0);
+    for (int i = 0; i < 2; ++i)
+        gtk_box_pack_start(GTK_BOX(buttons), gtk_button_new_with_label(kButtons[n % 6][i]), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(body), buttons, FALSE, FALSE, 0);
     truth.push_back(std::string(kButtons[n % 6][0]) + " " + kButtons[n % 6][1]);
     return box;

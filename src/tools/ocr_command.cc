@@ -21,12 +21,18 @@ Out::Message readImage(platform::TextRecognizer* recognizer, const std::string& 
     const std::unique_ptr<platform::DecodedImage> image = recognizer->decode(path);
     if (!image) return failedEntry(path, kUnreadableImage);
     try {
-        if (!languages) languages = chooseLanguages(job.languages, recognizer->installedLanguages());
+        if (!languages) {
+            // The installed languages are looked up only when the job names some.
+            const bool named = job.languages && !job.languages->empty();
+            languages =
+                chooseLanguages(job.languages, named ? recognizer->installedLanguages() : std::vector<std::string>{});
+        }
         if (languages->problem) return failedEntry(path, *languages->problem);
         const platform::RecognitionSettings settings{
             .level = job.fast.value_or(false) ? platform::RecognitionLevel::fast : platform::RecognitionLevel::accurate,
             .languages = languages->dataNames};
-        return readableEntry(path, image->widthPixels(), image->heightPixels(), recognizer->recognize(*image, settings));
+        return readableEntry(path, image->widthPixels(), image->heightPixels(),
+                             recognizer->recognize(*image, settings));
     } catch (const std::exception& error) {
         return failedEntry(path, error.what());
     }

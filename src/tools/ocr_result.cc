@@ -8,12 +8,9 @@ Out::Message lineObject(const platform::RecognizedLine& line, int widthPixels, i
     const double width = widthPixels > 0 ? widthPixels : 1;
     const double height = heightPixels > 0 ? heightPixels : 1;
     const float confidence = std::clamp(line.confidence, 0.0f, 1.0f);
-    return {{"text", line.text},
-            {"confidence", static_cast<double>(confidence)},
-            {"x", line.box.left / width},
-            {"y", line.box.top / height},
-            {"w", line.box.width / width},
-            {"h", line.box.height / height}};
+    return {{"text", line.text},           {"confidence", static_cast<double>(confidence)},
+            {"x", line.box.left / width},  {"y", line.box.top / height},
+            {"w", line.box.width / width}, {"h", line.box.height / height}};
 }
 
 Out::Message readableEntry(const std::string& path, int widthPixels, int heightPixels,

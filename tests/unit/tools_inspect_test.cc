@@ -33,17 +33,24 @@ TEST(InspectLimits, AbsentGivesTheDefaultsAndGivenValuesAreBroughtIntoBounds) {
 
 TEST(InspectMessage, NoWindowNamesTheWantedTitleAndListsTheWindowsEscaped) {
     EXPECT_EQ(tools::noWindowMessage("Editor", std::nullopt, {}), "no window for Editor; windows: []");
-    EXPECT_EQ(tools::noWindowMessage("Editor", "", {"Main"}), "no window titled like \"\" for Editor; windows: [\"Main\"]");
-    EXPECT_EQ(tools::noWindowMessage("org.example.Editor", "Prefs", {"Say \"hi\"", "C:\\temp", ""}),
-              "no window titled like \"Prefs\" for org.example.Editor; windows: [\"Say \\\"hi\\\"\", \"C:\\\\temp\", \"\"]");
+    EXPECT_EQ(tools::noWindowMessage("Editor", "", {"Main"}),
+              "no window titled like \"\" for Editor; windows: [\"Main\"]");
+    EXPECT_EQ(
+        tools::noWindowMessage("org.example.Editor", "Prefs", {"Say \"hi\"", "C:\\temp", ""}),
+        "no window titled like \"Prefs\" for org.example.Editor; windows: [\"Say \\\"hi\\\"\", \"C:\\\\temp\", \"\"]");
 }
 
 TEST(InspectMessage, ControlCharactersInTitlesAreShownAsEscapesAndOtherTextIsKept) {
     EXPECT_EQ(tools::quotedTitle("a\nb\tc\rd"), "\"a\\nb\\tc\\rd\"");
-    EXPECT_EQ(tools::quotedTitle(std::string("bell\x07" "esc\x1b" "del\x7f" "nul") + '\0' + "end"),
+    EXPECT_EQ(tools::quotedTitle(std::string("bell\x07"
+                                             "esc\x1b"
+                                             "del\x7f"
+                                             "nul") +
+                                 '\0' + "end"),
               "\"bell\\u0007esc\\u001bdel\\u007fnul\\u0000end\"");
     EXPECT_EQ(tools::quotedTitle("c1\u0085x\u2028y\u2029"), "\"c1\\u0085x\\u2028y\\u2029\"");
-    EXPECT_EQ(tools::quotedTitle("Caf\u00e9 \u2014 \U0001F600 \u00a0\u00ff"), "\"Caf\u00e9 \u2014 \U0001F600 \u00a0\u00ff\"");
+    EXPECT_EQ(tools::quotedTitle("Caf\u00e9 \u2014 \U0001F600 \u00a0\u00ff"),
+              "\"Caf\u00e9 \u2014 \U0001F600 \u00a0\u00ff\"");
 }
 
 jobs::InspectJob inspectJob(std::string app, std::optional<std::string> windowTitle = std::nullopt,
@@ -81,10 +88,14 @@ protected:
                                .id("main")
                                .title("Notes \u2014 Editor")
                                .frame(100.25, 200.5, 640.75, 480)
-                               .kids({El("AXMenuBar").id("bar").frame(100.25, 200.5, 640, 24).kids(
-                                          {El("AXMenuBarItem").title("File"), El("AXMenuBarItem").title("Edit")}),
-                                      El("AXButton").title("Save").frame(110.25, 230.75, 80, 24.96).actions(
-                                          {"AXPress", "AXShowMenu"})}),
+                               .kids({El("AXMenuBar")
+                                          .id("bar")
+                                          .frame(100.25, 200.5, 640, 24)
+                                          .kids({El("AXMenuBarItem").title("File"), El("AXMenuBarItem").title("Edit")}),
+                                      El("AXButton")
+                                          .title("Save")
+                                          .frame(110.25, 230.75, 80, 24.96)
+                                          .actions({"AXPress", "AXShowMenu"})}),
                            El("AXWindow").id("quoted").title("Say \"hi\""), El("AXWindow").id("untitled")}));
     }
 };
@@ -103,8 +114,9 @@ TEST_F(InspectCommand, ARunningApplicationIsActivatedAndItsMainWindowDumpedRelat
     EXPECT_EQ(result["app"], "Editor");
     EXPECT_EQ(result["bundleId"], "org.example.Editor");
     EXPECT_EQ(result["pid"], 42);
-    EXPECT_EQ(result["window"], (json{{"title", "Notes \u2014 Editor"}, {"x", 100.25}, {"y", 200.5},
-                                      {"width", 640.75}, {"height", 480}}));
+    EXPECT_EQ(
+        result["window"],
+        (json{{"title", "Notes \u2014 Editor"}, {"x", 100.25}, {"y", 200.5}, {"width", 640.75}, {"height", 480}}));
     EXPECT_EQ(result["windows"], (json{"Notes \u2014 Editor", "Say \"hi\""}));
     EXPECT_EQ(result["menuBar"], (json{"File", "Edit"}));
     EXPECT_EQ(result["truncated"], false);

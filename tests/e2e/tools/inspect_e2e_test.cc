@@ -24,7 +24,8 @@ constexpr const char* kFixtureId = "org.quorrel.CaptureFixture";
 class PrivateHome {
 public:
     PrivateHome() {
-        for (const char* sub : {"config", "data/applications", "cache", "state"}) fs::create_directories(dir_.path() + "/" + sub);
+        for (const char* sub : {"config", "data/applications", "cache", "state"})
+            fs::create_directories(dir_.path() + "/" + sub);
         std::ofstream(dir_.path() + "/data/applications/" + kFixtureId + ".desktop")
             << "[Desktop Entry]\nType=Application\nName=Quorrel Fixture Entry\nExec=" << QC_FIXTURE_APP
             << " --title \"Entry Fixture\"\n";
@@ -232,8 +233,9 @@ TEST(InspectTool, AnUnmatchedWindowTitleFailsAfterAboutTenSecondsListingTheWindo
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.last(), (json{{"type", "error"},
                                 {"code", "not_found"},
-                                {"message", "no window titled like \"Preferences\" for org.quorrel.CaptureFixture; "
-                                            "windows: [\"Titled \\\"Fixture\\\"\"]"}}));
+                                {"message",
+                                 "no window titled like \"Preferences\" for org.quorrel.CaptureFixture; "
+                                 "windows: [\"Titled \\\"Fixture\\\"\"]"}}));
     EXPECT_GE(seconds, 9.5);
     EXPECT_LT(seconds, 30);
 }

@@ -50,8 +50,7 @@ TEST(OcrTool, TextIsReadWhereItIsWithBoxesFromTheTopLeft) {
     support::TempDir dir;
     const std::string path = dir.path() + "/dialog.png";
     const std::vector<InkBox> ink = toolstest::drawTextImage(
-        path, 520, 240,
-        {{"Quarterly report settings", 24, 20, 14}, {"Cancel", 300, 190, 13}, {"Export", 40, 110, 13}});
+        path, 520, 240, {{"Quarterly report settings", 24, 20, 14}, {"Cancel", 300, 190, 13}, {"Export", 40, 110, 13}});
     const json entries = runOcr(dir, {{"images", {path}}});
     ASSERT_EQ(entries.size(), 1u);
     const json& entry = entries[0];
@@ -78,8 +77,9 @@ TEST(OcrTool, TextIsReadWhereItIsWithBoxesFromTheTopLeft) {
 TEST(OcrTool, LightTextOnADarkInterfaceIsRead) {
     support::TempDir dir;
     const std::string path = dir.path() + "/dark.png";
-    const auto ink = toolstest::drawTextImage(path, 360, 120, {{"Show hidden files", 16, 16, 12}, {"Apply", 280, 84, 12}},
-                                              /*dark=*/true);
+    const auto ink =
+        toolstest::drawTextImage(path, 360, 120, {{"Show hidden files", 16, 16, 12}, {"Apply", 280, 84, 12}},
+                                 /*dark=*/true);
     const json entries = runOcr(dir, {{"images", {path}}, {"fast", false}});
     const json line = lineWith(entries[0], "Show hidden files");
     ASSERT_FALSE(line.is_null()) << entries[0].dump();
@@ -100,10 +100,12 @@ TEST(OcrTool, BadImagesGetFailedEntriesAndTheSamePathTwiceIsReadTwice) {
     const auto lines = run.lines();
     ASSERT_EQ(lines.size(), 7u) << run.out;
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(json::parse(lines[i]), (json{{"type", "progress"}, {"message", "Reading text " + std::to_string(i + 1) + "/6"}}));
+        EXPECT_EQ(json::parse(lines[i]),
+                  (json{{"type", "progress"}, {"message", "Reading text " + std::to_string(i + 1) + "/6"}}));
     ASSERT_EQ(entries.size(), 6u);
     for (const std::string& bad : {missing, text, dir.path(), empty}) {
-        const auto found = std::find_if(entries.begin(), entries.end(), [&](const json& e) { return e["image"] == bad; });
+        const auto found =
+            std::find_if(entries.begin(), entries.end(), [&](const json& e) { return e["image"] == bad; });
         ASSERT_NE(found, entries.end());
         EXPECT_EQ(*found, (json{{"image", bad}, {"error", "unreadable image"}, {"lines", json::array()}}));
     }

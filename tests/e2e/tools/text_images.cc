@@ -9,8 +9,8 @@
 
 namespace toolstest {
 
-std::vector<InkBox> drawTextImage(const std::string& path, int width, int height,
-                                  const std::vector<TextPiece>& pieces, bool dark) {
+std::vector<InkBox> drawTextImage(const std::string& path, int width, int height, const std::vector<TextPiece>& pieces,
+                                  bool dark) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     cairo_t* cr = cairo_create(surface);
     const double background = dark ? 0.16 : 0.98;

@@ -24,8 +24,8 @@ struct InkBox {
 
 /// Draws `pieces` in DejaVu Sans on a `width` × `height` canvas, dark on light or (with `dark`) light on
 /// dark, anti-aliased as a screen shows text, and writes it as PNG to `path`. Returns each piece's ink box.
-std::vector<InkBox> drawTextImage(const std::string& path, int width, int height,
-                                  const std::vector<TextPiece>& pieces, bool dark = false);
+std::vector<InkBox> drawTextImage(const std::string& path, int width, int height, const std::vector<TextPiece>& pieces,
+                                  bool dark = false);
 
 /// Converts the image at `from` to the format `to`'s suffix names (jpg, tiff, bmp, webp) with ffmpeg;
 /// true when the file was written.

@@ -179,6 +179,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TextRecognizer> makeTesseractRecognizer() { return std::make_unique<TesseractRecognizer>(); }
+std::unique_ptr<TextRecognizer> makeTesseractRecognizer() {
+    return std::make_unique<TesseractRecognizer>();
+}
 
 }  // namespace platform::linux_desktop
