@@ -1,5 +1,7 @@
 #include "run_desktop.h"
 
+#include <gtest/gtest.h>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <signal.h>
@@ -135,6 +137,16 @@ nlohmann::json probeMovie(const std::string& path) {
                              {"nb_read_frames", std::stoi(stream.value("nb_read_frames", "0"))},
                              {"duration", std::stod(parsed["format"].value("duration", "0"))}};
     return result;
+}
+
+void expectInside(const nlohmann::json& client, const nlohmann::json& frame) {
+    ASSERT_TRUE(client.is_object() && frame.is_object()) << client << frame;
+    const double cx = client["x"].get<double>(), cy = client["y"].get<double>();
+    const double fx = frame["x"].get<double>(), fy = frame["y"].get<double>();
+    EXPECT_GE(cx, fx) << client << " in " << frame;
+    EXPECT_GT(cy, fy) << "no title bar above " << client << " in " << frame;
+    EXPECT_LE(cx + client["width"].get<double>(), fx + frame["width"].get<double>()) << client << " in " << frame;
+    EXPECT_LE(cy + client["height"].get<double>(), fy + frame["height"].get<double>()) << client << " in " << frame;
 }
 
 nlohmann::json progressLine(const support::ToolRun& run, const std::string& message) {

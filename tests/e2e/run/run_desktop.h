@@ -69,6 +69,10 @@ void clickAt(double x, double y);
 /// "nb_read_frames" (frames decoded), "duration" (of the container, seconds).
 nlohmann::json probeMovie(const std::string& path);
 
+/// Expects the client area `client` ({x, y, width, height}, as the fixture reports it) to lie inside the
+/// window-manager frame `frame`, with a title bar above it (under openbox).
+void expectInside(const nlohmann::json& client, const nlohmann::json& frame);
+
 /// The progress line with "message" `message` among `run`'s lines, or null.
 nlohmann::json progressLine(const support::ToolRun& run, const std::string& message);
 
