@@ -15,6 +15,7 @@
 #include "platform/services.h"
 #include "run/app_launch.h"
 #include "run/click_log.h"
+#include "run/desktop_loss.h"
 #include "run/job_values.h"
 #include "run/main_window.h"
 #include "run/region_capture.h"
@@ -103,6 +104,7 @@ void runCapture(const jobs::Job& job) {
     }
 
     Out::progress("Recording " + title);
+    const FinishMovieOnDesktopLoss finishOnLoss(*recorder);
     bridge::blocking([&] { recorder->start(); });
     if (!recorder->waitForFirstFrame(kFirstFrameTimeoutSeconds))
         throw CaptureError("nothing was drawn to record", "external");
