@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 
 #include "run_desktop.h"
 
@@ -43,6 +44,33 @@ TEST(RunTargets, AWindowWithAHeaderBarIsPlacedAndRecordedAtExactlyTheRequestedSi
     EXPECT_EQ(result["window"], (json{{"x", 20}, {"y", 40}, {"width", 1400}, {"height", 820}}));
     expectMovieOfTheWindow(result);
     folder.endApplications();
+}
+
+TEST(RunTargets, ClickFractionsOfAWindowRecordingAreMeasuredInTheFrame) {
+    RunFolder folder;
+    runtest::Fixture fixture("Framed Clicks Fixture");
+    const json save = fixture.geometry("Save");
+    ASSERT_FALSE(save.is_null());
+    const double x = save["x"].get<double>() + save["width"].get<double>() / 2;
+    const double y = save["y"].get<double>() + save["height"].get<double>() / 2;
+    const std::string stop = folder.path() + "/stop";
+    auto tool = folder.start({{"app", runtest::kFixtureId}, {"recordUser", true}, {"stopFile", stop},
+                              {"out", folder.path() + "/clicks.mov"}, {"durationSec", 60}, {"tailMs", 300}});
+    ASSERT_TRUE(tool->waitFor([](const json& line) { return line.value("message", "") == "Recording your actions"; }, 60));
+    runtest::clickAt(x, y);
+    ASSERT_TRUE(fixture.waitForEvent("clicked", "Save")) << "the click did not reach the fixture";
+    std::ofstream(stop).flush();
+    const auto result = tool->waitFor([](const json& line) { return line.value("type", "") == "result"; }, 30);
+    ASSERT_TRUE(result) << "no result line";
+    const json window = (*result)["window"];
+    runtest::expectInside(fixture.geometry("window"), window);
+    expectMovieOfTheWindow(*result);
+    ASSERT_EQ((*result)["clicks"].size(), 1u);
+    const json click = (*result)["clicks"][0];
+    const double width = window["width"].get<double>(), height = window["height"].get<double>();
+    EXPECT_NEAR(click["x"].get<double>(), (x - window["x"].get<double>()) / width, 1 / width);
+    EXPECT_NEAR(click["y"].get<double>(), (y - window["y"].get<double>()) / height, 1 / height);
+    EXPECT_EQ(click["label"], "Save");
 }
 
 TEST(RunTargets, AProgramWithoutAnAccessibilityTreeIsRecordedByItsProcess) {
