@@ -14,6 +14,8 @@ FinishMovieOnDesktopLoss::FinishMovieOnDesktopLoss(capture::WindowRecorder& reco
           Out::fail(what, "external");
       })) {}
 
-FinishMovieOnDesktopLoss::~FinishMovieOnDesktopLoss() { platform::setDesktopLostHandler(std::move(previous_)); }
+FinishMovieOnDesktopLoss::~FinishMovieOnDesktopLoss() {
+    platform::setDesktopLostHandler(std::move(previous_));
+}
 
 }  // namespace run

@@ -1,11 +1,12 @@
 // Finding the window a run records: through the interface, or by process for programs without one.
 
+#include "run/target_window.h"
+
 #include <gtest/gtest.h>
 
 #include "fakes/fake_accessibility.h"
 #include "fakes/fake_capture.h"
 #include "fakes/fake_platform.h"
-#include "run/target_window.h"
 
 namespace {
 

@@ -62,7 +62,10 @@ BusConnection connectBus(const std::string& address) {
         // The callback still comes once the cancellation is seen (it frees the attempt then); it is served
         // here for a moment, and otherwise left behind with this context: never waited on.
         g_cancellable_cancel(cancellable);
-        for (int i = 0; i < 20 && !attempt->done; ++i) g_main_context_iteration(context, FALSE), g_usleep(1000);
+        for (int i = 0; i < 20 && !attempt->done; ++i) {
+            g_main_context_iteration(context, FALSE);
+            g_usleep(1000);
+        }
         if (attempt->done) {
             if (attempt->connection) g_object_unref(attempt->connection);
             delete attempt;

@@ -29,8 +29,7 @@ inline Decorations decorationsOf(unsigned long window) {
     }
     if (data) XFree(data);
     Window child = 0;
-    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &result.clientX, &result.clientY,
-                          &child);
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &result.clientX, &result.clientY, &child);
     XCloseDisplay(display);
     return result;
 }

@@ -16,7 +16,10 @@ namespace {
 // Serves GLib's default main context (where the tap's connection is a source) for `seconds`.
 void serveMainLoop(double seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end) g_main_context_iteration(nullptr, FALSE), g_usleep(5000);
+    while (std::chrono::steady_clock::now() < end) {
+        g_main_context_iteration(nullptr, FALSE);
+        g_usleep(5000);
+    }
 }
 
 // Presses and releases physical `button` at (x, y) through XTEST, which applies the pointer mapping as a

@@ -2,7 +2,6 @@
 // reading, a wait too long for the clocks, and a display server that dies mid-recording.
 
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <unistd.h>
 
@@ -74,11 +73,13 @@ TEST(Robustness, AStoppedAccessibilityBusGivesAnswersNotAHang) {
     ASSERT_EQ(permissions.status, 0) << permissions.out << permissions.err;
     EXPECT_EQ(json::parse(permissions.out)["accessibility"], false);
 
-    const auto run = support::runTool({"run", folder.job({{"app", "Quorrel Fixture Entry"}, {"out", folder.path() + "/r.mov"}})}, options);
+    const auto run = support::runTool(
+        {"run", folder.job({{"app", "Quorrel Fixture Entry"}, {"out", folder.path() + "/r.mov"}})}, options);
     EXPECT_EQ(run.status, 2) << run.out << run.err;
     EXPECT_EQ(run.last()["code"], "permission");
 
-    const auto inspect = support::runTool({"inspect", folder.job({{"app", "Quorrel Fixture Entry"}}, "i.json")}, options);
+    const auto inspect =
+        support::runTool({"inspect", folder.job({{"app", "Quorrel Fixture Entry"}}, "i.json")}, options);
     EXPECT_EQ(inspect.status, 2) << inspect.out << inspect.err;
     EXPECT_EQ(inspect.last()["code"], "permission");
 }
@@ -105,9 +106,10 @@ TEST(Robustness, AHostThatStopsReadingDoesNotEndTheRecordingAndTheMovieIsFinishe
 TEST(Robustness, AWaitTooLongForTheClocksWaitsQuietly) {
     RunFolder folder;
     runtest::Fixture fixture("Patient Fixture");
-    LiveProcess tool({support::toolPath(), "run",
-                      folder.job({{"app", runtest::kFixtureId}, {"settleMs", 1e22}, {"out", folder.path() + "/p.mov"}})},
-                     folder.environment(), folder.path() + "/stderr.txt");
+    LiveProcess tool(
+        {support::toolPath(), "run",
+         folder.job({{"app", runtest::kFixtureId}, {"settleMs", 1e22}, {"out", folder.path() + "/p.mov"}})},
+        folder.environment(), folder.path() + "/stderr.txt");
     ASSERT_TRUE(tool.waitFor([](const json& line) { return line.value("message", "").starts_with("Opening"); }, 60));
     std::this_thread::sleep_for(std::chrono::seconds(3));  // found the window, now settling
     const double before = cpuSecondsOf(tool.pid());
@@ -121,7 +123,9 @@ TEST(Robustness, AWaitTooLongForTheClocksWaitsQuietly) {
 // A display server of the test's own, which the test can kill.
 class PrivateXServer {
 public:
-    PrivateXServer() : server_({"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "320x240x24", "-nolisten", "tcp"}, {}, "/dev/null") {
+    PrivateXServer()
+        : server_({"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "320x240x24", "-nolisten", "tcp"}, {},
+                  "/dev/null") {
         if (auto number = server_.readLine(30)) display_ = ":" + *number;
     }
     const std::string& display() const { return display_; }
@@ -143,7 +147,8 @@ TEST(Robustness, ADisplayServerThatDiesMidRecordingEndsTheRunWithAnErrorAndAFini
     LiveProcess tool({support::toolPath(), "run",
                       folder.job({{"recordUser", true}, {"durationSec", 60}, {"fps", 10}, {"out", out}})},
                      environment, folder.path() + "/stderr.txt");
-    ASSERT_TRUE(tool.waitFor([](const json& line) { return line.value("message", "") == "Recording your actions"; }, 60));
+    ASSERT_TRUE(
+        tool.waitFor([](const json& line) { return line.value("message", "") == "Recording your actions"; }, 60));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     server.kill();
     EXPECT_EQ(tool.wait(30), 1);

@@ -54,9 +54,14 @@ TEST(RunTargets, ClickFractionsOfAWindowRecordingAreMeasuredInTheFrame) {
     const double x = save["x"].get<double>() + save["width"].get<double>() / 2;
     const double y = save["y"].get<double>() + save["height"].get<double>() / 2;
     const std::string stop = folder.path() + "/stop";
-    auto tool = folder.start({{"app", runtest::kFixtureId}, {"recordUser", true}, {"stopFile", stop},
-                              {"out", folder.path() + "/clicks.mov"}, {"durationSec", 60}, {"tailMs", 300}});
-    ASSERT_TRUE(tool->waitFor([](const json& line) { return line.value("message", "") == "Recording your actions"; }, 60));
+    auto tool = folder.start({{"app", runtest::kFixtureId},
+                              {"recordUser", true},
+                              {"stopFile", stop},
+                              {"out", folder.path() + "/clicks.mov"},
+                              {"durationSec", 60},
+                              {"tailMs", 300}});
+    ASSERT_TRUE(
+        tool->waitFor([](const json& line) { return line.value("message", "") == "Recording your actions"; }, 60));
     runtest::clickAt(x, y);
     ASSERT_TRUE(fixture.waitForEvent("clicked", "Save")) << "the click did not reach the fixture";
     std::ofstream(stop).flush();
@@ -80,8 +85,8 @@ TEST(RunTargets, AProgramWithoutAnAccessibilityTreeIsRecordedByItsProcess) {
     double seconds = 0;
     support::ToolRun run;
     seconds = secondsOf([&] {
-        run = folder.run({{"app", "Plain Message"}, {"out", folder.path() + "/plain.mov"}, {"settleMs", 0},
-                          {"tailMs", 0}});
+        run = folder.run(
+            {{"app", "Plain Message"}, {"out", folder.path() + "/plain.mov"}, {"settleMs", 0}, {"tailMs", 0}});
     });
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_LT(seconds, 14) << "found by process, not at the end of the window wait";
@@ -94,8 +99,11 @@ TEST(RunTargets, AProgramWithoutAnAccessibilityTreeIsRecordedByItsProcess) {
     expectMovieOfTheWindow(result);
 
     // A user recording of it too, now that it runs.
-    const auto user = folder.run({{"app", "Plain Message"}, {"recordUser", true}, {"durationSec", 1},
-                                  {"out", folder.path() + "/user.mov"}, {"tailMs", 0}});
+    const auto user = folder.run({{"app", "Plain Message"},
+                                  {"recordUser", true},
+                                  {"durationSec", 1},
+                                  {"out", folder.path() + "/user.mov"},
+                                  {"tailMs", 0}});
     ASSERT_EQ(user.status, 0) << user.out << user.err;
     EXPECT_EQ(user.last()["window"], result["window"]);
     folder.endApplications();
