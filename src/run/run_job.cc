@@ -84,6 +84,9 @@ void runCapture(const jobs::Job& job) {
             }
             applications().activate(*process);
             if (window && job.windowSize) placeWindow(*window, *job.windowSize);
+            if (!window && job.windowSize)
+                if (const auto placed = placeWindowByProcess(*process, *target.byProcess, *job.windowSize))
+                    windowFrame = toRect(*placed);
             bridge::pause(settleSeconds);
             if (const auto frame = window ? AX::frame(*window) : std::nullopt)
                 windowFrame = jobs::Rect{frame->origin.x, frame->origin.y, frame->size.width, frame->size.height};

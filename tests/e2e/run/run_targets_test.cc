@@ -98,14 +98,17 @@ TEST(RunTargets, AProgramWithoutAnAccessibilityTreeIsRecordedByItsProcess) {
     EXPECT_GT(result["window"]["height"].get<double>(), 120);
     expectMovieOfTheWindow(result);
 
-    // A user recording of it too, now that it runs.
+    // A user recording of it too, now that it runs, placed and sized through the window manager: centred
+    // on the 1440 × 900 screen, the frame exactly 400 × 300.
     const auto user = folder.run({{"app", "Plain Message"},
                                   {"recordUser", true},
                                   {"durationSec", 1},
+                                  {"windowSize", {{"width", 400}, {"height", 300}}},
                                   {"out", folder.path() + "/user.mov"},
                                   {"tailMs", 0}});
     ASSERT_EQ(user.status, 0) << user.out << user.err;
-    EXPECT_EQ(user.last()["window"], result["window"]);
+    EXPECT_EQ(user.last()["window"], (json{{"x", 520}, {"y", 300}, {"width", 400}, {"height", 300}}));
+    expectMovieOfTheWindow(user.last());
     folder.endApplications();
 }
 
