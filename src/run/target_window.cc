@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/bridge.h"
+#include "app/capture_error.h"
 #include "ax/ax.h"
 #include "capture/window_pickers.h"
 #include "platform/clock.h"
@@ -33,6 +34,13 @@ TargetWindow findTargetWindow(int32_t pid, const std::optional<std::string>& tit
         if (timeUp) return target;
         bridge::pause(std::min(kMainWindowPollSeconds, deadlineHostSeconds - now));
     }
+}
+
+Out::Message preflightWithoutInterface(const std::vector<jobs::Step>& steps, const std::string& app) {
+    if (!steps.empty())
+        throw CaptureError("step 1 (" + steps.front().action + "): " + app + " has no accessibility interface",
+                           "not_found");
+    return {{"checked", Out::Message::array()}, {"deferred", Out::Message::array()}};
 }
 
 }  // namespace run
