@@ -98,6 +98,16 @@ TEST(RunTargets, AProgramWithoutAnAccessibilityTreeIsRecordedByItsProcess) {
     EXPECT_GT(result["window"]["height"].get<double>(), 120);
     expectMovieOfTheWindow(result);
 
+    // Steps act through the accessibility interface the program does not have: refused before recording.
+    const auto stepped = folder.run({{"app", "Plain Message"},
+                                     {"out", folder.path() + "/stepped.mov"},
+                                     {"steps", json::array({{{"action", "click"}, {"label", "okay"}}})}});
+    EXPECT_EQ(stepped.status, 1);
+    EXPECT_EQ(stepped.last(), (json{{"type", "error"},
+                                    {"message", "step 1 (click): Plain Message has no accessibility interface"},
+                                    {"code", "not_found"}}));
+    EXPECT_TRUE(runtest::progressLine(stepped, "Recording xmessage").is_null());
+
     // A user recording of it too, now that it runs, placed and sized through the window manager: centred
     // on the 1440 × 900 screen, the frame exactly 400 × 300.
     const auto user = folder.run({{"app", "Plain Message"},
