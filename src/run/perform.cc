@@ -12,6 +12,8 @@
 #include "ax/search.h"
 #include "ax/suggest.h"
 #include "input/input.h"
+#include "platform/clock.h"
+#include "platform/services.h"
 
 namespace run {
 namespace {
@@ -57,13 +59,19 @@ int32_t wheelAmount(double pixels) {
 }
 
 // The step's target, waited for across the window, the application's windows and the application.
-platform::Element target(const jobs::Step& step, size_t index, const platform::Element& axApp,
-                         const platform::Element& window) {
+platform::Element target(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
+                         const std::optional<platform::Element>& window) {
     if (!namesTarget(step))
         throw CaptureError("step " + stepNumber(index) + " (" + step.action + ") needs role and/or label",
                            "bad_request");
-    if (auto found = AX::wait(axApp, window, step.role, step.label, lookupTimeoutSeconds(step))) return *found;
-    const auto suggestions = Suggest::closest(step.role, step.label, {window}, kTargetSuggestions);
+    if (axApp) {
+        if (auto found = AX::wait(*axApp, window, step.role, step.label, lookupTimeoutSeconds(step))) return *found;
+    } else {
+        // Nothing can appear in an application without an interface; the step still takes its time.
+        platform::services().clock->sleep(std::max(0.0, lookupTimeoutSeconds(step)));
+    }
+    const auto suggestions = window ? Suggest::closest(step.role, step.label, {*window}, kTargetSuggestions)
+                                    : std::vector<std::string>{};
     throw CaptureError("step " + stepNumber(index) + " (" + step.action + "): no element with " +
                            targetWords(step.role, step.label) + " after " + wholeMilliseconds(step.ms) +
                            " ms; closest now: " + joined(suggestions, ", "),
@@ -82,7 +90,8 @@ bool logClickAtCentre(const platform::Element& element, ClickLog& log, platform:
     return true;
 }
 
-void click(const jobs::Step& step, size_t index, const platform::Element& axApp, const platform::Element& window,
+void click(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
+           const std::optional<platform::Element>& window,
            ClickLog& log) {
     const platform::Element element = target(step, index, axApp, window);
     platform::ScreenPoint point;
@@ -92,8 +101,8 @@ void click(const jobs::Step& step, size_t index, const platform::Element& axApp,
     bridge::pause(kPauseAfterClickSeconds);
 }
 
-void type(const jobs::Step& step, size_t index, int32_t pid, const platform::Element& axApp,
-          const platform::Element& window, ClickLog& log) {
+void type(const jobs::Step& step, size_t index, int32_t pid, const std::optional<platform::Element>& axApp,
+          const std::optional<platform::Element>& window, ClickLog& log) {
     if (namesTarget(step)) {
         const platform::Element element = target(step, index, axApp, window);
         AX::focus(element);
@@ -104,10 +113,11 @@ void type(const jobs::Step& step, size_t index, int32_t pid, const platform::Ele
     bridge::pause(kPauseAfterTypingSeconds);
 }
 
-void scroll(const jobs::Step& step, size_t index, const platform::Element& axApp, const platform::Element& window) {
+void scroll(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
+            const std::optional<platform::Element>& window) {
     std::optional<platform::Rect> frame;
     if (namesTarget(step)) frame = AX::frame(target(step, index, axApp, window));
-    if (!frame) frame = AX::frame(window);
+    if (!frame && window) frame = AX::frame(*window);
     const platform::ScreenPoint point = frame ? centre(*frame) : platform::ScreenPoint{0, 0};
     Input::scroll(point, wheelAmount(-step.x.value_or(0)), wheelAmount(-step.y.value_or(kDefaultScrollPixels)));
     bridge::pause(kPauseAfterScrollSeconds);
@@ -119,10 +129,10 @@ void wait(const jobs::Step& step) {
 
 // Presses the menu bar item and then each menu item of the path in turn, each searched inside the item
 // pressed before it (whose menu that press opened).
-void menu(const jobs::Step& step, size_t index, const platform::Element& axApp) {
+void menu(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp) {
     if (!step.path || step.path->empty())
         throw CaptureError("step " + stepNumber(index) + ": menu needs a path", "bad_request");
-    const auto bar = AX::attr<platform::Element>(axApp, "AXMenuBar");
+    const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
     if (!bar) throw CaptureError("no menu bar");
     std::optional<platform::Element> current;
     for (const std::string& title : *step.path) {
@@ -162,8 +172,8 @@ bool changesUI(const jobs::Step& step) {
     return false;
 }
 
-void perform(const jobs::Step& step, size_t index, int32_t pid, const platform::Element& axApp,
-             const platform::Element& window, ClickLog& log) {
+void perform(const jobs::Step& step, size_t index, int32_t pid, const std::optional<platform::Element>& axApp,
+             const std::optional<platform::Element>& window, ClickLog& log) {
     const std::string& action = step.action;
     if (action == "click") {
         click(step, index, axApp, window, log);

@@ -34,9 +34,11 @@ inline constexpr int kTargetSuggestions = 6;
 
 /// Performs `step`, the step at zero-based `index` of the job, against the application `axApp` (process
 /// `pid`) whose window `window` is being recorded, logging clicks to `log`. Throws CaptureError when the
-/// step cannot be carried out; what it did before the failure stays done.
-void perform(const jobs::Step& step, size_t index, int32_t pid, const platform::Element& axApp,
-             const platform::Element& window, ClickLog& log);
+/// step cannot be carried out; what it did before the failure stays done. An application without an
+/// accessibility interface has neither element: key presses, typing without a target and waits still act,
+/// while a target is never found and a menu step finds no menu bar.
+void perform(const jobs::Step& step, size_t index, int32_t pid, const std::optional<platform::Element>& axApp,
+             const std::optional<platform::Element>& window, ClickLog& log);
 
 /// Whether the step acts on a target element: "click" and "focus" always, "type" and "scroll" when they
 /// name a role or a label.

@@ -18,9 +18,9 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
 
 // Whether every title of the step's menu path is in the menu bar; throws when one is not. Steps without a
 // path, and applications without a menu bar, are not checked (false).
-bool menuPathFound(const jobs::Step& step, size_t index, const platform::Element& axApp) {
+bool menuPathFound(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp) {
     if (!step.path || step.path->empty()) return false;
-    const auto bar = AX::attr<platform::Element>(axApp, "AXMenuBar");
+    const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
     if (!bar) return false;
     const std::vector<std::string>& path = *step.path;
     std::optional<platform::Element> previous;
@@ -45,9 +45,11 @@ bool menuPathFound(const jobs::Step& step, size_t index, const platform::Element
 }
 
 // The target in the window, else in the first of the application's windows that has it.
-bool targetFound(const jobs::Step& step, const platform::Element& axApp, const platform::Element& window) {
-    if (AX::find(window, step.role, step.label)) return true;
-    for (const platform::Element& each : AX::windows(axApp))
+bool targetFound(const jobs::Step& step, const std::optional<platform::Element>& axApp,
+                 const std::optional<platform::Element>& window) {
+    if (window && AX::find(*window, step.role, step.label)) return true;
+    if (!axApp) return false;
+    for (const platform::Element& each : AX::windows(*axApp))
         if (AX::find(each, step.role, step.label)) return true;
     return false;
 }
@@ -58,8 +60,8 @@ std::string ifEmpty(const std::string& text, const std::string& replacement) {
     return text.empty() ? replacement : text;
 }
 
-Out::Message preflight(const std::vector<jobs::Step>& steps, const platform::Element& axApp,
-                       const platform::Element& window) {
+Out::Message preflight(const std::vector<jobs::Step>& steps, const std::optional<platform::Element>& axApp,
+                       const std::optional<platform::Element>& window) {
     Out::Message checked = Out::Message::array();
     Out::Message deferred = Out::Message::array();
     bool mayHaveChanged = false;
@@ -72,7 +74,8 @@ Out::Message preflight(const std::vector<jobs::Step>& steps, const platform::Ele
             if (targetFound(step, axApp, window)) {
                 checked.push_back(number);
             } else {
-                const auto suggestions = Suggest::closest(step.role, step.label, {window}, kTargetSuggestions);
+                const auto suggestions = window ? Suggest::closest(step.role, step.label, {*window}, kTargetSuggestions)
+                                                : std::vector<std::string>{};
                 if (!mayHaveChanged)
                     throw CaptureError("step " + std::to_string(number) + " (" + step.action + "): no element with " +
                                            targetWords(step.role, step.label) +

@@ -2,6 +2,7 @@
 // Checking, before recording starts, that the targets of a job's steps can be found in the application as
 // it is now. Nothing is pressed, typed or logged.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,10 @@ inline constexpr const char* kEmptyMenuPrefix = "the menu bar";
 /// and for each menu step's titles (in the menu bar of `axApp`, without opening anything). Returns
 /// {"checked": [step numbers found], "deferred": [{"step", "role", "label", "closestNow"}...]}. A target
 /// missing after a step that may change the interface is deferred; one missing before, and any missing menu
-/// title, throws CaptureError with code "not_found".
-Out::Message preflight(const std::vector<jobs::Step>& steps, const platform::Element& axApp,
-                       const platform::Element& window);
+/// title, throws CaptureError with code "not_found". An application without an accessibility interface has
+/// neither element: its targets are never found and its menu steps are not checked (no menu bar).
+Out::Message preflight(const std::vector<jobs::Step>& steps, const std::optional<platform::Element>& axApp,
+                       const std::optional<platform::Element>& window);
 
 /// `text`, or `replacement` when `text` is empty.
 std::string ifEmpty(const std::string& text, const std::string& replacement);

@@ -104,7 +104,8 @@ void runCapture(const jobs::Job& job) {
         if (!recordUser) {
             Out::progress("Checking the steps' targets");
             const std::vector<jobs::Step> steps = job.steps.value_or(std::vector<jobs::Step>{});
-            preflight = window ? run::preflight(steps, *axApp, *window) : preflightWithoutInterface(steps, app);
+            // A window taken by process has no elements: its targets are never found.
+            preflight = run::preflight(steps, axApp, window);
         }
     }
 
@@ -130,7 +131,7 @@ void runCapture(const jobs::Job& job) {
             Out::progress("Step " + std::to_string(i + 1) + "/" + std::to_string(steps.size()) + ": " +
                               steps[i].action,
                           {{"step", i}});
-            perform(steps[i], i, process->pid, *axApp, *window, log);
+            perform(steps[i], i, process->pid, axApp, window, log);
         }
     }
     bridge::pause(tailSeconds);

@@ -36,11 +36,4 @@ TargetWindow findTargetWindow(int32_t pid, const std::optional<std::string>& tit
     }
 }
 
-Out::Message preflightWithoutInterface(const std::vector<jobs::Step>& steps, const std::string& app) {
-    if (!steps.empty())
-        throw CaptureError("step 1 (" + steps.front().action + "): " + app + " has no accessibility interface",
-                           "not_found");
-    return {{"checked", Out::Message::array()}, {"deferred", Out::Message::array()}};
-}
-
 }  // namespace run

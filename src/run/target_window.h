@@ -5,10 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "app/json_line.h"
-#include "jobs/job.h"
 #include "platform/accessibility.h"
 #include "platform/screen_capture.h"
 
@@ -37,10 +34,5 @@ struct TargetWindow {
 /// at the deadline, whichever comes first). Nothing found leaves both windows absent.
 TargetWindow findTargetWindow(int32_t pid, const std::optional<std::string>& title, double deadlineHostSeconds);
 
-/// The preflight of `steps` for application `app` whose window was taken by process: steps act through the
-/// interface it does not have, so none can be carried out. The empty report when there are no steps;
-/// otherwise throws CaptureError "step 1 (<action>): <app> has no accessibility interface" ("not_found"),
-/// before anything is recorded.
-Out::Message preflightWithoutInterface(const std::vector<jobs::Step>& steps, const std::string& app);
 
 }  // namespace run

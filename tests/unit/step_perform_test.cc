@@ -165,6 +165,27 @@ TEST_F(Perform, PressSendsTheCombinationToTheProcessEnterByDefault) {
     EXPECT_TRUE(log.clicks().empty());
 }
 
+TEST_F(Perform, WithoutAnInterfaceKeysAndWaitsStillActWhileTargetsAndMenusFailWithTheirOwnMessages) {
+    const std::optional<platform::Element> none;
+    jobs::Step press = step("press");
+    press.key = "left";
+    run::perform(press, 0, kPid, none, none, log);
+    ASSERT_EQ(input.events.size(), 2u);
+    EXPECT_EQ(input.events[0].pid, kPid);
+    jobs::Step scroll = step("scroll");
+    run::perform(scroll, 1, kPid, none, none, log);
+    EXPECT_EQ(input.events[2].point.x, 0);  // no frame: the origin
+    jobs::Step click = labelled("click", "okay");
+    click.ms = 300;
+    EXPECT_EQ(failure([&] { run::perform(click, 2, kPid, none, none, log); }),
+              "not_found: step 3 (click): no element with role * and label \"okay\" after 300 ms; closest now: ");
+    EXPECT_NEAR(platform.clock.sleeps.back(), 0.3, 1e-9);  // the step still took its time
+    jobs::Step menu = step("menu");
+    menu.path = std::vector<std::string>{"File"};
+    EXPECT_EQ(failure([&] { run::perform(menu, 3, kPid, none, none, log); }), "external: no menu bar");
+    EXPECT_TRUE(log.clicks().empty());
+}
+
 TEST_F(Perform, ScrollAtTheTargetTheWindowOrTheOriginInEightEvents) {
     auto scrolls = [&] {
         std::vector<PostedEvent> found;

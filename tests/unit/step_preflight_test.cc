@@ -122,6 +122,18 @@ TEST_F(Preflight, AMissingMenuTitleFailsWhateverCameBeforeNamingWhereItWasLooked
     expectNothingDone();
 }
 
+TEST_F(Preflight, WithoutAnInterfaceTargetsAreMissingAndMenusAreNotChecked) {
+    const std::optional<platform::Element> none;
+    const std::vector<jobs::Step> deferred{step("press"), labelled("click", "okay"), menu({"File"})};
+    EXPECT_EQ(run::preflight(deferred, none, none),
+              (json{{"checked", json::array()},
+                    {"deferred", {{{"step", 2}, {"role", ""}, {"label", "okay"}, {"closestNow", json::array()}}}}}));
+    EXPECT_EQ(failure([&] { run::preflight({labelled("focus", "okay")}, none, none); }),
+              "not_found: step 1 (focus): no element with role * and label \"okay\" in the window before recording; "
+              "closest: . capture_inspect lists the window's elements.");
+    expectNothingDone();
+}
+
 TEST(IfEmpty, GivesTheReplacementOnlyForAnEmptyText) {
     EXPECT_EQ(run::ifEmpty("", "the menu bar"), "the menu bar");
     EXPECT_EQ(run::ifEmpty(" ", "the menu bar"), " ");

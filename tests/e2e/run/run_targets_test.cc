@@ -98,15 +98,28 @@ TEST(RunTargets, AProgramWithoutAnAccessibilityTreeIsRecordedByItsProcess) {
     EXPECT_GT(result["window"]["height"].get<double>(), 120);
     expectMovieOfTheWindow(result);
 
-    // Steps act through the accessibility interface the program does not have: refused before recording.
-    const auto stepped = folder.run({{"app", "Plain Message"},
-                                     {"out", folder.path() + "/stepped.mov"},
-                                     {"steps", json::array({{{"action", "click"}, {"label", "okay"}}})}});
-    EXPECT_EQ(stepped.status, 1);
-    EXPECT_EQ(stepped.last(), (json{{"type", "error"},
-                                    {"message", "step 1 (click): Plain Message has no accessibility interface"},
-                                    {"code", "not_found"}}));
-    EXPECT_TRUE(runtest::progressLine(stepped, "Recording xmessage").is_null());
+    // Steps without a target act on it; a target is never found, so a step that needs one fails with its
+    // own message, before recording when nothing could have changed the window, during the run otherwise.
+    const auto early = folder.run({{"app", "Plain Message"},
+                                   {"out", folder.path() + "/early.mov"},
+                                   {"steps", json::array({{{"action", "click"}, {"label", "okay"}}})}});
+    EXPECT_EQ(early.status, 1);
+    EXPECT_EQ(early.last(), (json{{"type", "error"},
+                                  {"message", "step 1 (click): no element with role * and label \"okay\" in the "
+                                              "window before recording; closest: . capture_inspect lists the "
+                                              "window's elements."},
+                                  {"code", "not_found"}}));
+    EXPECT_TRUE(runtest::progressLine(early, "Recording xmessage").is_null());
+    const auto late = folder.run({{"app", "Plain Message"},
+                                  {"out", folder.path() + "/late.mov"},
+                                  {"steps", json::array({{{"action", "press"}, {"key", "left"}},
+                                                         {{"action", "click"}, {"label", "okay"}, {"ms", 300}}})}});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_FALSE(runtest::progressLine(late, "Step 2/2: click").is_null()) << late.out;
+    EXPECT_EQ(late.last(), (json{{"type", "error"},
+                                 {"message", "step 2 (click): no element with role * and label \"okay\" after 300 "
+                                             "ms; closest now: "},
+                                 {"code", "not_found"}}));
 
     // A user recording of it too, now that it runs, placed and sized through the window manager: centred
     // on the 1440 × 900 screen, the frame exactly 400 × 300.
