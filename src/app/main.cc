@@ -4,9 +4,13 @@
 #include <vector>
 
 #include "app/dispatch.h"
+#include "app/interruption.h"
+#include "app/standard_streams.h"
 #include "platform/services.h"
 
 int main(int argc, char** argv) {
+    app::holdClosedStandardStreams();
+    app::installInterruptHandling();
     const std::vector<std::string> args(argv, argv + argc);
     platform::installSystemServices();
     return app::dispatch(args);

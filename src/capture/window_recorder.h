@@ -56,6 +56,12 @@ public:
     /// duration in seconds. Throws the first append failure, or when no frame came, or the writer failed.
     double stop();
 
+    /// Finishes every recording that was started and not yet stopped or destroyed, as `stop` would, and
+    /// waits for any `stop` already under way. For a process about to end on a signal: returns true when
+    /// a recording was running (finished, or left as the writer could leave it). Every later start, stop
+    /// or destruction of a recorder blocks for good: the caller ends the process next.
+    static bool finishRunningRecordings();
+
     /// Host-clock seconds of the first accepted frame; absent before it.
     std::optional<double> startHostSeconds() const;
 
@@ -82,6 +88,7 @@ public:
 
 private:
     void handleFrame(const platform::CapturedFrame& frame);
+    double stopAndFinish();
 
     jobs::Size pixelSize_;
     jobs::Rect contentRect_;
