@@ -273,6 +273,14 @@ std::optional<double> WindowRecorder::firstFrameEpoch() const {
     return firstEpoch_;
 }
 
+bool WindowRecorder::writerFailed() const {
+    {
+        std::lock_guard lock(frameMutex_);
+        if (failed_) return true;
+    }
+    return writer_->status() == platform::WriterStatus::failed;
+}
+
 int WindowRecorder::frames() const {
     std::lock_guard lock(frameMutex_);
     return frames_;

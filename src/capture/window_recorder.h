@@ -68,6 +68,10 @@ public:
     /// Wall-clock seconds since 1970 at which the first accepted frame was presented; absent before it.
     std::optional<double> firstFrameEpoch() const;
 
+    /// True once the movie can no longer be written (a full disk, a write error): the recording should
+    /// end now, and `stop` will throw the writer's error.
+    bool writerFailed() const;
+
     /// Frames appended to the movie so far.
     int frames() const;
 

@@ -47,6 +47,7 @@ void runRegion(const jobs::Job& job, const jobs::Region& region) {
     const double deadline = clock.hostSeconds() + job.durationSec.value_or(kDefaultRecordingSeconds);
     while (clock.hostSeconds() < deadline) {
         if (job.stopFile && fileExists(*job.stopFile)) break;
+        if (recorder.writerFailed()) break;  // stop reports why
         bridge::pause(kRegionPollSeconds);
     }
 

@@ -121,7 +121,7 @@ void runCapture(const jobs::Job& job) {
 
     std::unique_ptr<platform::PointerTap> tap;
     if (recordUser) {
-        tap = recordUserActions(job, accessibility, process, log);
+        tap = recordUserActions(job, accessibility, process, log, *recorder);
     } else {
         const std::vector<jobs::Step> steps = job.steps.value_or(std::vector<jobs::Step>{});
         for (size_t i = 0; i < steps.size(); ++i) {
