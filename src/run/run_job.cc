@@ -19,7 +19,8 @@
 #include "run/main_window.h"
 #include "run/region_capture.h"
 #include "run/run_result.h"
-#include "run/step_actions.h"
+#include "run/perform.h"
+#include "run/preflight.h"
 #include "run/user_recording.h"
 #include "run/window_placement.h"
 
@@ -103,7 +104,7 @@ void runCapture(const jobs::Job& job) {
         title = captureWindow->title.value_or(app);
         if (!recordUser) {
             Out::progress("Checking the steps' targets");
-            preflight = preflightSteps(job.steps.value_or(std::vector<jobs::Step>{}), axApp, window);
+            preflight = run::preflight(job.steps.value_or(std::vector<jobs::Step>{}), *axApp, *window);
         }
     }
 
@@ -128,7 +129,7 @@ void runCapture(const jobs::Job& job) {
             Out::progress("Step " + std::to_string(i + 1) + "/" + std::to_string(steps.size()) + ": " +
                               steps[i].action,
                           {{"step", i}});
-            performStep(steps[i], i, process->pid, axApp, window, log);
+            perform(steps[i], i, process->pid, *axApp, *window, log);
         }
     }
     bridge::pause(tailSeconds);

@@ -140,7 +140,7 @@ TEST(RunCommand, FailuresGiveTheirErrorLinesWithoutAResult) {
     EXPECT_EQ(region.last()["code"], "not_found");
 }
 
-TEST(RunCommand, AWindowTitleThatNothingContainsEndsWithNoWindowAndStepsAreRefused) {
+TEST(RunCommand, AWindowTitleThatNothingContainsEndsWithNoWindowAndAMissingTargetBeforeRecording) {
     RunFolder folder;
     Fixture fixture("Titled Fixture");
     const auto run = folder.run({{"app", runtest::kFixtureId},
@@ -153,17 +153,19 @@ TEST(RunCommand, AWindowTitleThatNothingContainsEndsWithNoWindowAndStepsAreRefus
                                 {"code", "not_found"}}));
     EXPECT_FALSE(fs::exists(folder.path() + "/t.mov"));
 
-    // Scripted steps are refused before anything is recorded, never skipped.
+    // A step whose target is missing before anything could change the window ends the run before recording.
     const auto stepped = folder.run({{"app", runtest::kFixtureId},
                                      {"out", folder.path() + "/s.mov"},
                                      {"settleMs", 0},
-                                     {"steps", json::array({{{"action", "click"}, {"label", "Save"}}})}});
+                                     {"steps", json::array({{{"action", "click"}, {"label", "No Such Button"}}})}});
     EXPECT_EQ(stepped.status, 1);
     EXPECT_FALSE(runtest::progressLine(stepped, "Checking the steps' targets").is_null());
-    EXPECT_EQ(stepped.last(), (json{{"type", "error"},
-                                    {"message", "step actions are not available in this build"},
-                                    {"code", "external"}}));
+    EXPECT_EQ(stepped.last()["code"], "not_found");
+    EXPECT_EQ(stepped.last()["message"].get<std::string>().rfind(
+                  "step 1 (click): no element with role * and label \"No Such Button\" in the window before recording", 0),
+              0u);
     EXPECT_TRUE(runtest::progressLine(stepped, "Recording Titled Fixture").is_null());
+    EXPECT_FALSE(fs::exists(folder.path() + "/s.mov"));
 }
 
 TEST(RunCommand, ARegionRunAnnouncesItsFirstFrameAndStopsAtTheStopFile) {
