@@ -77,7 +77,7 @@ TEST_F(Faults, TheWindowClosingOrChangingMidRecordingStillGivesAFinishedMovie) {
         if (change == "off-screen") support::runProgram({"xdotool", "windowmove", id, "5000", "5000"});
         if (change == "resize") support::runProgram({"xdotool", "windowsize", id, "160", "120"});
         EXPECT_EQ(tool.wait(), 0);
-        const json last = tool.lastLine();
+        json last = tool.lastLine();
         EXPECT_EQ(last["type"], "result");
         EXPECT_EQ(last["output"], out);
         EXPECT_NEAR(last["durationSec"].get<double>(), 3, 0.5);
@@ -140,7 +140,7 @@ TEST_F(Faults, FullAndReadOnlyFilesystemsGiveAnErrorNamingTheMovie) {
     for (const std::string& out : {full.path() + "/movie.mov", readOnly.path() + "/movie.mov"}) {
         ToolRecording tool(faults::regionJob(window, out, 30, 3));
         EXPECT_EQ(tool.wait(), 1) << out;
-        const json last = tool.lastLine();
+        json last = tool.lastLine();
         EXPECT_EQ(last["type"], "error") << out;
         EXPECT_NE(last.value("message", "").find(out), std::string::npos) << last;
         for (const auto& line : tool.process().lines()) EXPECT_EQ(line.find("\"result\""), std::string::npos);
@@ -156,7 +156,7 @@ TEST_F(Faults, FullAndReadOnlyFilesystemsGiveAnErrorNamingTheMovie) {
     // The animation compresses to some 50 kB a second: the disk fills in seconds, the planned stop is a
     // minute away.
     EXPECT_LT(runtest::nowSeconds() - started, 30);
-    const json last = tool.lastLine();
+    json last = tool.lastLine();
     EXPECT_EQ(last["type"], "error");
     EXPECT_NE(last.value("message", "").find(out), std::string::npos) << last;
     expectNothingLeft(tool, filling.path(), {"movie.mov"});  // the fragments written; no temporary file
@@ -184,7 +184,7 @@ TEST_F(Faults, TwentyWindowsCallsInParallelAllSucceed) {
     for (auto& call : calls) {
         EXPECT_EQ(call->wait(60), 0);
         ASSERT_FALSE(call->lines().empty());
-        const json last = json::parse(call->lines().back(), nullptr, false);
+        json last = json::parse(call->lines().back(), nullptr, false);
         EXPECT_EQ(last["type"], "result") << call->lines().back();
         EXPECT_NE(call->lines().back().find("Listed"), std::string::npos);
     }

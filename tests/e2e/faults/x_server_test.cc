@@ -96,7 +96,7 @@ TEST(XServerFault, TheXServerKilledMidRecordingGivesAnErrorLineAndKeepsWhatWasRe
     server.kill();
 
     EXPECT_EQ(tool.wait(30), 1);
-    const json last = tool.lastLine();
+    json last = tool.lastLine();
     EXPECT_EQ(last["type"], "error") << last;
     EXPECT_EQ(last["code"], "external") << last;
     const auto decoded = capture_test::decodeMovie(out);
