@@ -2,12 +2,15 @@
 
 #include <X11/Xlib.h>
 
+#include <memory>
+
 #include "platform/linux/atspi_accessibility.h"
 #include "platform/linux/desktop_apps.h"
 #include "platform/linux/ffmpeg_movie_writer.h"
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/linux_permission_probe.h"
 #include "platform/linux/posix_clock.h"
+#include "platform/linux/tesseract/tesseract_recognizer.h"
 #include "platform/linux/x11_capture.h"
 #include "platform/linux/xinput_user_events.h"
 #include "platform/linux/xtest_input.h"
@@ -27,6 +30,7 @@ void installSystemServices() {
     static linux_desktop::FfmpegMovieWriters movies;
     static linux_desktop::DesktopApplications applications;
     static linux_desktop::XInputUserEvents userEvents;
+    static const std::unique_ptr<TextRecognizer> textRecognizer = linux_desktop::makeTesseractRecognizer();
     install({.runLoop = &runLoop,
              .clock = &clock,
              .permissions = &permissions,
@@ -35,6 +39,7 @@ void installSystemServices() {
              .capture = &capture,
              .movies = &movies,
              .applications = &applications,
+             .textRecognizer = textRecognizer.get(),
              .userEvents = &userEvents});
 }
 
