@@ -99,6 +99,7 @@ TEST(XServerFault, TheXServerKilledMidRecordingGivesAnErrorLineAndKeepsWhatWasRe
     json last = tool.lastLine();
     EXPECT_EQ(last["type"], "error") << last;
     EXPECT_EQ(last["code"], "external") << last;
+    EXPECT_EQ(last["message"], "lost the connection to the X display");
     const auto decoded = capture_test::decodeMovie(out);
     EXPECT_EQ(decoded.status, 0);
     EXPECT_EQ(decoded.errors, "");
