@@ -21,6 +21,9 @@ platform::ShareableWindow window(uint64_t id, int32_t pid, std::string title, do
     return result;
 }
 
+// Each look at the capturable windows goes through the bridge, whose main-loop slices advance the fake clock
+// for as long as the worker thread really takes; on a busy machine that adds some fake time per look, so
+// the upper bounds leave a margin.
 class TargetWindow : public testing::Test {
 protected:
     fakes::FakePlatform platform;
@@ -40,7 +43,7 @@ TEST_F(TargetWindow, AProgramWithoutAnInterfaceIsFoundByProcessAfterTheGrace) {
     EXPECT_FALSE(found.window);
     EXPECT_EQ(found.byProcess->windowID, 3u);  // the largest
     EXPECT_GE(elapsedSince(start), run::kAccessibilityGraceSeconds);
-    EXPECT_LE(elapsedSince(start), run::kAccessibilityGraceSeconds + 0.5);
+    EXPECT_LE(elapsedSince(start), run::kAccessibilityGraceSeconds + 1.5);
 
     // With a title, only a window whose title contains it, ignoring case.
     EXPECT_EQ(run::findTargetWindow(7, "SMA", platform.clock.hostSeconds() + 15).byProcess->windowID, 2u);
@@ -51,11 +54,11 @@ TEST_F(TargetWindow, NothingShownEndsAtTheDeadlineWithoutAWindow) {
     const double start = platform.clock.hostSeconds();
     EXPECT_FALSE(run::findTargetWindow(7, "no such title", start + 15).found());
     EXPECT_GE(elapsedSince(start), 15);
-    EXPECT_LE(elapsedSince(start), 15.5);
+    EXPECT_LE(elapsedSince(start), 16.5);
     // A window seen just before the deadline is taken at the deadline rather than lost.
     const double later = platform.clock.hostSeconds();
     EXPECT_TRUE(run::findTargetWindow(7, std::nullopt, later + 1).byProcess);
-    EXPECT_LE(elapsedSince(later), 1.1);
+    EXPECT_LT(elapsedSince(later), run::kAccessibilityGraceSeconds);  // not held for the whole grace
 }
 
 TEST_F(TargetWindow, AnApplicationWithAnInterfaceIsFoundThroughItAtOnce) {
