@@ -31,28 +31,37 @@ nlohmann::json ToolRun::last() const {
     return nlohmann::json::parse(all.back(), nullptr, /*allow_exceptions=*/false);
 }
 
-std::string toolPath() {
-    if (const char* path = std::getenv("QC_TOOL")) return path;
-    return QC_TOOL_PATH;
-}
-
-ToolRun runProgram(const std::vector<std::string>& argv, const ToolOptions& options) {
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& set,
+                                         const std::vector<std::string>& unset) {
     std::map<std::string, std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
         const auto equals = text.find('=');
         if (equals != std::string::npos) environment[text.substr(0, equals)] = text.substr(equals + 1);
     }
-    for (const auto& name : options.unset) environment.erase(name);
-    for (const auto& [name, value] : options.set) environment[name] = value;
-    std::vector<std::string> envStrings;
-    for (const auto& [name, value] : environment) envStrings.push_back(name + "=" + value);
-    std::vector<char*> envp, args;
-    for (auto& entry : envStrings) envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    for (const auto& name : unset) environment.erase(name);
+    for (const auto& [name, value] : set) environment[name] = value;
+    std::vector<std::string> entries;
+    for (const auto& [name, value] : environment) entries.push_back(name + "=" + value);
+    return entries;
+}
+
+std::vector<char*> nullTerminated(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& text : strings) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+std::string toolPath() {
+    if (const char* path = std::getenv("QC_TOOL")) return path;
+    return QC_TOOL_PATH;
+}
+
+ToolRun runProgram(const std::vector<std::string>& argv, const ToolOptions& options) {
+    std::vector<std::string> envStrings = environmentWith(options.set, options.unset);
     std::vector<std::string> argvCopy = argv;
-    for (auto& arg : argvCopy) args.push_back(arg.data());
-    args.push_back(nullptr);
+    std::vector<char*> envp = nullTerminated(envStrings), args = nullTerminated(argvCopy);
 
     int outPipe[2], errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");

@@ -218,7 +218,9 @@ TEST_F(Faults, WhatAMovieOrStartedFileMustNotReplaceIsRefusedAndLeftAlone) {
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_TRUE(fs::is_socket(socketPath));
     EXPECT_TRUE(fs::exists(folder + "/inside"));
-    if (madeDevice) EXPECT_TRUE(fs::is_character_file(device));
+    if (madeDevice) {
+        EXPECT_TRUE(fs::is_character_file(device));
+    }
     ::close(server);
 
     ToolRecording started({{"out", path("r.mov")}, {"startedFile", fifo}, {"region", region}});

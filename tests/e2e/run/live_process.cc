@@ -11,7 +11,7 @@
 #include <cmath>
 #include <stdexcept>
 
-extern char** environ;
+#include "support/tool_process.h"
 
 namespace runtest {
 
@@ -23,21 +23,9 @@ double nowSeconds() {
 
 LiveProcess::LiveProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& set,
                          const std::string& stderrPath) {
-    std::map<std::string, std::string> environment;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        const auto equals = text.find('=');
-        if (equals != std::string::npos) environment[text.substr(0, equals)] = text.substr(equals + 1);
-    }
-    for (const auto& [name, value] : set) environment[name] = value;
-    std::vector<std::string> envStrings;
-    for (const auto& [name, value] : environment) envStrings.push_back(name + "=" + value);
-    std::vector<char*> envp, args;
-    for (auto& entry : envStrings) envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    std::vector<std::string> envStrings = support::environmentWith(set);
     std::vector<std::string> argvCopy = argv;
-    for (auto& arg : argvCopy) args.push_back(arg.data());
-    args.push_back(nullptr);
+    std::vector<char*> envp = support::nullTerminated(envStrings), args = support::nullTerminated(argvCopy);
 
     int outPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe");

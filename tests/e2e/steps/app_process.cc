@@ -11,7 +11,6 @@
 #include <fstream>
 #include <stdexcept>
 
-extern char** environ;
 
 namespace stepstest {
 
@@ -48,21 +47,9 @@ support::ToolRun PrivateHome::run(const nlohmann::json& job, double timeoutSecon
 AppProcess::AppProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
                        const std::string& outputPath)
     : outputPath_(outputPath) {
-    std::map<std::string, std::string> merged;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        const auto equals = text.find('=');
-        if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
-    }
-    for (const auto& [name, value] : environment) merged[name] = value;
-    std::vector<std::string> envStrings;
-    for (const auto& [name, value] : merged) envStrings.push_back(name + "=" + value);
-    std::vector<char*> envp, args;
-    for (auto& entry : envStrings) envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    std::vector<std::string> envStrings = support::environmentWith(environment);
     std::vector<std::string> argvCopy = argv;
-    for (auto& arg : argvCopy) args.push_back(arg.data());
-    args.push_back(nullptr);
+    std::vector<char*> envp = support::nullTerminated(envStrings), args = support::nullTerminated(argvCopy);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
