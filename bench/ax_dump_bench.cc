@@ -82,6 +82,13 @@ public:
         return real_.elementAtPoint(point);
     }
     std::optional<platform::Element> application(int pid) override { return real_.application(pid); }
+    void walkBegins(const platform::Element& root, long maxElements, long maxDepth) override {
+        timed("walk ahead", [&] {
+            real_.walkBegins(root, maxElements, maxDepth);
+            return 0;
+        });
+    }
+    void walkEnded() override { real_.walkEnded(); }
 
     void reset() { seconds_.clear(); }
     const std::map<std::string, std::pair<long, double>>& seconds() const { return seconds_; }

@@ -2,11 +2,10 @@
 
 #include <X11/Xlib.h>
 
-#include "platform/linux/atspi_accessibility.h"
 #include "platform/linux/desktop_apps.h"
-#include "platform/linux/ffmpeg_movie_writer.h"
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/linux_permission_probe.h"
+#include "platform/linux/module_services.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/x11_capture.h"
 #include "platform/linux/xinput_user_events.h"
@@ -21,10 +20,10 @@ void installSystemServices() {
     static linux_desktop::GlibRunLoop runLoop;
     static linux_desktop::PosixClock clock;
     static linux_desktop::LinuxPermissionProbe permissions;
-    static linux_desktop::AtspiAccessibility accessibility;
+    static linux_desktop::ModuleAccessibility accessibility;
     static linux_desktop::XTestInput input;
     static linux_desktop::X11ScreenCapture capture;
-    static linux_desktop::FfmpegMovieWriters movies;
+    static linux_desktop::ModuleMovieWriters movies;
     static linux_desktop::DesktopApplications applications;
     static linux_desktop::XInputUserEvents userEvents;
     install({.runLoop = &runLoop,
