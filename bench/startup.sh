@@ -46,7 +46,7 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 
-commands=("$(command -v xdotool) search --onlyvisible --name ." "$tool version" "$tool permissions" "$tool windows")
+commands=("$(command -v xdotool) search --onlyvisible --name ." /bin/true "$tool version" "$tool permissions" "$tool windows")
 if [ -n "$also" ]; then
   commands+=("$also version" "$also permissions" "$also windows")
 fi

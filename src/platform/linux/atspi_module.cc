@@ -1,8 +1,15 @@
-// The entry point of the accessibility module: the one symbol the executable looks up.
+// The entry points of the accessibility module: the accessibility service, and the permission probe whose
+// accessibility check talks to the session bus.
 
 #include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/linux_permission_probe.h"
 
 extern "C" __attribute__((visibility("default"))) platform::Accessibility* qc_accessibility() {
     static platform::linux_desktop::AtspiAccessibility accessibility;
     return &accessibility;
+}
+
+extern "C" __attribute__((visibility("default"))) platform::PermissionProbe* qc_permission_probe() {
+    static platform::linux_desktop::LinuxPermissionProbe probe;
+    return &probe;
 }

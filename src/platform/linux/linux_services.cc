@@ -4,7 +4,6 @@
 
 #include "platform/linux/desktop_apps.h"
 #include "platform/linux/glib_run_loop.h"
-#include "platform/linux/linux_permission_probe.h"
 #include "platform/linux/module_services.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/x11_capture.h"
@@ -19,7 +18,7 @@ void installSystemServices() {
     // Every backend connects on first use, so a command touches only the services it needs.
     static linux_desktop::GlibRunLoop runLoop;
     static linux_desktop::PosixClock clock;
-    static linux_desktop::LinuxPermissionProbe permissions;
+    static linux_desktop::ModulePermissionProbe permissions;
     static linux_desktop::ModuleAccessibility accessibility;
     static linux_desktop::XTestInput input;
     static linux_desktop::X11ScreenCapture capture;

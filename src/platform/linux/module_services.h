@@ -4,7 +4,9 @@
 
 #include "platform/accessibility.h"
 #include "platform/linux/module_loader.h"
+#include "platform/linux/x11_screen_permission.h"
 #include "platform/movie_writer.h"
+#include "platform/permission_probe.h"
 
 namespace platform::linux_desktop {
 
@@ -59,6 +61,23 @@ public:
 
 private:
     ModuleService<Accessibility> module_{kAccessibilityModule};
+};
+
+/// The accessibility module's second entry: the permission probe, whose accessibility check needs the session
+/// bus (GIO), which the executable does not map.
+inline constexpr ModuleSpec kPermissionProbeEntry{kAccessibilityModule.fileName, "qc_permission_probe",
+                                                  "accessibility"};
+
+/// Screen recording checked here (X11 only, as `windows` needs it); accessibility by the accessibility module.
+class ModulePermissionProbe final : public PermissionProbe {
+public:
+    bool screenRecording() override { return screenPixelsReadable(); }
+    bool accessibility() override { return module_.get().accessibility(); }
+    void requestScreenRecording() override {}
+    void requestAccessibility() override { module_.get().requestAccessibility(); }
+
+private:
+    ModuleService<PermissionProbe> module_{kPermissionProbeEntry};
 };
 
 }  // namespace platform::linux_desktop
