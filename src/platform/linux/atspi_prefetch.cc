@@ -295,39 +295,48 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
     const long budget = std::min(maxObjects, kMostObjects);
     const bool getAll = answersPropertiesGetAll(root);
 
-    std::vector<AtspiAccessible*> level{static_cast<AtspiAccessible*>(g_object_ref(root))};
-    current->held.push_back(level.front());
-    long fetched = 0;
-    for (long depth = 0; !level.empty() && depth <= maxDepth; ++depth) {
-        std::vector<Request> requests;
-        for (AtspiAccessible* object : level) {
+    // The first requests of an object; they say which of the later ones (below) it can answer.
+    const auto firstAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
+        for (AtspiAccessible* object : objects) {
             for (Ask ask : {Ask::role, Ask::children, Ask::states, Ask::interfaces})
                 if (understood(object, ask)) requests.push_back({object, ask});
             if (getAll) requests.push_back({object, Ask::properties});
         }
-        if (!askAll(requests, *current)) return;
-        // What depends on the interface list and the role: asked only of objects that have the interface.
-        std::vector<Request> more;
-        for (AtspiAccessible* object : level) {
+    };
+    // What depends on the interface list and the role: asked only of objects that have the interface.
+    const auto laterAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
+        for (AtspiAccessible* object : objects) {
             const ObjectState& state = current->objects[object];
-            if (has(state, "org.a11y.atspi.Component")) more.push_back({object, Ask::extents});
-            if (has(state, "org.a11y.atspi.Action")) more.push_back({object, Ask::actions});
+            if (has(state, "org.a11y.atspi.Component")) requests.push_back({object, Ask::extents});
+            if (has(state, "org.a11y.atspi.Action")) requests.push_back({object, Ask::actions});
             if (state.answers.role && isTextRole(*state.answers.role) && has(state, "org.a11y.atspi.Text"))
-                more.push_back({object, Ask::text});
+                requests.push_back({object, Ask::text});
         }
-        if (!askAll(more, *current)) return;
+    };
 
+    std::vector<AtspiAccessible*> level{static_cast<AtspiAccessible*>(g_object_ref(root))};
+    current->held.push_back(level.front());
+    std::vector<Request> requests;
+    firstAsks(level, requests);
+    if (!askAll(requests, *current)) return;
+    long fetched = 0;
+    for (long depth = 0; !level.empty(); ++depth) {
         fetched += static_cast<long>(level.size());
         std::vector<AtspiAccessible*> below;
         for (AtspiAccessible* object : level) {
-            ObjectState& state = current->objects[object];
-            settle(state);
-            if (!state.answers.children) continue;
+            const ObjectState& state = current->objects[object];
+            if (depth >= maxDepth || !state.answers.children) continue;
             if (object != root && !walkedBelow(state)) continue;
             for (AtspiAccessible* child : *state.answers.children)
                 if (!current->objects.contains(child) && fetched + static_cast<long>(below.size()) < budget)
                     below.push_back(child);
         }
+        // The later requests of this level go out together with the first ones of the next.
+        requests.clear();
+        laterAsks(level, requests);
+        firstAsks(below, requests);
+        if (!askAll(requests, *current)) return;
+        for (AtspiAccessible* object : level) settle(current->objects[object]);
         level = std::move(below);
     }
 }
