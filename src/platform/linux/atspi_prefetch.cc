@@ -216,7 +216,7 @@ bool take(const Request& request, DBusMessage* reply, ObjectState& state, std::v
 }
 
 // Sends `requests` with up to kRequestsInFlight of them waiting for answers at once and stores the answers;
-// false when the application stopped answering (what is still in flight is collected and dropped).
+// false when the application stopped answering (what is still in flight is then cancelled).
 bool askAll(const std::vector<Request>& requests, Table& table) {
     struct InFlight {
         size_t index;
@@ -237,7 +237,15 @@ bool askAll(const std::vector<Request>& requests, Table& table) {
             ++next;
             if (inFlight.size() == kRequestsInFlight || next == requests.size()) dbus_connection_flush(bus);
         }
-        if (!answering) next = requests.size();
+        if (!answering) {
+            // libdbus times each blocked call from when the wait begins, so the requests still in flight are
+            // cancelled, not waited for one timeout each.
+            for (const InFlight& each : inFlight) {
+                dbus_pending_call_cancel(each.pending);
+                dbus_pending_call_unref(each.pending);
+            }
+            break;
+        }
         if (inFlight.empty()) break;
         const InFlight oldest = inFlight.front();
         inFlight.pop_front();
