@@ -137,7 +137,7 @@ TEST(CommandLine, AMissingBackendModuleEndsInOneErrorLineNamingIt) {
     EXPECT_EQ(line["type"], "error");
     EXPECT_EQ(line["code"], "external");
     EXPECT_EQ(line["message"].get<std::string>().rfind(
-                  "cannot load the accessibility module: " + folder.path() + "/quorrel-capture-atspi.so: ", 0),
+                  "cannot load the X11 desktop module: " + folder.path() + "/quorrel-capture-x11.so: ", 0),
               0u)
         << line;
     EXPECT_EQ(run.status, 1);

@@ -4,7 +4,7 @@
 
 #include "platform/accessibility.h"
 #include "platform/linux/module_loader.h"
-#include "platform/linux/x11_screen_permission.h"
+#include "platform/linux/module_desktop_services.h"
 #include "platform/movie_writer.h"
 #include "platform/permission_probe.h"
 
@@ -68,10 +68,11 @@ private:
 inline constexpr ModuleSpec kPermissionProbeEntry{kAccessibilityModule.fileName, "qc_permission_probe",
                                                   "accessibility"};
 
-/// Screen recording checked here (X11 only, as `windows` needs it); accessibility by the accessibility module.
+/// Screen recording checked by the X11 desktop module (as `windows` needs it); accessibility by the
+/// accessibility module.
 class ModulePermissionProbe final : public PermissionProbe {
 public:
-    bool screenRecording() override { return screenPixelsReadable(); }
+    bool screenRecording() override { return moduleScreenPixelsReadable(); }
     bool accessibility() override { return module_.get().accessibility(); }
     void requestScreenRecording() override {}
     void requestAccessibility() override { module_.get().requestAccessibility(); }
