@@ -4,9 +4,11 @@
 // that is announced (the backend fetches the subtree ahead) and as one read element by element, as before the
 // backend fetched ahead. Prints all four, best of the rounds, and the ratios; run it inside a desktop session:
 //
-//   scripts/desktop-session -- build/bench/ax_dump_bench [--rows N] [--rounds N]
+//   scripts/desktop-session -- build/bench/ax_dump_bench [--rows N] [--rounds N] [--pid PID --title TITLE]
 //
-// The default of 730 list rows gives a window of about 1500 elements.
+// The default of 730 list rows gives a window of about 1500 elements. With --pid, the window titled TITLE of
+// an application that is already running is dumped instead of the fixture's (its first window when TITLE is
+// empty).
 
 #include <atspi/atspi.h>
 
@@ -147,17 +149,27 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rows = 730, rounds = 5;
+    int rows = 730, rounds = 5, otherPid = 0;
+    std::string title;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
         if (flag == "--rows") rows = std::atoi(argv[i + 1]);
         else if (flag == "--rounds") rounds = std::max(1, std::atoi(argv[i + 1]));
+        else if (flag == "--pid") otherPid = std::atoi(argv[i + 1]);
+        else if (flag == "--title") title = argv[i + 1];
     }
     platform::installSystemServices();
     TimedAccessibility timed(*platform::services().accessibility);
     platform::services().accessibility = &timed;
-    e2e::FixtureProcess fixture({"--rows", std::to_string(rows)});
-    const auto elements = fixture.ready() ? e2e::fixtureElements(fixture.pid()) : std::nullopt;
+    std::optional<e2e::FixtureProcess> fixture;
+    if (!otherPid) fixture.emplace(std::vector<std::string>{"--rows", std::to_string(rows)});
+    const int pid = otherPid ? otherPid : fixture->pid();
+    auto elements = otherPid ? e2e::fixtureElements(pid, title)
+                    : fixture->ready() ? e2e::fixtureElements(pid) : std::nullopt;
+    if (otherPid && !elements && title.empty()) {  // a window without a title: the application's first one
+        if (auto app = platform::services().accessibility->application(pid))
+            if (auto windows = AX::windows(*app); !windows.empty()) elements = e2e::FixtureElements{*app, windows[0]};
+    }
     if (!elements) {
         std::fprintf(stderr, "ax_dump_bench: the fixture application did not come up (run inside a desktop session)\n");
         return 1;
@@ -168,7 +180,7 @@ int main(int argc, char** argv) {
 
     // The pyatspi walk runs in its own process while this one waits.
     const std::string pyatspiCommand = std::string("/usr/bin/python3 ") + QC_BENCH_DIR + "/pyatspi_walk.py " +
-                                       std::to_string(fixture.pid()) + " " + std::to_string(rounds);
+                                       std::to_string(pid) + " " + std::to_string(rounds);
     long pyatspiCount = 0;
     double bestPyatspi = 0;
     if (FILE* walk = popen(pyatspiCommand.c_str(), "r")) {
@@ -184,19 +196,19 @@ int main(int argc, char** argv) {
     Tree::Dump announcedDump, unannouncedDump;
     for (const bool announced : {false, true}) {
         for (int round = 0; round < rounds; ++round) {
-            double cpuStart = ownCpuSeconds() + processCpuSeconds(fixture.pid());
+            double cpuStart = ownCpuSeconds() + processCpuSeconds(pid);
             auto start = std::chrono::steady_clock::now();
             plainCount = plainWalk(window);
             bestPlain = std::min(bestPlain, secondsSince(start));
-            cpuPlain = std::min(cpuPlain, ownCpuSeconds() + processCpuSeconds(fixture.pid()) - cpuStart);
+            cpuPlain = std::min(cpuPlain, ownCpuSeconds() + processCpuSeconds(pid) - cpuStart);
 
             timed.reset();
             timed.announceWalks = announced;
-            cpuStart = ownCpuSeconds() + processCpuSeconds(fixture.pid());
+            cpuStart = ownCpuSeconds() + processCpuSeconds(pid);
             start = std::chrono::steady_clock::now();
             Tree::Dump dump = Tree::dump(elements->window, origin, 8000, 80);
             const double seconds = secondsSince(start);
-            const double cpu = ownCpuSeconds() + processCpuSeconds(fixture.pid()) - cpuStart;
+            const double cpu = ownCpuSeconds() + processCpuSeconds(pid) - cpuStart;
             dumpCount = static_cast<long>(dump.nodes.size());
             if (announced) {
                 bestDump = std::min(bestDump, seconds);
@@ -242,6 +254,16 @@ int main(int argc, char** argv) {
                                                   announcedDump.truncated == unannouncedDump.truncated
                                               ? "identical"
                                               : "DIFFERENT");
+    // Where they part, when they do (an application that changes while it is read gives different dumps too).
+    for (size_t i = 0; i < std::max(announcedDump.nodes.size(), unannouncedDump.nodes.size()); ++i) {
+        const auto text = [i](const Tree::Dump& dump) {
+            return i < dump.nodes.size() ? Tree::json(dump.nodes[i]).dump() : std::string("(none)");
+        };
+        if (text(announcedDump) == text(unannouncedDump)) continue;
+        std::printf("first difference, record %zu:\n  fetched ahead:      %s\n  element by element: %s\n", i,
+                    text(announcedDump).c_str(), text(unannouncedDump).c_str());
+        break;
+    }
     std::printf("ratio dump/plain walk per element: %.2f fetched ahead, %.2f element by element (target <= 1.0)\n",
                 dumpMs / plainMs, unannouncedMs / plainMs);
     std::printf("dump of 1500 elements at this rate: %.2f s (before: %.2f s)\n", dumpMs * 1.5, unannouncedMs * 1.5);

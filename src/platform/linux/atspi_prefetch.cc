@@ -27,16 +27,20 @@ constexpr size_t kRequestsInFlight = 256;
 // Objects fetched ahead at most, whatever the walk's limits.
 constexpr long kMostObjects = 20000;
 
-enum class Ask { role, properties, children, states, interfaces, extents, actions, text };
+// GetActions is not asked: its names are the localized ones (empty for some GTK objects), where a read takes
+// each action's own name (GetName).
+enum class Ask { role, properties, children, states, interfaces, extents, actionCount, actionName, text };
 
 struct Request {
     AtspiAccessible* object;
     Ask ask;
+    int index = 0;  // of the action, for actionName
 };
 
 struct ObjectState {
     PrefetchedObject answers;
     std::optional<std::set<std::string>> interfaces;
+    std::optional<int> actionCount;
     bool actionsFailed = false;
     bool extentsFailed = false;
 };
@@ -67,7 +71,13 @@ DBusMessage* messageFor(const Request& request) {
         case Ask::children: return call("org.a11y.atspi.Accessible", "GetChildren");
         case Ask::states: return call("org.a11y.atspi.Accessible", "GetState");
         case Ask::interfaces: return call("org.a11y.atspi.Accessible", "GetInterfaces");
-        case Ask::actions: return call("org.a11y.atspi.Action", "GetActions");
+        case Ask::actionCount: return call("org.a11y.atspi.Action", "GetNActions");
+        case Ask::actionName: {
+            message = call("org.a11y.atspi.Action", "GetName");
+            const dbus_int32_t index = request.index;
+            if (message) dbus_message_append_args(message, DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID);
+            return message;
+        }
         case Ask::properties: {
             message = call("org.freedesktop.DBus.Properties", "GetAll");
             const char* interface = "org.a11y.atspi.Accessible";
@@ -137,24 +147,6 @@ std::optional<std::set<std::string>> interfacesFrom(AtspiAccessible* object, DBu
     return interfaces;
 }
 
-std::optional<std::vector<std::string>> actionNamesFrom(DBusMessage* reply) {
-    DBusMessageIter top, actions;
-    if (!dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_ARRAY)
-        return std::nullopt;
-    std::vector<std::string> names;
-    dbus_message_iter_recurse(&top, &actions);
-    while (dbus_message_iter_get_arg_type(&actions) == DBUS_TYPE_STRUCT) {
-        DBusMessageIter fields;
-        dbus_message_iter_recurse(&actions, &fields);
-        if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_STRING) return std::nullopt;
-        const char* name = nullptr;
-        dbus_message_iter_get_basic(&fields, &name);
-        names.emplace_back(name ? name : "");
-        dbus_message_iter_next(&actions);
-    }
-    return names;
-}
-
 // Stores the answer to `request`; false when the application let it time out.
 bool take(const Request& request, DBusMessage* reply, ObjectState& state, std::vector<AtspiAccessible*>& held) {
     if (!reply) return false;
@@ -165,7 +157,7 @@ bool take(const Request& request, DBusMessage* reply, ObjectState& state, std::v
                                       request.ask == Ask::states || request.ask == Ask::interfaces;
         if (name && std::strcmp(name, DBUS_ERROR_UNKNOWN_METHOD) == 0 && everyObjectHasIt)
             notUnderstood()[busNameOf(request.object)].insert(request.ask);
-        if (request.ask == Ask::actions) state.actionsFailed = true;
+        if (request.ask == Ask::actionCount || request.ask == Ask::actionName) state.actionsFailed = true;
         if (request.ask == Ask::extents) state.extentsFailed = true;
         return true;
     }
@@ -204,7 +196,25 @@ bool take(const Request& request, DBusMessage* reply, ObjectState& state, std::v
             answers.extents.emplace(extentsFrom(numbers[0], numbers[1], numbers[2], numbers[3]));
             break;
         }
-        case Ask::actions: answers.actionNames = actionNamesFrom(reply); break;
+        case Ask::actionCount: {
+            dbus_int32_t count = 0;
+            if (dbus_message_get_args(reply, nullptr, DBUS_TYPE_INT32, &count, DBUS_TYPE_INVALID) && count >= 0) {
+                state.actionCount = count;
+                answers.actionNames = std::vector<std::string>(static_cast<size_t>(count));
+            } else {
+                state.actionsFailed = true;
+            }
+            break;
+        }
+        case Ask::actionName: {
+            const char* name = nullptr;
+            if (answers.actionNames && request.index < static_cast<int>(answers.actionNames->size()) &&
+                dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID))
+                (*answers.actionNames)[static_cast<size_t>(request.index)] = name ? name : "";
+            else
+                state.actionsFailed = true;
+            break;
+        }
         case Ask::text: {
             const char* text = nullptr;
             if (dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID))
@@ -303,7 +313,10 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
     const long budget = std::min(maxObjects, kMostObjects);
     const bool getAll = answersPropertiesGetAll(root);
 
-    // The first requests of an object; they say which of the later ones (below) it can answer.
+    // Three rounds of requests per object, each needing the answers of the one before: (1) role, children,
+    // states, interfaces, properties; (2) extents, the number of actions and text, of objects with those
+    // interfaces; (3) the name of each action. A tree level's rounds go out together with the rounds of the
+    // levels above and below it: one exchange per level and round in flight at once.
     const auto firstAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
         for (AtspiAccessible* object : objects) {
             for (Ask ask : {Ask::role, Ask::children, Ask::states, Ask::interfaces})
@@ -311,24 +324,39 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
             if (getAll) requests.push_back({object, Ask::properties});
         }
     };
-    // What depends on the interface list and the role: asked only of objects that have the interface.
-    const auto laterAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
+    const auto secondAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
         for (AtspiAccessible* object : objects) {
             const ObjectState& state = current->objects[object];
             if (has(state, "org.a11y.atspi.Component")) requests.push_back({object, Ask::extents});
-            if (has(state, "org.a11y.atspi.Action")) requests.push_back({object, Ask::actions});
+            if (has(state, "org.a11y.atspi.Action")) requests.push_back({object, Ask::actionCount});
             if (state.answers.role && isTextRole(*state.answers.role) && has(state, "org.a11y.atspi.Text"))
                 requests.push_back({object, Ask::text});
+        }
+    };
+    const auto thirdAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
+        for (AtspiAccessible* object : objects) {
+            const ObjectState& state = current->objects[object];
+            for (int index = 0; index < state.actionCount.value_or(0); ++index)
+                requests.push_back({object, Ask::actionName, index});
         }
     };
 
     std::vector<AtspiAccessible*> level{static_cast<AtspiAccessible*>(g_object_ref(root))};
     current->held.push_back(level.front());
-    std::vector<Request> requests;
-    firstAsks(level, requests);
-    if (!askAll(requests, *current)) return;
+    std::vector<AtspiAccessible*> second, third;  // the levels waiting for their second and third rounds
     long fetched = 0;
-    for (long depth = 0; !level.empty(); ++depth) {
+    for (long depth = 0; !level.empty() || !second.empty() || !third.empty(); ++depth) {
+        std::vector<Request> requests;
+        firstAsks(level, requests);
+        secondAsks(second, requests);
+        thirdAsks(third, requests);
+        if (!askAll(requests, *current)) {
+            // The application stopped answering: nothing half fetched is kept.
+            dropPrefetched();
+            return;
+        }
+        for (AtspiAccessible* object : third) settle(current->objects[object]);
+
         fetched += static_cast<long>(level.size());
         std::vector<AtspiAccessible*> below;
         for (AtspiAccessible* object : level) {
@@ -339,12 +367,8 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
                 if (!current->objects.contains(child) && fetched + static_cast<long>(below.size()) < budget)
                     below.push_back(child);
         }
-        // The later requests of this level go out together with the first ones of the next.
-        requests.clear();
-        laterAsks(level, requests);
-        firstAsks(below, requests);
-        if (!askAll(requests, *current)) return;
-        for (AtspiAccessible* object : level) settle(current->objects[object]);
+        third = std::move(second);
+        second = std::move(level);
         level = std::move(below);
     }
 }
