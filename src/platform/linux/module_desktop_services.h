@@ -11,12 +11,12 @@
 namespace platform::linux_desktop {
 
 /// The desktop module's entry points.
-inline constexpr ModuleSpec kScreenCaptureEntry{"quorrel-capture-x11.so", "qc_screen_capture", "X11 desktop"};
-inline constexpr ModuleSpec kInputEventsEntry{kScreenCaptureEntry.fileName, "qc_input_events", "X11 desktop"};
-inline constexpr ModuleSpec kApplicationsEntry{kScreenCaptureEntry.fileName, "qc_applications", "X11 desktop"};
-inline constexpr ModuleSpec kUserEventsEntry{kScreenCaptureEntry.fileName, "qc_user_events", "X11 desktop"};
+inline constexpr ModuleEntry kScreenCaptureEntry{"quorrel-capture-x11.so", "qc_screen_capture", "X11 desktop"};
+inline constexpr ModuleEntry kInputEventsEntry{kScreenCaptureEntry.fileName, "qc_input_events", "X11 desktop"};
+inline constexpr ModuleEntry kApplicationsEntry{kScreenCaptureEntry.fileName, "qc_applications", "X11 desktop"};
+inline constexpr ModuleEntry kUserEventsEntry{kScreenCaptureEntry.fileName, "qc_user_events", "X11 desktop"};
 /// `bool qc_screen_pixels_readable()`: the screen-recording check.
-inline constexpr ModuleSpec kScreenPermissionEntry{kScreenCaptureEntry.fileName, "qc_screen_pixels_readable",
+inline constexpr ModuleEntry kScreenPermissionEntry{kScreenCaptureEntry.fileName, "qc_screen_pixels_readable",
                                                    "X11 desktop"};
 
 class ModuleScreenCapture final : public ScreenCapture {

@@ -20,23 +20,23 @@ std::string executableDirectory() {
     return slash == std::string::npos ? "." : executable.substr(0, slash);
 }
 
-void* moduleFactory(const ModuleSpec& spec) {
+void* moduleFactory(const ModuleEntry& entry) {
     // A copy that is in the process already (linked in) comes first; otherwise the one beside the executable.
-    void* module = dlopen(spec.fileName, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    void* module = dlopen(entry.fileName, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
     if (!module) {
-        const std::string path = executableDirectory() + "/" + spec.fileName;
+        const std::string path = executableDirectory() + "/" + entry.fileName;
         module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
             const char* reason = dlerror();
-            throw CaptureError(std::string("cannot load the ") + spec.what + " module: " +
+            throw CaptureError(std::string("cannot load the ") + entry.what + " module: " +
                                (reason ? reason : path + ": unknown error"));
         }
     }
     dlerror();
-    void* factory = dlsym(module, spec.factorySymbol);
+    void* factory = dlsym(module, entry.factorySymbol);
     if (!factory) {
-        throw CaptureError(std::string("cannot load the ") + spec.what + " module: " + spec.fileName + " has no " +
-                           spec.factorySymbol);
+        throw CaptureError(std::string("cannot load the ") + entry.what + " module: " + entry.fileName + " has no " +
+                           entry.factorySymbol);
     }
     return factory;
 }

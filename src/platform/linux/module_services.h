@@ -1,6 +1,6 @@
 #pragma once
 // The services that live in loadable modules, as the executable sees them: each forwards to its module,
-// which is opened on the first call. Adding a module is one ModuleSpec and one forwarding class here.
+// which is opened on the first call. Adding a module is one ModuleEntry and one forwarding class here.
 
 #include "platform/accessibility.h"
 #include "platform/linux/module_loader.h"
@@ -11,10 +11,10 @@
 namespace platform::linux_desktop {
 
 /// The movie writer module (FFmpeg).
-inline constexpr ModuleSpec kMovieWriterModule{"quorrel-capture-ffmpeg.so", "qc_movie_writers", "movie writer"};
+inline constexpr ModuleEntry kMovieWriterModule{"quorrel-capture-ffmpeg.so", "qc_movie_writers", "movie writer"};
 
 /// The movie writer module's second entry: `BgraScaler* qc_make_bgra_scaler()` (platform/linux/bgra_scaler.h).
-inline constexpr ModuleSpec kBgraScalerEntry{kMovieWriterModule.fileName, "qc_make_bgra_scaler", "movie writer"};
+inline constexpr ModuleEntry kBgraScalerEntry{kMovieWriterModule.fileName, "qc_make_bgra_scaler", "movie writer"};
 
 /// Movie writers from the movie writer module.
 class ModuleMovieWriters final : public MovieWriters {
@@ -28,7 +28,7 @@ private:
 };
 
 /// The accessibility module (AT-SPI and the D-Bus libraries under it).
-inline constexpr ModuleSpec kAccessibilityModule{"quorrel-capture-atspi.so", "qc_accessibility", "accessibility"};
+inline constexpr ModuleEntry kAccessibilityModule{"quorrel-capture-atspi.so", "qc_accessibility", "accessibility"};
 
 /// The accessibility service from the accessibility module.
 class ModuleAccessibility final : public Accessibility {
@@ -65,7 +65,7 @@ private:
 
 /// The accessibility module's second entry: the permission probe, whose accessibility check needs the session
 /// bus (GIO), which the executable does not map.
-inline constexpr ModuleSpec kPermissionProbeEntry{kAccessibilityModule.fileName, "qc_permission_probe",
+inline constexpr ModuleEntry kPermissionProbeEntry{kAccessibilityModule.fileName, "qc_permission_probe",
                                                   "accessibility"};
 
 /// Screen recording checked by the X11 desktop module (as `windows` needs it); accessibility by the

@@ -11,12 +11,12 @@ namespace {
 using platform::linux_desktop::executableDirectory;
 using platform::linux_desktop::kMovieWriterModule;
 using platform::linux_desktop::ModuleService;
-using platform::linux_desktop::ModuleSpec;
+using platform::linux_desktop::ModuleEntry;
 using platform::linux_desktop::moduleFactory;
 
-std::string failureOf(const ModuleSpec& spec) {
+std::string failureOf(const ModuleEntry& entry) {
     try {
-        moduleFactory(spec);
+        moduleFactory(entry);
     } catch (const CaptureError& error) {
         EXPECT_EQ(error.code(), "external");
         return error.description();
@@ -25,13 +25,14 @@ std::string failureOf(const ModuleSpec& spec) {
 }
 
 TEST(ModuleLoader, AMissingModuleOrEntryPointIsAnErrorNamingIt) {
-    const ModuleSpec missing{"quorrel-capture-absent.so", "qc_absent", "absent"};
+    const ModuleEntry missing{"quorrel-capture-absent.so", "qc_absent", "absent"};
     const std::string message = failureOf(missing);
     EXPECT_EQ(message.rfind("cannot load the absent module: ", 0), 0u) << message;
     EXPECT_NE(message.find(executableDirectory() + "/quorrel-capture-absent.so"), std::string::npos) << message;
 
-    const ModuleSpec wrongEntry{kMovieWriterModule.fileName, "qc_no_such_entry", "movie writer"};
-    EXPECT_EQ(failureOf(wrongEntry), "cannot load the movie writer module: quorrel-capture-ffmpeg.so has no qc_no_such_entry");
+    const ModuleEntry wrongEntry{kMovieWriterModule.fileName, "qc_no_such_entry", "movie writer"};
+    EXPECT_EQ(failureOf(wrongEntry),
+              "cannot load the movie writer module: quorrel-capture-ffmpeg.so has no qc_no_such_entry");
 }
 
 TEST(ModuleLoader, AModuleGivesOneServiceForTheProcess) {
