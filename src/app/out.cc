@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <thread>
 
 namespace Out {
 namespace {
@@ -45,10 +47,34 @@ Message errorLine(const std::string& message, const std::string& code, const Mes
 
 int exitStatusFor(const std::string& code) { return code == "permission" ? 2 : 1; }
 
+namespace {
+
+std::atomic<bool> ending{false};
+std::atomic<std::thread::id> endingThread{};
+
+// Lets one thread alone end the process: a thread that comes second waits for ever, so that a result and
+// an error line (or two error lines) never both go out.
+void claimTheEnd() {
+    if (!ending.exchange(true)) {
+        endingThread = std::this_thread::get_id();
+        return;
+    }
+    if (endingThread.load() == std::this_thread::get_id()) return;
+    for (;;) ::pause();
+}
+
+}  // namespace
+
 void fail(const std::string& message, const std::string& code, const Message& extra) {
+    claimTheEnd();
     emit(errorLine(message, code, extra));
     // Nothing is cleaned up: the line is written and the process ends here.
     std::_Exit(exitStatusFor(code));
+}
+
+void exit(int status) {
+    claimTheEnd();
+    std::exit(status);
 }
 
 void fail(const std::exception& error) {

@@ -25,6 +25,10 @@ void log(const std::string& text);
 /// code, any other error gives its own text and "external".
 [[noreturn]] void fail(const std::exception& error);
 
+/// Ends the process normally with `status`, unless another thread is already ending it (then waits for
+/// that). `fail` and this are the only ways the program ends itself.
+[[noreturn]] void exit(int status);
+
 /// The exit status that goes with an error code.
 int exitStatusFor(const std::string& code);
 

@@ -6,6 +6,7 @@
 
 #include "app/capture_error.h"
 #include "platform/services.h"
+#include "text/unicode.h"
 
 namespace capture {
 namespace {
@@ -53,6 +54,17 @@ platform::ShareableWindow scWindow(int32_t pid, const std::optional<jobs::Rect>&
     }
     if (auto chosen = choose(candidates, frame)) return *chosen;
     throw CaptureError("the app has no on-screen window", "external");
+}
+
+std::optional<platform::ShareableWindow> windowOfProcess(int32_t pid, const std::optional<std::string>& title) {
+    const std::optional<std::string> wanted = title ? std::optional(text::lowercased(*title)) : std::nullopt;
+    std::vector<platform::ShareableWindow> candidates;
+    for (const auto& window : currentContent().windows) {
+        if (!isCandidate(window, pid)) continue;
+        if (wanted && !text::containsCanonically(text::lowercased(window.title.value_or("")), *wanted)) continue;
+        candidates.push_back(window);
+    }
+    return choose(candidates, std::nullopt);
 }
 
 platform::ShareableWindow regionWindow(int32_t pid, const std::optional<jobs::Rect>& frame) {

@@ -175,6 +175,7 @@ void WindowRecorder::handleFrame(const platform::CapturedFrame& frame) {
     const double pts = frame.presentationSeconds;
 
     std::lock_guard lock(frameMutex_);
+    if (closed_) return;
     if (!firstPTS_) {
         firstPTS_ = pts;
         auto& clock = *platform::services().clock;
@@ -222,11 +223,34 @@ double WindowRecorder::stop() {
     if (failed) std::rethrow_exception(failed);
     if (!firstPTS) throw CaptureError("no frames were captured (is the window visible?)", "external");
 
+    // After the stream has stopped: a frame thread that is finishing the movie itself is never waited on
+    // while holding this.
+    std::lock_guard finishing(finishMutex_);
+    if (finished_) throw CaptureError("the recording was ended early", "external");
+    finished_ = true;
     writer_->markAsFinished();
     writer_->endSession(endTime);
     writer_->finishWriting();
     if (writer_->status() == platform::WriterStatus::completed) return endTime - *firstPTS;
     throw CaptureError("writer: " + writer_->error().value_or("did not complete"), "external");
+}
+
+void WindowRecorder::finishNow() {
+    std::lock_guard finishing(finishMutex_);
+    if (finished_) return;
+    finished_ = true;
+    std::optional<double> firstPTS;
+    double endTime = 0;
+    {
+        std::lock_guard lock(frameMutex_);
+        closed_ = true;
+        firstPTS = firstPTS_;
+        endTime = std::max(platform::services().clock->hostSeconds(), lastPTS_);
+    }
+    if (!firstPTS) return;  // nothing was written: there is no movie to finish
+    writer_->markAsFinished();
+    writer_->endSession(endTime);
+    writer_->finishWriting();
 }
 
 std::optional<double> WindowRecorder::startHostSeconds() const {

@@ -56,6 +56,11 @@ public:
     /// duration in seconds. Throws the first append failure, or when no frame came, or the writer failed.
     double stop();
 
+    /// Finishes the movie from the frames appended so far, without touching the stream (whose connection
+    /// may be gone), from any thread; frames that arrive later are dropped. For a recording that cannot go
+    /// on; does nothing once `stop` or this has finished the movie.
+    void finishNow();
+
     /// Host-clock seconds of the first accepted frame; absent before it.
     std::optional<double> startHostSeconds() const;
 
@@ -98,6 +103,11 @@ private:
     int frames_ = 0;
     std::exception_ptr failed_;
     std::optional<double> firstEpoch_;
+    bool closed_ = false;  // set by `finishNow`: no frame is appended any more
+
+    // Finishing the movie happens once, by `stop` or by `finishNow`, whichever comes first.
+    std::mutex finishMutex_;
+    bool finished_ = false;
 };
 
 /// The average bit rate for frames of `width` × `height` pixels at `fps`: a quarter bit per pixel per

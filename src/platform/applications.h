@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/screen_capture.h"
+
 namespace platform {
 
 /// One running application: its process and what the desktop knows of it. Absent fields are ones the desktop does not know.
@@ -70,6 +72,17 @@ public:
 
     /// The main screen's frames, or none when there is no screen.
     virtual std::optional<ScreenFrames> mainScreen() = 0;
+
+    /// Moves and resizes the top-level window `windowID` (the capture service's id) of `application` so
+    /// that its frame, decorations included, is `frame` (top-left origin), for windows that cannot be
+    /// placed through their interface elements. False when the window cannot be placed; a platform
+    /// without such a request answers false.
+    virtual bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const CaptureRect& frame) {
+        (void)application;
+        (void)windowID;
+        (void)frame;
+        return false;
+    }
 };
 
 }  // namespace platform

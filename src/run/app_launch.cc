@@ -28,23 +28,22 @@ std::optional<platform::ApplicationProcess> findByIdentity(const std::string& id
 
 // Waits until the started process is one of the running applications, or, when it has ended, until an
 // application with the identity it was started for is running (a single-instance launcher that handed
-// over and left). A process that is still alive at the end is returned as it is; one that ended without a
-// successor is a failed launch.
+// over and left). A process that is still alive at the deadline is returned as it is. One that ended
+// without a successor is a failed launch: at once when nothing could succeed it (a program started by
+// path has no identity), at the deadline otherwise.
 platform::ApplicationProcess awaitRegistration(const platform::ApplicationProcess& started,
                                                const std::optional<std::string>& identity,
-                                               const std::string& path) {
+                                               const std::string& path, double deadlineHostSeconds) {
     auto& clock = *platform::services().clock;
-    const double deadline = clock.hostSeconds() + kLaunchRegistrationSeconds;
     for (;;) {
         if (auto known = findByPid(started.pid)) return *known;
         const bool ended = applications().isTerminated(started.pid);
         if (ended && identity) {
             if (auto successor = findByIdentity(*identity)) return *successor;
         }
-        if (clock.hostSeconds() >= deadline) {
-            if (ended) throw CaptureError("the application ended without showing up: " + path);
-            return started;
-        }
+        if (ended && (!identity || clock.hostSeconds() >= deadlineHostSeconds))
+            throw CaptureError("the application ended without showing up: " + path);
+        if (clock.hostSeconds() >= deadlineHostSeconds) return started;
         clock.sleep(kLaunchPollSeconds);
     }
 }
@@ -65,6 +64,10 @@ std::optional<std::string> resolveAppURL(const std::string& app) {
 }
 
 platform::ApplicationProcess launch(const std::string& app) {
+    return launch(app, platform::services().clock->hostSeconds() + kLaunchRegistrationSeconds);
+}
+
+platform::ApplicationProcess launch(const std::string& app, double deadlineHostSeconds) {
     if (auto running = runningApp(app)) {
         applications().activate(*running);
         return *running;
@@ -72,7 +75,7 @@ platform::ApplicationProcess launch(const std::string& app) {
     const auto path = resolveAppURL(app);
     if (!path) throw CaptureError("app not found: " + app, "not_found");
     const platform::ApplicationProcess started = applications().open(*path);
-    return awaitRegistration(started, applications().identityOf(*path), *path);
+    return awaitRegistration(started, applications().identityOf(*path), *path, deadlineHostSeconds);
 }
 
 }  // namespace run

@@ -27,7 +27,13 @@ std::optional<std::string> resolveAppURL(const std::string& app);
 /// resolved application is started and returned once the desktop knows it (an application whose launcher
 /// hands over to an instance of its own and exits is found by its identity). Throws CaptureError
 /// "app not found: <app>" (code "not_found") when nothing resolves, and the platform's error when the
-/// application cannot be started. Blocks the calling thread; the run calls it through the bridge.
+/// application cannot be started. A started process that ends without a successor fails with "the
+/// application ended without showing up: <path>": at once when the path tells no identity to hand over to,
+/// else at the end of the wait. Blocks the calling thread; the run calls it through the bridge.
 platform::ApplicationProcess launch(const std::string& app);
+
+/// `launch` waiting for the started application until the host clock reaches `deadlineHostSeconds`, so
+/// that a run gives launching and finding the window one time limit.
+platform::ApplicationProcess launch(const std::string& app, double deadlineHostSeconds);
 
 }  // namespace run

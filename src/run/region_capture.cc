@@ -13,6 +13,7 @@
 #include "capture/window_recorder.h"
 #include "platform/clock.h"
 #include "platform/services.h"
+#include "run/desktop_loss.h"
 #include "run/job_values.h"
 #include "text/rounding.h"
 
@@ -33,6 +34,7 @@ void runRegion(const jobs::Job& job, const jobs::Region& region) {
     const platform::ShareableWindow window =
         bridge::blocking([&] { return capture::regionWindow(pid, region.windowFrame); });
     capture::WindowRecorder recorder(window, region.rect, job.out, job.fps.value_or(kDefaultFps));
+    const FinishMovieOnDesktopLoss finishOnLoss(recorder);
     bridge::blocking([&] { recorder.start(); });
     if (!recorder.waitForFirstFrame(kFirstFrameTimeoutSeconds))
         throw CaptureError("nothing was drawn to record (is the window visible?)", "external");

@@ -15,11 +15,14 @@
 #include "platform/services.h"
 #include "run/app_launch.h"
 #include "run/click_log.h"
+#include "run/desktop_loss.h"
 #include "run/job_values.h"
 #include "run/main_window.h"
 #include "run/region_capture.h"
 #include "run/run_result.h"
-#include "run/step_actions.h"
+#include "run/perform.h"
+#include "run/preflight.h"
+#include "run/target_window.h"
 #include "run/user_recording.h"
 #include "run/window_placement.h"
 
@@ -29,20 +32,6 @@ namespace {
 platform::Applications& applications() { return *platform::services().applications; }
 
 jobs::Rect toRect(const platform::CaptureRect& rect) { return {rect.x, rect.y, rect.width, rect.height}; }
-
-// The application element of `pid` and its window as `mainWindow` finds it. The application may take a
-// moment to expose its interface after a launch, so its element is looked for within the same time limit.
-std::optional<platform::Element> findWindow(int32_t pid, const std::optional<std::string>& title,
-                                            std::optional<platform::Element>& application) {
-    platform::Clock& clock = *platform::services().clock;
-    const double deadline = clock.hostSeconds() + kMainWindowTimeoutSeconds;
-    for (;;) {
-        if ((application = AX::application(pid)))
-            return mainWindow(*application, title, std::max(0.0, deadline - clock.hostSeconds()));
-        if (!(clock.hostSeconds() < deadline)) return std::nullopt;
-        bridge::pause(kMainWindowPollSeconds);
-    }
-}
 
 // Centres the window on the main screen's visible frame at the requested size.
 void placeWindow(const platform::Element& window, const jobs::Size& size) {
@@ -79,17 +68,28 @@ void runCapture(const jobs::Job& job) {
         title = "Display";
     } else {
         Out::progress("Opening " + app);
-        process = bridge::blocking([&] { return launch(app); });
+        // Launching and finding the window share one time limit.
+        const double windowDeadline = platform::services().clock->hostSeconds() + kMainWindowTimeoutSeconds;
+        process = bridge::blocking([&] { return launch(app, windowDeadline); });
         const int32_t pid = process->pid;
         std::optional<jobs::Rect> windowFrame;
         if (accessibility) {
-            window = findWindow(pid, job.windowTitle, axApp);
-            if (!window) throw CaptureError("no window for " + app, "not_found");
-            if (platform::Accessibility* backend = AX::backend()) backend->performAction(*window, "AXRaise");
+            const TargetWindow target = findTargetWindow(pid, job.windowTitle, windowDeadline);
+            if (!target.found()) throw CaptureError("no window for " + app, "not_found");
+            axApp = target.application;
+            window = target.window;
+            if (window) {
+                if (platform::Accessibility* backend = AX::backend()) backend->performAction(*window, "AXRaise");
+            } else {
+                windowFrame = toRect(target.byProcess->frame);  // no interface: placed as it is
+            }
             applications().activate(*process);
-            if (job.windowSize) placeWindow(*window, *job.windowSize);
+            if (window && job.windowSize) placeWindow(*window, *job.windowSize);
+            if (!window && job.windowSize)
+                if (const auto placed = placeWindowByProcess(*process, *target.byProcess, *job.windowSize))
+                    windowFrame = toRect(*placed);
             bridge::pause(settleSeconds);
-            if (const auto frame = AX::frame(*window))
+            if (const auto frame = window ? AX::frame(*window) : std::nullopt)
                 windowFrame = jobs::Rect{frame->origin.x, frame->origin.y, frame->size.width, frame->size.height};
         } else {
             applications().activate(*process);
@@ -103,11 +103,14 @@ void runCapture(const jobs::Job& job) {
         title = captureWindow->title.value_or(app);
         if (!recordUser) {
             Out::progress("Checking the steps' targets");
-            preflight = preflightSteps(job.steps.value_or(std::vector<jobs::Step>{}), axApp, window);
+            const std::vector<jobs::Step> steps = job.steps.value_or(std::vector<jobs::Step>{});
+            // A window taken by process has no elements: its targets are never found.
+            preflight = run::preflight(steps, axApp, window);
         }
     }
 
     Out::progress("Recording " + title);
+    const FinishMovieOnDesktopLoss finishOnLoss(*recorder);
     bridge::blocking([&] { recorder->start(); });
     if (!recorder->waitForFirstFrame(kFirstFrameTimeoutSeconds))
         throw CaptureError("nothing was drawn to record", "external");
@@ -128,7 +131,7 @@ void runCapture(const jobs::Job& job) {
             Out::progress("Step " + std::to_string(i + 1) + "/" + std::to_string(steps.size()) + ": " +
                               steps[i].action,
                           {{"step", i}});
-            performStep(steps[i], i, process->pid, axApp, window, log);
+            perform(steps[i], i, process->pid, axApp, window, log);
         }
     }
     bridge::pause(tailSeconds);

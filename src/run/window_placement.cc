@@ -1,5 +1,7 @@
 #include "run/window_placement.h"
 
+#include "platform/services.h"
+
 namespace run {
 namespace {
 
@@ -18,6 +20,16 @@ platform::Point placementOrigin(const std::optional<platform::ScreenFrames>& scr
     const double dy = halfSlack(visible.height, height);
     const double visibleTop = visible.y + visible.height;  // maximum y in bottom-left coordinates
     return {visible.x + dx, (frame.height - visibleTop) + dy};
+}
+
+std::optional<platform::CaptureRect> placeWindowByProcess(const platform::ApplicationProcess& process,
+                                                          const platform::ShareableWindow& window,
+                                                          const jobs::Size& size) {
+    platform::Applications& applications = *platform::services().applications;
+    const platform::Point origin = placementOrigin(applications.mainScreen(), size.width, size.height);
+    const platform::CaptureRect frame{origin.x, origin.y, size.width, size.height};
+    if (!applications.placeWindow(process, window.windowID, frame)) return std::nullopt;
+    return frame;
 }
 
 }  // namespace run

@@ -4,7 +4,9 @@
 #include <optional>
 
 #include "platform/accessibility.h"
+#include "jobs/job.h"
 #include "platform/applications.h"
+#include "platform/screen_capture.h"
 
 namespace run {
 
@@ -13,5 +15,11 @@ namespace run {
 /// area goes to its top-left corner. `screen` gives both frames in bottom-left coordinates; without a
 /// screen both are the zero rectangle.
 platform::Point placementOrigin(const std::optional<platform::ScreenFrames>& screen, double width, double height);
+
+/// Centres `window` of `process` (found by process: it has no interface element) at `size` the same way,
+/// through the applications service; the frame asked for, or none when the window cannot be placed.
+std::optional<platform::CaptureRect> placeWindowByProcess(const platform::ApplicationProcess& process,
+                                                          const platform::ShareableWindow& window,
+                                                          const jobs::Size& size);
 
 }  // namespace run

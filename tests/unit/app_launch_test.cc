@@ -111,6 +111,7 @@ TEST_F(AppLaunchTest, ASingleInstanceLauncherThatExitsIsFoundByItsIdentity) {
 }
 
 TEST_F(AppLaunchTest, ALauncherThatExitsWithoutASuccessorFailsAfterTheWait) {
+    // An identity to hand over to: a successor might still come, so the whole wait is given to it.
     apps.installed = {installed("/data/Calc.desktop", "org.example.Calc", std::nullopt, 42)};
     apps.installed[0].launcherExits = true;
     const double start = platform.clock.hostSeconds();
@@ -129,6 +130,29 @@ TEST_F(AppLaunchTest, AProcessThatNeverRegistersIsReturnedAfterTheWait) {
     apps.installed[0].registers = false;
     EXPECT_EQ(run::launch("/opt/tool").pid, 50);
     EXPECT_NEAR(platform.clock.sleeps.size(), run::kLaunchRegistrationSeconds / run::kLaunchPollSeconds, 1);
+}
+
+TEST_F(AppLaunchTest, AProgramStartedByPathThatExitsAtOnceIsReportedAtOnce) {
+    apps.installed = {installed("/opt/crashes", std::nullopt, std::nullopt, 51)};
+    apps.installed[0].registers = false;
+    apps.installed[0].launcherExits = true;
+    const double start = platform.clock.hostSeconds();
+    try {
+        run::launch("/opt/crashes");
+        FAIL() << "expected an error";
+    } catch (const CaptureError& error) {
+        EXPECT_EQ(error.description(), "the application ended without showing up: /opt/crashes");
+    }
+    EXPECT_LE(platform.clock.hostSeconds() - start, run::kLaunchPollSeconds);
+}
+
+TEST_F(AppLaunchTest, TheWaitEndsAtTheDeadlineTheCallerGives) {
+    apps.installed = {installed("/opt/tool", std::nullopt, std::nullopt, 50)};
+    apps.installed[0].registers = false;
+    const double deadline = platform.clock.hostSeconds() + 4;
+    EXPECT_EQ(run::launch("/opt/tool", deadline).pid, 50);
+    EXPECT_GE(platform.clock.hostSeconds(), deadline);
+    EXPECT_LT(platform.clock.hostSeconds(), deadline + run::kLaunchPollSeconds + 1e-9);
 }
 
 TEST_F(AppLaunchTest, MissingApplicationsAndFailedStartsAreErrors) {

@@ -275,3 +275,32 @@ TEST_F(Recorder, WaitForFirstFramePollsEveryTwentyMillisecondsUntilTheTimeout) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Recorder, FinishingNowEndsTheMovieAtOnceDropsLaterFramesAndIsNotFinishedTwice) {
+    WindowRecorder recorder(windowAt(0, 0, 400, 300), "/tmp/unused.mov", 30);
+    recorder.start();
+    stream().deliverComplete(1000.2);
+    stream().deliverComplete(1000.3);
+    platform.clock.host = 1001;
+    recorder.finishNow();  // the desktop went away: the stream is left alone
+    EXPECT_TRUE(movie().markedFinished);
+    EXPECT_TRUE(movie().finished);
+    EXPECT_EQ(movie().sessionEnd, 1001);
+
+    stream().deliverComplete(1000.4);  // a frame still in flight is not appended to a finished movie
+    EXPECT_EQ(movie().appendedTimes, (std::vector<double>{1000.2, 1000.3}));
+    recorder.finishNow();  // a second report changes nothing
+    EXPECT_EQ(movie().sessionEnd, 1001);
+    expectError([&] { recorder.stop(); }, "the recording was ended early", "external");
+}
+
+TEST_F(Recorder, FinishingNowWithoutAFrameLeavesTheMovieUnfinished) {
+    WindowRecorder recorder(windowAt(0, 0, 400, 300), "/tmp/unused.mov", 30);
+    recorder.start();
+    recorder.finishNow();
+    EXPECT_FALSE(movie().finished);
+}
+
+}  // namespace

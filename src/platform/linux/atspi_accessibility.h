@@ -53,6 +53,11 @@ std::optional<Element> menuBarOf(const Element& application);
 /// The application's window that is active, else its first window.
 std::optional<Element> mainWindowOf(const Element& application);
 
+/// Chooses a menu item whose menu is open by selecting it and pressing Enter; true once the menu has closed.
+/// False when the element is no item of an open menu or the key did not choose it (the caller then performs
+/// the item's own action).
+bool chooseInOpenMenu(const AtspiNode& node);
+
 /// Raises and activates the X11 window behind a window element; true when a window was found and asked.
 bool raiseWindow(const Element& window);
 

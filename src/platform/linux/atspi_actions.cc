@@ -93,6 +93,7 @@ bool AtspiAccessibility::performAction(const Element& element, std::string_view 
     if (actionName == "AXRaise" && isWindowNode(node)) return raiseWindow(element);
     for (const MappedAction& action : mappedActions(node)) {
         if (action.axName != actionName) continue;
+        if (actionName == "AXPress" && chooseInOpenMenu(node)) return true;
         AtspiAccessible* object = node.object();
         AtspiAction* iface = atspiInterface(object, atspi_accessible_get_action_iface);
         if (!iface) return false;

@@ -4,6 +4,9 @@
 
 #include <cstdlib>
 #include <map>
+#include <optional>
+
+#include "platform/linux/dbus_session.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -17,6 +20,19 @@ std::map<std::string, double>& quietUntil() {
     return applications;
 }
 
+// Whether the accessibility bus that libatspi is about to use answers within the bus time bound. libatspi
+// opens it without a time limit (a stopped bus daemon would hang the tool for ever), so it is tried here
+// first, the way libatspi finds it: AT_SPI_BUS_ADDRESS, else the address the bus launcher gives.
+bool accessibilityBusAnswers() {
+    std::optional<std::string> address;
+    if (const char* direct = std::getenv("AT_SPI_BUS_ADDRESS"); direct && *direct) {
+        address = direct;
+    } else if (BusConnection session = connectSessionBus()) {
+        address = accessibilityBusAddress(session.get());
+    }
+    return address && connectBus(*address) != nullptr;
+}
+
 }  // namespace
 
 bool atspiReady() {
@@ -26,6 +42,7 @@ bool atspiReady() {
     // bus when none is named, which must never happen behind the user's back.
     const char* sessionBus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     if (!sessionBus || !*sessionBus) return false;
+    if (!accessibilityBusAnswers()) return false;
     const int status = atspi_init();
     if (status != 0 && status != 1) return false;
     // The second figure is the grace period libatspi gives newly seen applications (15 s by default); none here.

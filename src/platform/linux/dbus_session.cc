@@ -22,13 +22,58 @@ GVariant* callLauncher(GDBusConnection* session, const char* interface, const ch
 }  // namespace
 
 BusConnection connectBus(const std::string& address) {
-    GError* error = nullptr;
-    GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+    // Connecting includes the authentication and the Hello call, which wait for the bus daemon's answers;
+    // a stopped daemon never gives them. So the connection is made asynchronously on a context of our own
+    // and given up (cancelled) when it is not made in time.
+    struct Attempt {
+        GDBusConnection* connection = nullptr;
+        bool done = false;
+    };
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    GCancellable* cancellable = g_cancellable_new();
+    auto* attempt = new Attempt;
+    g_dbus_connection_new_for_address(
         address.c_str(),
         static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    if (error) g_error_free(error);
+        nullptr, cancellable,
+        [](GObject*, GAsyncResult* result, gpointer data) {
+            auto* attempt = static_cast<Attempt*>(data);
+            attempt->connection = g_dbus_connection_new_for_address_finish(result, nullptr);
+            attempt->done = true;
+        },
+        attempt);
+    bool timedOut = false;
+    GSource* timer = g_timeout_source_new(kBusCallTimeoutMs);
+    g_source_set_callback(
+        timer, [](gpointer flag) -> gboolean { *static_cast<bool*>(flag) = true; return G_SOURCE_REMOVE; },
+        &timedOut, nullptr);
+    g_source_attach(timer, context);
+    while (!attempt->done && !timedOut) g_main_context_iteration(context, TRUE);
+    g_source_destroy(timer);
+    g_source_unref(timer);
+
+    GDBusConnection* connection = nullptr;
+    if (attempt->done) {
+        connection = attempt->connection;
+        delete attempt;
+    } else {
+        // The callback still comes once the cancellation is seen (it frees the attempt then); it is served
+        // here for a moment, and otherwise left behind with this context: never waited on.
+        g_cancellable_cancel(cancellable);
+        for (int i = 0; i < 20 && !attempt->done; ++i) {
+            g_main_context_iteration(context, FALSE);
+            g_usleep(1000);
+        }
+        if (attempt->done) {
+            if (attempt->connection) g_object_unref(attempt->connection);
+            delete attempt;
+        }
+    }
+    g_object_unref(cancellable);
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
     if (connection) g_dbus_connection_set_exit_on_close(connection, FALSE);
     return BusConnection(connection);
 }

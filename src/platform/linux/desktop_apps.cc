@@ -9,6 +9,7 @@
 
 #include "platform/linux/process_launch.h"
 #include "platform/linux/x11_app_windows.h"
+#include "platform/linux/x11_window_frame.h"
 #include "platform/linux/desktop_entries.h"
 #include "platform/linux/desktop_entry_command.h"
 
@@ -155,6 +156,18 @@ std::optional<ScreenFrames> DesktopApplications::mainScreen() {
     std::lock_guard lock(mutex_);
     Display* connection = display();
     return connection ? mainScreenFrames(connection) : std::nullopt;
+}
+
+bool DesktopApplications::placeWindow(const ApplicationProcess& application, uint64_t windowID,
+                                      const CaptureRect& frame) {
+    std::lock_guard lock(mutex_);
+    Display* connection = display();
+    if (!connection) return false;
+    for (const ClientWindow& window : clientWindowsTopFirst(connection)) {
+        if (window.client != Window(windowID) || window.pid != application.pid) continue;
+        return moveResizeFrame(connection, window, Point{frame.x, frame.y}, Size{frame.width, frame.height});
+    }
+    return false;
 }
 
 }  // namespace platform::linux_desktop

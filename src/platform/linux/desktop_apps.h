@@ -22,6 +22,7 @@ public:
     std::optional<std::string> identityOf(const std::string& path) override;
     void activate(const ApplicationProcess& application) override;
     std::optional<ScreenFrames> mainScreen() override;
+    bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const CaptureRect& frame) override;
 
 private:
     // The display connection, opened on first use; null when there is no display.

@@ -13,6 +13,9 @@ public:
     void wake() override;
 
 private:
+    // Serves the main context for `seconds` (at most a day); true when `wake` ended it early.
+    bool serveFor(double seconds);
+
     std::atomic<bool> wakeRequested_{false};
 };
 

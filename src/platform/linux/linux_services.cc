@@ -8,8 +8,8 @@ namespace platform {
 
 void installSystemServices() {
     // Every backend connects on first use, so a command touches only the services it needs; the ones on X11,
-    // AT-SPI and FFmpeg live in modules that are opened then (module_services.h), and call XInitThreads as
-    // they load.
+    // AT-SPI, FFmpeg and Tesseract live in modules that are opened then (module_services.h), and the ones
+    // that use Xlib call XInitThreads as they load.
     static linux_desktop::GlibRunLoop runLoop;
     static linux_desktop::PosixClock clock;
     static linux_desktop::ModulePermissionProbe permissions;
@@ -19,6 +19,7 @@ void installSystemServices() {
     static linux_desktop::ModuleMovieWriters movies;
     static linux_desktop::ModuleApplications applications;
     static linux_desktop::ModuleUserEvents userEvents;
+    static linux_desktop::ModuleTextRecognizer textRecognizer;
     install({.runLoop = &runLoop,
              .clock = &clock,
              .permissions = &permissions,
@@ -27,6 +28,7 @@ void installSystemServices() {
              .capture = &capture,
              .movies = &movies,
              .applications = &applications,
+             .textRecognizer = &textRecognizer,
              .userEvents = &userEvents});
 }
 

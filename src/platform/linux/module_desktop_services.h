@@ -1,6 +1,7 @@
 #pragma once
 // The X11 services as the executable sees them: each forwards to the desktop module (the X11 libraries and
 // the backend on them), opened on the first call, so that a command that needs no X (`version`) maps none.
+// Each forwards every virtual of its service, those with a default too: a new one must be added here.
 
 #include "platform/applications.h"
 #include "platform/input_events.h"
@@ -70,6 +71,9 @@ public:
     std::optional<std::string> identityOf(const std::string& path) override { return module_.get().identityOf(path); }
     void activate(const ApplicationProcess& application) override { module_.get().activate(application); }
     std::optional<ScreenFrames> mainScreen() override { return module_.get().mainScreen(); }
+    bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const CaptureRect& frame) override {
+        return module_.get().placeWindow(application, windowID, frame);
+    }
 
 private:
     ModuleService<Applications> module_{kApplicationsEntry};

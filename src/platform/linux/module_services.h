@@ -7,6 +7,7 @@
 #include "platform/linux/module_desktop_services.h"
 #include "platform/movie_writer.h"
 #include "platform/permission_probe.h"
+#include "platform/text_recognizer.h"
 
 namespace platform::linux_desktop {
 
@@ -79,6 +80,23 @@ public:
 
 private:
     ModuleService<PermissionProbe> module_{kPermissionProbeEntry};
+};
+
+/// The text recognition module (Tesseract and Leptonica).
+inline constexpr ModuleEntry kTextRecognizerModule{"quorrel-capture-tesseract.so", "qc_text_recognizer",
+                                                   "text recognition"};
+
+/// The text recogniser from the text recognition module.
+class ModuleTextRecognizer final : public TextRecognizer {
+public:
+    std::vector<std::string> installedLanguages() override { return module_.get().installedLanguages(); }
+    std::unique_ptr<DecodedImage> decode(const std::string& path) override { return module_.get().decode(path); }
+    std::vector<RecognizedLine> recognize(const DecodedImage& image, const RecognitionSettings& settings) override {
+        return module_.get().recognize(image, settings);
+    }
+
+private:
+    ModuleService<TextRecognizer> module_{kTextRecognizerModule};
 };
 
 }  // namespace platform::linux_desktop

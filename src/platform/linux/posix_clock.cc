@@ -1,5 +1,6 @@
 #include "platform/linux/posix_clock.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <ctime>
@@ -21,10 +22,15 @@ double PosixClock::epochSeconds() { return secondsOf(CLOCK_REALTIME); }
 
 void PosixClock::sleep(double seconds) {
     if (!(seconds > 0)) return;
-    timespec remaining {};
-    remaining.tv_sec = static_cast<time_t>(std::floor(seconds));
-    remaining.tv_nsec = static_cast<long>((seconds - std::floor(seconds)) * 1e9);
-    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    // Whole seconds beyond what time_t holds cannot be converted: a longer sleep is taken a year at a time.
+    constexpr double kLongestStretchSeconds = 365.0 * 86400;
+    for (double left = seconds; left > 0; left -= kLongestStretchSeconds) {
+        const double stretch = std::min(left, kLongestStretchSeconds);
+        timespec remaining {};
+        remaining.tv_sec = static_cast<time_t>(std::floor(stretch));
+        remaining.tv_nsec = static_cast<long>((stretch - std::floor(stretch)) * 1e9);
+        while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+        }
     }
 }
 

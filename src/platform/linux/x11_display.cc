@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/desktop_lost.h"
+
 namespace platform::linux_desktop {
 namespace {
 
@@ -13,6 +15,10 @@ int recordXError(Display*, XErrorEvent*) {
     ++xErrors;
     return 0;
 }
+
+// Xlib calls this when a connection breaks (the server died or was killed) and ends the process when it
+// returns; the loss is reported instead, so that a recording finishes its movie and the host gets an error line.
+int reportLostDisplay(Display*) { platform::desktopLost("lost the connection to the X display"); }
 
 }  // namespace
 
@@ -25,6 +31,7 @@ DisplayPtr openDisplay() {
     std::call_once(once, [] {
         XInitThreads();
         XSetErrorHandler(recordXError);
+        XSetIOErrorHandler(reportLostDisplay);
     });
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name) return nullptr;

@@ -152,13 +152,18 @@ bool moveResizeFrame(Display* display, const ClientWindow& window, const std::op
         height = std::max(1L, std::lround(size->height - vertical));
     }
     const bool managed = windowManagerRuns(display);
+    // Where the frame's top-left corner must end up, in root coordinates.
+    const long frameX = origin ? std::lround(origin->x) : std::lround(window.frame.origin.x);
+    const long frameY = origin ? std::lround(origin->y) : std::lround(window.frame.origin.y);
     if (managed) {
-        // Static gravity: the coordinates are the client window's own; bits 8-11 say which ones are given;
-        // source 2 is a pager, whose requests window managers honour.
-        constexpr long kStaticGravity = 10;
-        const long flags = kStaticGravity | (origin ? (1L << 8) | (1L << 9) : 0) |
+        // North-west gravity: the position is the frame's outer top-left corner, whatever border the client
+        // had before the window manager took it (static gravity would measure from inside that original
+        // border, which X toolkits' shells set to one pixel: the frame would land a pixel off). Bits 8-11
+        // say which values are given; source 2 is a pager, whose requests window managers honour.
+        constexpr long kNorthWestGravity = 1;
+        const long flags = kNorthWestGravity | (origin ? (1L << 8) | (1L << 9) : 0) |
                            (size ? (1L << 10) | (1L << 11) : 0) | (2L << 12);
-        sendRootMessage(display, window.client, "_NET_MOVERESIZE_WINDOW", {flags, x, y, width, height});
+        sendRootMessage(display, window.client, "_NET_MOVERESIZE_WINDOW", {flags, frameX, frameY, width, height});
     } else if (origin && size) {
         XMoveResizeWindow(display, window.client, static_cast<int>(x), static_cast<int>(y),
                           static_cast<unsigned>(width), static_cast<unsigned>(height));
@@ -170,8 +175,10 @@ bool moveResizeFrame(Display* display, const ClientWindow& window, const std::op
     XFlush(display);
     waitUntil([&] {
         const auto now = rootRect(display, window.client);
-        return now && std::lround(now->origin.x) == x && std::lround(now->origin.y) == y &&
-               std::lround(now->size.width) == width && std::lround(now->size.height) == height;
+        const auto frame = managed ? rootRect(display, window.outermost) : now;
+        return now && frame && std::lround(frame->origin.x) == (managed ? frameX : x) &&
+               std::lround(frame->origin.y) == (managed ? frameY : y) && std::lround(now->size.width) == width &&
+               std::lround(now->size.height) == height;
     });
     return true;
 }

@@ -1,4 +1,5 @@
-// One window's own pixels. With Composite the window is redirected (automatically, so the screen still
+// One window's own pixels, decorations included: the top-level that holds the client (a window manager's
+// frame) is what is recorded. With Composite the window is redirected (automatically, so the screen still
 // shows it) and its pixmap is named: it holds the window's pixels even where other windows cover it or
 // where it lies off the screen. The pixmap is named again after each resize and each map.
 
@@ -34,6 +35,9 @@ public:
         if (!XDamageQueryExtension(display_, &damageEventBase_, &errorBase)) {
             throw CaptureError("the X server has no DAMAGE extension", "external");
         }
+        // The window as the user sees it: the window manager's frame, decorations included, when one holds
+        // the client (its pixmap holds the client's pixels too).
+        if (const Window topLevel = topLevelOf(display_, window_)) window_ = topLevel;
         // Events first, then the attributes: a destruction in between is then seen as an event.
         XSelectInput(display_, window_, StructureNotifyMask);
         XWindowAttributes attributes{};

@@ -154,6 +154,24 @@ std::optional<CaptureRect> clientFrame(Display* display, Window window) {
     return CaptureRect{double(x), double(y), double(attributes.width), double(attributes.height)};
 }
 
+CaptureRect topLevelFrame(const X11TopLevel& window) {
+    return {double(window.x + window.borderWidth), double(window.y + window.borderWidth), double(window.width),
+            double(window.height)};
+}
+
+Window topLevelOf(Display* display, Window window) {
+    const Window root = DefaultRootWindow(display);
+    for (int depth = 0; depth < 16 && window != 0 && window != root; ++depth) {
+        Window rootReturn = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, window, &rootReturn, &parent, &children, &count)) return 0;
+        if (children) XFree(children);
+        if (parent == rootReturn) return window;
+        window = parent;
+    }
+    return 0;
+}
+
 std::vector<X11TopLevel> stackedTopLevels(Display* display) {
     const Window root = DefaultRootWindow(display);
     const auto managed = managedClients(display);
@@ -225,12 +243,13 @@ ShareableContent readShareableContent(Display* display) {
     auto topLevels = stackedTopLevels(display);
     const Atom netName = atom(display, "_NET_WM_NAME");
     for (auto it = topLevels.rbegin(); it != topLevels.rend(); ++it) {  // front first
-        const auto frame = clientFrame(display, it->client);
-        if (!frame) continue;
+        // The window as the user sees it: the window manager's frame with its decorations (the client area
+        // alone when nothing frames it), the part that a window capture records.
+        const auto frame = topLevelFrame(*it);
         ShareableWindow window;
         window.windowID = it->client;
         window.windowLayer = layerOf(display, *it);
-        window.frame = *frame;
+        window.frame = frame;
         window.title = utf8Property(display, it->client, netName);
         if (!window.title) window.title = textProperty(display, it->client, XA_WM_NAME);
         if (it->pid > 0) {

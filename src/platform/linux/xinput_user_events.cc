@@ -9,8 +9,9 @@
 namespace platform::linux_desktop {
 namespace {
 
-// The first physical button: the left one for a right-handed pointer.
-constexpr int kLeftButton = 1;
+// The primary button after the pointer mapping: the left one for a right-handed pointer, the right one
+// for a left-handed mapping (`xmodmap -e "pointer = 3 2 1"`).
+constexpr int kPrimaryButton = 1;
 
 struct TapState {
     DisplayPtr display;
@@ -38,6 +39,15 @@ gboolean check(GSource* source) {
     return FALSE;
 }
 
+// The logical button a physical one stands for. Raw events carry the physical button; the pointer
+// mapping (read at each press, so a change during the recording counts) turns it into the logical one.
+int logicalButton(Display* display, int physical) {
+    unsigned char map[256];
+    const int count = XGetPointerMapping(display, map, sizeof map);
+    if (physical >= 1 && physical <= count) return map[physical - 1];
+    return physical;
+}
+
 void handlePress(TapState& state) {
     Display* display = state.display.get();
     Window root = 0, child = 0;
@@ -57,10 +67,10 @@ gboolean dispatch(GSource* source, GSourceFunc, gpointer) {
         XGenericEventCookie* cookie = &event.xcookie;
         if (cookie->type != GenericEvent || cookie->extension != state.xiOpcode) continue;
         if (!XGetEventData(display, cookie)) continue;
-        const bool leftPress = cookie->evtype == XI_RawButtonPress &&
-                               static_cast<XIRawEvent*>(cookie->data)->detail == kLeftButton;
+        const int physical =
+            cookie->evtype == XI_RawButtonPress ? static_cast<XIRawEvent*>(cookie->data)->detail : 0;
         XFreeEventData(display, cookie);
-        if (leftPress) handlePress(state);
+        if (physical > 0 && logicalButton(display, physical) == kPrimaryButton) handlePress(state);
     }
     return G_SOURCE_CONTINUE;
 }

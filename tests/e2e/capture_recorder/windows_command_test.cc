@@ -7,6 +7,7 @@
 
 #include "support/tool_process.h"
 #include "test_window_process.h"
+#include "window_decorations.h"
 
 namespace {
 
@@ -51,12 +52,18 @@ TEST_F(WindowsCommand, ListsEachApplicationWindowWithTitleIdentityPidAndFrame) {
     window.settle();
     const auto entries = withPid(listed({}), window.pid());
     ASSERT_EQ(entries.size(), 1u);
+    // The frame is the window as the user sees it: the 320 × 200 client with the window manager's decorations.
+    const capture_test::Decorations frame = capture_test::decorationsOf(window.window);
+    EXPECT_GT(frame.top, 0) << "openbox draws a title bar";
     EXPECT_EQ(entries[0], nlohmann::json({{"title", "Listed \xc3\xa9 window"},
                                           {"app", "Listed Probe"},
                                           {"bundleId", "org.quorrel.Listed"},
                                           {"pid", window.pid()},
                                           {"frame",
-                                           {{"x", window.x}, {"y", window.y}, {"width", 320}, {"height", 200}}}}));
+                                           {{"x", frame.clientX - frame.left},
+                                            {"y", frame.clientY - frame.top},
+                                            {"width", 320 + frame.left + frame.right},
+                                            {"height", 200 + frame.top + frame.bottom}}}}));
     EXPECT_TRUE(withPid(listed({}), dock.pid()).empty()) << "a dock is not an application window";
 }
 

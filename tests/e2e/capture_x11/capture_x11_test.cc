@@ -17,9 +17,12 @@
 #include "app/capture_error.h"
 #include "platform/linux/x11_capture.h"
 #include "test_window_process.h"
+#include "window_decorations.h"
 
 namespace {
 
+using capture_test::Decorations;
+using capture_test::decorationsOf;
 using capture_test::TestWindowProcess;
 using platform::CapturedFrame;
 using platform::ContentFilter;
@@ -42,6 +45,8 @@ bool waitFor(const std::function<bool()>& condition, double seconds = 10) {
     }
     return condition();
 }
+
+
 
 // Counts a stream's frames and keeps a copy of the last one's pixels (holding no stream buffer).
 struct FrameCollector {
@@ -137,10 +142,13 @@ TEST_F(CaptureX11, ListsWindowsWithTitleProcessIdentityFrameAndLayer) {
     ASSERT_TRUE(first);
     EXPECT_EQ(first->title, "Probe \xe2\x9c\x93 window");
     EXPECT_EQ(first->windowLayer, 0);
-    EXPECT_EQ(first->frame.x, byClass.x);
-    EXPECT_EQ(first->frame.y, byClass.y);
-    EXPECT_EQ(first->frame.width, 320);
-    EXPECT_EQ(first->frame.height, 200);
+    // The frame is the window as the user sees it: the client with the window manager's decorations.
+    const Decorations frame = decorationsOf(byClass.window);
+    EXPECT_GT(frame.top, 0) << "openbox draws a title bar";
+    EXPECT_EQ(first->frame.x, frame.clientX - frame.left);
+    EXPECT_EQ(first->frame.y, frame.clientY - frame.top);
+    EXPECT_EQ(first->frame.width, 320 + frame.left + frame.right);
+    EXPECT_EQ(first->frame.height, 200 + frame.top + frame.bottom);
     ASSERT_TRUE(first->owningApplication);
     EXPECT_EQ(first->owningApplication->processID, byClass.pid());
     EXPECT_EQ(first->owningApplication->bundleIdentifier, "org.quorrel.CaptureProbe");
@@ -202,20 +210,26 @@ TEST_F(CaptureX11, WindowCaptureShowsTheWindowsOwnPixelsNotTheOneCoveringIt) {
     FrameCollector frames;
     std::atomic<int> showingAbove{0};  // frames in which the covering window's colour shows
     auto sink = frames.sink();
-    auto stream = capture_.makeStream(capture_.windowFilter(windowOf(below)), configuration(300, 200),
+    // The recording is the frame: the client's pixels lie inside it, past the decorations.
+    const Decorations frame = decorationsOf(below.window);
+    const int left = int(frame.left), top = int(frame.top);
+    auto stream = capture_.makeStream(capture_.windowFilter(windowOf(below)),
+                                      configuration(300 + left + int(frame.right), 200 + top + int(frame.bottom)),
                                       [&](const CapturedFrame& frame) {
                                           sink(frame);
-                                          showingAbove += frames.pixel(150, 100) == kBlue;
+                                          showingAbove += frames.pixel(left + 150, top + 100) == kBlue;
                                       });
     stream->start();
     // The covered part is repainted by the window once it is redirected; until then it may be blank, but it
     // never shows the window above.
-    ASSERT_TRUE(waitFor([&] { return frames.count() >= 1 && frames.pixel(150, 100) == kRed; }));
+    ASSERT_TRUE(waitFor([&] { return frames.count() >= 1 && frames.pixel(left + 150, top + 100) == kRed; }));
     stream->stop();
     EXPECT_EQ(showingAbove, 0);
     for (auto [x, y] : {std::pair{0, 0}, {299, 199}, {150, 100}, {60, 40}, {10, 190}}) {
-        EXPECT_EQ(frames.pixel(x, y), kRed) << "at " << x << "," << y;
+        EXPECT_EQ(frames.pixel(left + x, top + y), kRed) << "at " << x << "," << y;
     }
+    // The title bar above the client is recorded too.
+    EXPECT_NE(frames.pixel(left + 150, top / 2), kRed);
     EXPECT_FALSE(frames.nonComplete);
 }
 

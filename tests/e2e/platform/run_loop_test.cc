@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "app/bridge.h"
@@ -35,6 +36,29 @@ TEST_F(MainLoop, APauseLastsUntilItsDeadlineAndNoLonger) {
     const double elapsed = clock.hostSeconds() - start;
     EXPECT_GE(elapsed, 0.15);
     EXPECT_LT(elapsed, 5.0);  // a hang check, not a timing target
+}
+
+TEST_F(MainLoop, AWaitLongerThanTheClockCanCountServesTheLoopWithoutSpinning) {
+    // 1e22 ms, as a job's "settleMs" may say: far past what microsecond or millisecond counters hold.
+    auto& runLoop = *platform::services().runLoop;
+    int fired = 0;
+    g_timeout_add(10, [](gpointer count) -> gboolean { ++*static_cast<int*>(count); return G_SOURCE_CONTINUE; }, &fired);
+    std::thread waker([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        runLoop.wake();
+    });
+    timespec cpuBefore{}, cpuAfter{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuBefore);
+    const auto start = std::chrono::steady_clock::now();
+    runLoop.runFor(1e19);
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuAfter);
+    waker.join();
+    g_source_remove_by_user_data(&fired);
+    const double cpu = double(cpuAfter.tv_sec - cpuBefore.tv_sec) + double(cpuAfter.tv_nsec - cpuBefore.tv_nsec) / 1e9;
+    EXPECT_GE(elapsed, 0.5) << "the wait ended before the wake-up";
+    EXPECT_GE(fired, 10) << "sources are served during the wait";
+    EXPECT_LT(cpu, 0.3 * elapsed) << "the wait spun a core";
 }
 
 TEST_F(MainLoop, ZeroOrNegativePausesReturnAtOnce) {

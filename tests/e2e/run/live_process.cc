@@ -63,6 +63,11 @@ LiveProcess::~LiveProcess() {
     if (outFd_ >= 0) close(outFd_);
 }
 
+void LiveProcess::closeOutput() {
+    if (outFd_ >= 0) close(outFd_);
+    outFd_ = -1;
+}
+
 std::optional<std::string> LiveProcess::readLine(double timeoutSeconds) {
     const double deadline = nowSeconds() + timeoutSeconds;
     for (;;) {

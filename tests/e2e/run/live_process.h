@@ -37,6 +37,9 @@ public:
     /// Waits for the process to end (reading the rest of its output); its exit status, or -1 on timeout.
     int wait(double timeoutSeconds);
 
+    /// Closes this end of the process's standard output, as a host that stops reading does.
+    void closeOutput();
+
     /// Ends the process (SIGTERM, then SIGKILL) if it still runs.
     void stop();
 

@@ -1,5 +1,7 @@
 #include "run_desktop.h"
 
+#include <gtest/gtest.h>
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <signal.h>
@@ -19,7 +21,16 @@ RunFolder::RunFolder(const std::string& title) {
 }
 
 std::map<std::string, std::string> RunFolder::environment() const {
-    return {{"XDG_DATA_HOME", path() + "/data"}};
+    // Applications the tool starts keep their settings in the folder, so no run depends on an earlier one.
+    return {{"XDG_DATA_HOME", path() + "/data"},     {"HOME", path() + "/home"},
+            {"XDG_CONFIG_HOME", path() + "/config"}, {"XDG_CACHE_HOME", path() + "/cache"},
+            {"XDG_STATE_HOME", path() + "/state"}};
+}
+
+std::string RunFolder::addEntry(const std::string& id, const std::string& body) const {
+    const std::string entry = path() + "/data/applications/" + id + ".desktop";
+    std::ofstream(entry) << "[Desktop Entry]\nType=Application\n" << body;
+    return entry;
 }
 
 std::string RunFolder::job(const nlohmann::json& job, const std::string& name) const {
@@ -135,6 +146,34 @@ nlohmann::json probeMovie(const std::string& path) {
                              {"nb_read_frames", std::stoi(stream.value("nb_read_frames", "0"))},
                              {"duration", std::stod(parsed["format"].value("duration", "0"))}};
     return result;
+}
+
+void RunFolder::endApplications() const {
+    const std::string marker = "XDG_DATA_HOME=" + path() + "/data";
+    for (const auto& process : fs::directory_iterator("/proc")) {
+        const std::string name = process.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = std::stoi(name);
+        if (pid == getpid()) continue;
+        std::ifstream file(process.path() / "environ", std::ios::binary);
+        std::string variable;
+        while (std::getline(file, variable, '\0')) {
+            if (variable == marker) {
+                kill(pid, SIGTERM);
+                break;
+            }
+        }
+    }
+}
+
+void expectInside(const nlohmann::json& client, const nlohmann::json& frame) {
+    ASSERT_TRUE(client.is_object() && frame.is_object()) << client << frame;
+    const double cx = client["x"].get<double>(), cy = client["y"].get<double>();
+    const double fx = frame["x"].get<double>(), fy = frame["y"].get<double>();
+    EXPECT_GE(cx, fx) << client << " in " << frame;
+    EXPECT_GT(cy, fy) << "no title bar above " << client << " in " << frame;
+    EXPECT_LE(cx + client["width"].get<double>(), fx + frame["width"].get<double>()) << client << " in " << frame;
+    EXPECT_LE(cy + client["height"].get<double>(), fy + frame["height"].get<double>()) << client << " in " << frame;
 }
 
 nlohmann::json progressLine(const support::ToolRun& run, const std::string& message) {

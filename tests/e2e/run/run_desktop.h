@@ -26,6 +26,11 @@ public:
     std::string entryPath() const { return path() + "/data/applications/" + kFixtureId + ".desktop"; }
     /// The environment the tool runs with: XDG_DATA_HOME pointing at the folder's data.
     std::map<std::string, std::string> environment() const;
+    /// Writes a desktop entry `id` with the lines `body` (after Type=Application) to the applications
+    /// folder; returns its path.
+    std::string addEntry(const std::string& id, const std::string& body) const;
+    /// Ends the applications the tool started for this folder (they carry its environment).
+    void endApplications() const;
     /// Writes `job` as a job file and returns its path.
     std::string job(const nlohmann::json& job, const std::string& name = "job.json") const;
     /// Runs the tool on `job` and waits for it.
@@ -68,6 +73,10 @@ void clickAt(double x, double y);
 /// The movie's first video stream and format as ffprobe reads them: "codec_name", "width", "height",
 /// "nb_read_frames" (frames decoded), "duration" (of the container, seconds).
 nlohmann::json probeMovie(const std::string& path);
+
+/// Expects the client area `client` ({x, y, width, height}, as the fixture reports it) to lie inside the
+/// window-manager frame `frame`, with a title bar above it (under openbox).
+void expectInside(const nlohmann::json& client, const nlohmann::json& frame);
 
 /// The progress line with "message" `message` among `run`'s lines, or null.
 nlohmann::json progressLine(const support::ToolRun& run, const std::string& message);

@@ -1,0 +1,88 @@
+// Choosing an item of an open menu the way a person does: the item is selected in its menu and Enter is
+// pressed. An AT-SPI "click" on the item would do the same in the end, but GTK's bridge runs the item's
+// action while it handles the request, so an action that runs a dialog of its own (a nested main loop)
+// leaves the application unable to answer any accessibility request until that dialog closes, and the
+// following steps could not find the dialog's controls. The key press reaches the menu through its keyboard
+// grab and the action runs from the application's main loop, which goes on serving requests.
+
+#include <X11/keysym.h>
+
+#include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/atspi_reads.h"
+#include "platform/linux/atspi_session.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+constexpr double kMenuClosesWithinSeconds = 1.0;
+constexpr double kMenuPollSeconds = 0.02;
+
+bool isLeafMenuItemRole(AtspiRole role) {
+    return role == ATSPI_ROLE_MENU_ITEM || role == ATSPI_ROLE_CHECK_MENU_ITEM || role == ATSPI_ROLE_RADIO_MENU_ITEM ||
+           role == ATSPI_ROLE_TEAROFF_MENU_ITEM;
+}
+
+bool isMenuRole(AtspiRole role) {
+    return role == ATSPI_ROLE_MENU || role == ATSPI_ROLE_POPUP_MENU;
+}
+
+// Whether `object` is on screen now; nothing when the application does not answer.
+std::optional<bool> showing(AtspiAccessible* object) {
+    const auto states = readStates(object);
+    if (!states) return std::nullopt;
+    return hasState(*states, ATSPI_STATE_SHOWING);
+}
+
+// Selects the child at `index` of the menu `menu` (as the pointer hovering it would).
+bool selectInMenu(AtspiAccessible* menu, int index) {
+    AtspiSelection* selection = atspiInterface(menu, atspi_accessible_get_selection_iface);
+    if (!selection) return false;
+    const auto done = atspiCall(
+        menu, [&](GError** error) { return atspi_selection_select_child(selection, index, error); },
+        [](gboolean ok) { return !ok; });
+    g_object_unref(selection);
+    return done.has_value();
+}
+
+bool pressEnter() {
+    GError* error = nullptr;
+    const gboolean sent = atspi_generate_keyboard_event(XK_Return, nullptr, ATSPI_KEY_SYM, &error);
+    if (error) g_error_free(error);
+    return sent;
+}
+
+}  // namespace
+
+bool chooseInOpenMenu(const AtspiNode& node) {
+    if (node.kind() != NodeKind::object) return false;
+    const auto role = node.atspiRole();
+    if (!role || !isLeafMenuItemRole(*role)) return false;
+    AtspiAccessible* item = node.object();
+    if (showing(item) != true) return false;  // a closed menu: the caller's action does it
+    AtspiAccessible* menu = readParent(item);
+    if (!menu) return false;
+    bool chosen = false;
+    const auto menuRole = atspiCall(
+        menu, [&](GError** error) { return atspi_accessible_get_role(menu, error); },
+        [](AtspiRole found) { return found == ATSPI_ROLE_INVALID; });
+    const auto index = atspiCall(
+        item, [&](GError** error) { return atspi_accessible_get_index_in_parent(item, error); },
+        [](gint found) { return found < 0; });
+    if (menuRole && isMenuRole(*menuRole) && index && selectInMenu(menu, *index) && pressEnter()) {
+        // Chosen once the menu has closed. An application that stops answering is running the item's action.
+        const double deadline = detail::nowSeconds() + kMenuClosesWithinSeconds;
+        for (;;) {
+            const auto stillShowing = showing(item);
+            if (stillShowing != true) {
+                chosen = true;
+                break;
+            }
+            if (detail::nowSeconds() >= deadline) break;  // the key did not choose it: the caller's action does
+            g_usleep(static_cast<gulong>(kMenuPollSeconds * 1e6));
+        }
+    }
+    g_object_unref(menu);
+    return chosen;
+}
+
+}  // namespace platform::linux_desktop

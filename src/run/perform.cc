@@ -1,0 +1,198 @@
+#include "run/perform.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+#include "app/bridge.h"
+#include "app/capture_error.h"
+#include "ax/ax.h"
+#include "ax/search.h"
+#include "ax/suggest.h"
+#include "input/input.h"
+#include "platform/clock.h"
+#include "platform/services.h"
+
+namespace run {
+namespace {
+
+std::string stepNumber(size_t index) {
+    return std::to_string(index + 1);
+}
+
+std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
+    std::string text;
+    for (size_t i = 0; i < parts.size(); ++i) text += (i ? separator : "") + parts[i];
+    return text;
+}
+
+// Whole milliseconds with the fraction dropped. The step's own `ms` is used rather than the timeout in
+// seconds times 1000, so that no rounding of the division shows in the message.
+std::string wholeMilliseconds(const std::optional<double>& ms) {
+    double whole = std::trunc(ms.value_or(kTargetTimeoutSeconds * 1000));
+    if (whole == 0) whole = 0;  // no "-0"
+    char text[400];
+    std::snprintf(text, sizeof text, "%.0f", whole);
+    return text;
+}
+
+double lookupTimeoutSeconds(const jobs::Step& step) {
+    return step.ms ? *step.ms / 1000 : kTargetTimeoutSeconds;
+}
+
+bool namesTarget(const jobs::Step& step) {
+    return step.role || step.label;
+}
+
+platform::ScreenPoint centre(const platform::Rect& frame) {
+    return {frame.origin.x + frame.size.width / 2, frame.origin.y + frame.size.height / 2};
+}
+
+// A scroll amount in pixels truncated toward zero, kept within the signed 32-bit range.
+int32_t wheelAmount(double pixels) {
+    const double truncated = std::trunc(pixels);
+    constexpr double lowest = std::numeric_limits<int32_t>::min();
+    constexpr double highest = std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(std::clamp(truncated, lowest, highest));
+}
+
+// The step's target, waited for across the window, the application's windows and the application.
+platform::Element target(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
+                         const std::optional<platform::Element>& window) {
+    if (!namesTarget(step))
+        throw CaptureError("step " + stepNumber(index) + " (" + step.action + ") needs role and/or label",
+                           "bad_request");
+    if (axApp) {
+        if (auto found = AX::wait(*axApp, window, step.role, step.label, lookupTimeoutSeconds(step))) return *found;
+    } else {
+        // Nothing can appear in an application without an interface; the step still takes its time.
+        platform::services().clock->sleep(std::max(0.0, lookupTimeoutSeconds(step)));
+    }
+    const auto suggestions = window ? Suggest::closest(step.role, step.label, {*window}, kTargetSuggestions)
+                                    : std::vector<std::string>{};
+    throw CaptureError("step " + stepNumber(index) + " (" + step.action + "): no element with " +
+                           targetWords(step.role, step.label) + " after " + wholeMilliseconds(step.ms) +
+                           " ms; closest now: " + joined(suggestions, ", "),
+                       "not_found");
+}
+
+// Logs a click at the element's centre with its role and first label; false when it has no frame.
+bool logClickAtCentre(const platform::Element& element, ClickLog& log, platform::ScreenPoint* at = nullptr) {
+    const auto frame = AX::frame(element);
+    if (!frame) return false;
+    const platform::ScreenPoint point = centre(*frame);
+    const std::vector<std::string> labels = AX::labels(element);
+    log.log(point.x, point.y, AX::role(element),
+            labels.empty() ? std::nullopt : std::optional<std::string>(labels.front()));
+    if (at) *at = point;
+    return true;
+}
+
+void click(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
+           const std::optional<platform::Element>& window,
+           ClickLog& log) {
+    const platform::Element element = target(step, index, axApp, window);
+    platform::ScreenPoint point;
+    if (!logClickAtCentre(element, log, &point))
+        throw CaptureError("step " + stepNumber(index) + ": element has no frame");
+    if (!AX::press(element)) Input::click(point);
+    bridge::pause(kPauseAfterClickSeconds);
+}
+
+void type(const jobs::Step& step, size_t index, int32_t pid, const std::optional<platform::Element>& axApp,
+          const std::optional<platform::Element>& window, ClickLog& log) {
+    if (namesTarget(step)) {
+        const platform::Element element = target(step, index, axApp, window);
+        AX::focus(element);
+        logClickAtCentre(element, log);
+        bridge::pause(kPauseAfterTypeFocusSeconds);
+    }
+    Input::type(step.value ? *step.value : step.text.value_or(""), pid);
+    bridge::pause(kPauseAfterTypingSeconds);
+}
+
+void scroll(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
+            const std::optional<platform::Element>& window) {
+    std::optional<platform::Rect> frame;
+    if (namesTarget(step)) frame = AX::frame(target(step, index, axApp, window));
+    if (!frame && window) frame = AX::frame(*window);
+    const platform::ScreenPoint point = frame ? centre(*frame) : platform::ScreenPoint{0, 0};
+    Input::scroll(point, wheelAmount(-step.x.value_or(0)), wheelAmount(-step.y.value_or(kDefaultScrollPixels)));
+    bridge::pause(kPauseAfterScrollSeconds);
+}
+
+void wait(const jobs::Step& step) {
+    bridge::pause(step.ms ? std::min(*step.ms / 1000, kLongestWaitSeconds) : kDefaultWaitSeconds);
+}
+
+// Presses the menu bar item and then each menu item of the path in turn, each searched inside the item
+// pressed before it (whose menu that press opened).
+void menu(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp) {
+    if (!step.path || step.path->empty())
+        throw CaptureError("step " + stepNumber(index) + ": menu needs a path", "bad_request");
+    const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
+    if (!bar) throw CaptureError("no menu bar");
+    std::optional<platform::Element> current;
+    for (const std::string& title : *step.path) {
+        const auto found = current ? AX::find(*current, "AXMenuItem", title, AX::kMenuSearchBudget)
+                                   : AX::find(*bar, "AXMenuBarItem", title, AX::kMenuSearchBudget);
+        if (!found) {
+            platform::Element listed = *bar;
+            if (current) {
+                const std::vector<platform::Element> opened = AX::children(*current);
+                listed = opened.empty() ? *current : opened.front();
+            }
+            throw CaptureError("step " + stepNumber(index) + ": menu item " + title +
+                                   " not found; closest: " + Suggest::menuTitles(listed, title),
+                               "not_found");
+        }
+        AX::press(*found);
+        bridge::pause(kPauseAfterMenuItemSeconds);
+        current = found;
+    }
+    bridge::pause(kPauseAfterLastMenuItemSeconds);
+}
+
+}  // namespace
+
+std::string targetWords(const std::optional<std::string>& role, const std::optional<std::string>& label) {
+    return "role " + role.value_or("*") + " and label " + (label ? "\"" + *label + "\"" : std::string("*"));
+}
+
+bool targeted(const jobs::Step& step) {
+    if (step.action == "click" || step.action == "focus") return true;
+    return (step.action == "type" || step.action == "scroll") && namesTarget(step);
+}
+
+bool changesUI(const jobs::Step& step) {
+    for (const char* action : {"click", "press", "type", "menu", "scroll"})
+        if (step.action == action) return true;
+    return false;
+}
+
+void perform(const jobs::Step& step, size_t index, int32_t pid, const std::optional<platform::Element>& axApp,
+             const std::optional<platform::Element>& window, ClickLog& log) {
+    const std::string& action = step.action;
+    if (action == "click") {
+        click(step, index, axApp, window, log);
+    } else if (action == "focus") {
+        AX::focus(target(step, index, axApp, window));
+    } else if (action == "type") {
+        type(step, index, pid, axApp, window, log);
+    } else if (action == "press") {
+        Input::press(step.key.value_or("enter"), pid);
+        bridge::pause(kPauseAfterKeySeconds);
+    } else if (action == "scroll") {
+        scroll(step, index, axApp, window);
+    } else if (action == "wait") {
+        wait(step);
+    } else if (action == "menu") {
+        menu(step, index, axApp);
+    } else {
+        throw CaptureError("unknown step action " + action, "bad_request");
+    }
+}
+
+}  // namespace run

@@ -1,0 +1,96 @@
+#include "run/preflight.h"
+
+#include <optional>
+
+#include "app/capture_error.h"
+#include "ax/search.h"
+#include "ax/suggest.h"
+#include "run/perform.h"
+
+namespace run {
+namespace {
+
+std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
+    std::string text;
+    for (size_t i = 0; i < parts.size(); ++i) text += (i ? separator : "") + parts[i];
+    return text;
+}
+
+// Whether every title of the step's menu path is in the menu bar; throws when one is not. Steps without a
+// path, and applications without a menu bar, are not checked (false).
+bool menuPathFound(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp) {
+    if (!step.path || step.path->empty()) return false;
+    const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
+    if (!bar) return false;
+    const std::vector<std::string>& path = *step.path;
+    std::optional<platform::Element> previous;
+    for (size_t t = 0; t < path.size(); ++t) {
+        const auto found = previous ? AX::find(*previous, "AXMenuItem", path[t], AX::kMenuSearchBudget)
+                                    : AX::find(*bar, "AXMenuBarItem", path[t], AX::kMenuSearchBudget);
+        if (found) {
+            previous = found;
+            continue;
+        }
+        platform::Element listed = *bar;
+        if (previous) {
+            const std::vector<platform::Element> opened = AX::children(*previous);
+            listed = opened.empty() ? *previous : opened.front();
+        }
+        const std::string prefix = joined({path.begin(), path.begin() + static_cast<long>(t)}, kMenuPathSeparator);
+        throw CaptureError("step " + std::to_string(index + 1) + " (menu): no menu item \"" + path[t] + "\" at " +
+                               ifEmpty(prefix, kEmptyMenuPrefix) + "; closest: " + Suggest::menuTitles(listed, path[t]),
+                           "not_found");
+    }
+    return true;
+}
+
+// The target in the window, else in the first of the application's windows that has it.
+bool targetFound(const jobs::Step& step, const std::optional<platform::Element>& axApp,
+                 const std::optional<platform::Element>& window) {
+    if (window && AX::find(*window, step.role, step.label)) return true;
+    if (!axApp) return false;
+    for (const platform::Element& each : AX::windows(*axApp))
+        if (AX::find(each, step.role, step.label)) return true;
+    return false;
+}
+
+}  // namespace
+
+std::string ifEmpty(const std::string& text, const std::string& replacement) {
+    return text.empty() ? replacement : text;
+}
+
+Out::Message preflight(const std::vector<jobs::Step>& steps, const std::optional<platform::Element>& axApp,
+                       const std::optional<platform::Element>& window) {
+    Out::Message checked = Out::Message::array();
+    Out::Message deferred = Out::Message::array();
+    bool mayHaveChanged = false;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const jobs::Step& step = steps[i];
+        const int number = static_cast<int>(i + 1);
+        if (step.action == "menu") {
+            if (menuPathFound(step, i, axApp)) checked.push_back(number);
+        } else if (targeted(step)) {
+            if (targetFound(step, axApp, window)) {
+                checked.push_back(number);
+            } else {
+                const auto suggestions = window ? Suggest::closest(step.role, step.label, {*window}, kTargetSuggestions)
+                                                : std::vector<std::string>{};
+                if (!mayHaveChanged)
+                    throw CaptureError("step " + std::to_string(number) + " (" + step.action + "): no element with " +
+                                           targetWords(step.role, step.label) +
+                                           " in the window before recording; closest: " + joined(suggestions, ", ") +
+                                           ". capture_inspect lists the window's elements.",
+                                       "not_found");
+                deferred.push_back({{"step", number},
+                                    {"role", step.role.value_or("")},
+                                    {"label", step.label.value_or("")},
+                                    {"closestNow", suggestions}});
+            }
+        }
+        if (changesUI(step)) mayHaveChanged = true;
+    }
+    return {{"checked", checked}, {"deferred", deferred}};
+}
+
+}  // namespace run

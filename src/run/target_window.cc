@@ -1,0 +1,39 @@
+#include "run/target_window.h"
+
+#include <algorithm>
+
+#include "app/bridge.h"
+#include "app/capture_error.h"
+#include "ax/ax.h"
+#include "capture/window_pickers.h"
+#include "platform/clock.h"
+#include "platform/services.h"
+#include "run/main_window.h"
+
+namespace run {
+
+TargetWindow findTargetWindow(int32_t pid, const std::optional<std::string>& title, double deadlineHostSeconds) {
+    platform::Clock& clock = *platform::services().clock;
+    TargetWindow target;
+    std::optional<double> shownSince;  // when a window of the process was first seen without an element
+    for (;;) {
+        if ((target.application = AX::application(pid))) {
+            target.window =
+                mainWindow(*target.application, title, std::max(0.0, deadlineHostSeconds - clock.hostSeconds()));
+            return target;
+        }
+        const double now = clock.hostSeconds();
+        const bool timeUp = !(now < deadlineHostSeconds);
+        if (auto shown = bridge::blocking([&] { return capture::windowOfProcess(pid, title); })) {
+            if (!shownSince) shownSince = now;
+            if (timeUp || now - *shownSince >= kAccessibilityGraceSeconds) {
+                target.byProcess = std::move(shown);
+                return target;
+            }
+        }
+        if (timeUp) return target;
+        bridge::pause(std::min(kMainWindowPollSeconds, deadlineHostSeconds - now));
+    }
+}
+
+}  // namespace run

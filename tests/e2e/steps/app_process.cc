@@ -1,0 +1,112 @@
+#include "app_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace stepstest {
+
+double nowSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+void pauseSeconds(double seconds) {
+    usleep(static_cast<useconds_t>(seconds * 1e6));
+}
+
+PrivateHome::PrivateHome() {
+    for (const char* folder : {"/.config", "/.local/share", "/.cache", "/.local/state"})
+        std::filesystem::create_directories(path() + folder);
+}
+
+std::map<std::string, std::string> PrivateHome::environment() const {
+    // GSettings keeps its values in a file under XDG_CONFIG_HOME instead of asking the session's dconf
+    // service, which the bus starts with the session's own home and would keep settings across runs.
+    return {{"GSETTINGS_BACKEND", "keyfile"},         {"HOME", path()},
+            {"XDG_CONFIG_HOME", path() + "/.config"}, {"XDG_DATA_HOME", path() + "/.local/share"},
+            {"XDG_CACHE_HOME", path() + "/.cache"},   {"XDG_STATE_HOME", path() + "/.local/state"}};
+}
+
+support::ToolRun PrivateHome::run(const nlohmann::json& job, double timeoutSeconds) const {
+    support::ToolOptions options;
+    options.set = environment();
+    options.timeoutSeconds = timeoutSeconds;
+    return support::runTool({"run", dir_.write("job.json", job.dump())}, options);
+}
+
+AppProcess::AppProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+                       const std::string& outputPath)
+    : outputPath_(outputPath) {
+    std::map<std::string, std::string> merged;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        const auto equals = text.find('=');
+        if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+    }
+    for (const auto& [name, value] : environment) merged[name] = value;
+    std::vector<std::string> envStrings;
+    for (const auto& [name, value] : merged) envStrings.push_back(name + "=" + value);
+    std::vector<char*> envp, args;
+    for (auto& entry : envStrings) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argvCopy = argv;
+    for (auto& arg : argvCopy) args.push_back(arg.data());
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (outputPath + ".err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int rc = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
+}
+
+AppProcess::~AppProcess() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+        usleep(20000);
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+std::vector<nlohmann::json> AppProcess::jsonLines() const {
+    std::vector<nlohmann::json> lines;
+    std::ifstream file(outputPath_);
+    for (std::string line; std::getline(file, line);) {
+        auto value = nlohmann::json::parse(line, nullptr, false);
+        if (value.is_object()) lines.push_back(std::move(value));
+    }
+    return lines;
+}
+
+std::vector<nlohmann::json> jsonLines(const support::ToolRun& run) {
+    std::vector<nlohmann::json> lines;
+    for (const auto& line : run.lines()) lines.push_back(nlohmann::json::parse(line, nullptr, false));
+    return lines;
+}
+
+nlohmann::json progressLine(const support::ToolRun& run, const std::string& message) {
+    for (const auto& value : jsonLines(run))
+        if (value.is_object() && value.value("type", "") == "progress" && value.value("message", "") == message)
+            return value;
+    return nullptr;
+}
+
+}  // namespace stepstest

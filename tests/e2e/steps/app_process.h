@@ -1,0 +1,73 @@
+#pragma once
+// Applications the step tests start themselves: a private home and XDG folders, output kept in a file, and
+// the process ended when the test is done.
+
+#include <sys/types.h>
+
+#include <map>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/tool_process.h"
+
+namespace stepstest {
+
+/// A private HOME with its own XDG config, data, cache and state folders, so that an application's settings
+/// from an earlier run never reach the next one.
+class PrivateHome {
+public:
+    PrivateHome();
+    const std::string& path() const { return dir_.path(); }
+    /// HOME and the XDG variables pointing inside the folder, and GSettings kept in a file there.
+    std::map<std::string, std::string> environment() const;
+    /// Writes `job` as a job file and runs the tool on it with this environment.
+    support::ToolRun run(const nlohmann::json& job, double timeoutSeconds = 120) const;
+
+private:
+    support::TempDir dir_;
+};
+
+/// A started application; ended (SIGTERM, then SIGKILL) when the object goes.
+class AppProcess {
+public:
+    AppProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+               const std::string& outputPath);
+    ~AppProcess();
+    AppProcess(const AppProcess&) = delete;
+    AppProcess& operator=(const AppProcess&) = delete;
+    pid_t pid() const { return pid_; }
+    /// Its standard output so far, one JSON object a line where it writes them (the fixture does).
+    std::vector<nlohmann::json> jsonLines() const;
+    /// Waits for a JSON line for which `accept` holds.
+    template <typename Accept>
+    std::optional<nlohmann::json> waitForLine(Accept accept, double timeoutSeconds = 10) const;
+
+private:
+    pid_t pid_ = -1;
+    std::string outputPath_;
+};
+
+/// Seconds on the monotonic clock, and a sleep.
+double nowSeconds();
+void pauseSeconds(double seconds);
+
+template <typename Accept>
+std::optional<nlohmann::json> AppProcess::waitForLine(Accept accept, double timeoutSeconds) const {
+    const double deadline = nowSeconds() + timeoutSeconds;
+    for (;;) {
+        for (const auto& line : jsonLines())
+            if (accept(line)) return line;
+        if (nowSeconds() >= deadline) return std::nullopt;
+        pauseSeconds(0.1);
+    }
+}
+
+/// The progress line with "message" `message` in the run's output, or null.
+nlohmann::json progressLine(const support::ToolRun& run, const std::string& message);
+
+/// The run's output lines parsed.
+std::vector<nlohmann::json> jsonLines(const support::ToolRun& run);
+
+}  // namespace stepstest

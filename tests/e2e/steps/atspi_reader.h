@@ -1,0 +1,74 @@
+#pragma once
+// An independent reader of other applications' interfaces for the step tests: libatspi used directly, so
+// that what a run did is checked without going through the tool.
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+typedef struct _AtspiAccessible AtspiAccessible;
+
+namespace stepstest {
+
+/// A reference to one accessible object; released when the handle goes.
+class Accessible {
+public:
+    explicit Accessible(AtspiAccessible* object = nullptr) : object_(object) {}
+    ~Accessible();
+    Accessible(Accessible&& other) noexcept : object_(other.object_) { other.object_ = nullptr; }
+    Accessible& operator=(Accessible&& other) noexcept;
+    Accessible(const Accessible&) = delete;
+    Accessible& operator=(const Accessible&) = delete;
+    explicit operator bool() const { return object_ != nullptr; }
+    AtspiAccessible* get() const { return object_; }
+
+private:
+    AtspiAccessible* object_;
+};
+
+/// The accessible application of process `pid`, waiting up to `timeoutSeconds` for it to register.
+Accessible applicationOf(pid_t pid, double timeoutSeconds = 20);
+
+/// The first object under `root` (breadth first, at most `budget` objects, showing or not) whose AT-SPI role
+/// name (as atspi_accessible_get_role_name gives it: "text", "radio button", "menu item", ...) is `role` and
+/// whose name contains `name` (any name when empty).
+Accessible findObject(const Accessible& root, const std::string& role, const std::string& name = "",
+                      int budget = 20000);
+
+/// Every object under `root` (breadth first, at most `budget` objects) whose AT-SPI role name is `role`.
+std::vector<Accessible> findAll(const Accessible& root, const std::string& role, int budget = 20000);
+
+/// The names of the objects that label `object` ("labelled-by"), joined by a space.
+std::string labelOf(const Accessible& object);
+
+/// The whole text of the object's Text interface.
+std::optional<std::string> textOf(const Accessible& object);
+
+/// Whether the object is in the "checked" state.
+bool isChecked(const Accessible& object);
+
+/// Whether the object is in the "showing" state (on screen).
+bool isShowing(const Accessible& object);
+
+/// Polls `read` every 0.1 s until it gives `expected` or `timeoutSeconds` pass; returns the last value.
+template <typename Read, typename Value>
+auto eventually(Read read, const Value& expected, double timeoutSeconds = 10) -> decltype(read());
+
+/// Monotonic seconds.
+double monotonicSeconds();
+void sleepSeconds(double seconds);
+
+template <typename Read, typename Value>
+auto eventually(Read read, const Value& expected, double timeoutSeconds) -> decltype(read()) {
+    const double deadline = monotonicSeconds() + timeoutSeconds;
+    auto value = read();
+    while (!(value == expected) && monotonicSeconds() < deadline) {
+        sleepSeconds(0.1);
+        value = read();
+    }
+    return value;
+}
+
+}  // namespace stepstest

@@ -1,0 +1,192 @@
+// Scripted steps driving third-party GTK 3 applications through `quorrel-capture run`: mousepad (a text
+// editor with a classic menu bar) and the GTK 3 widget factory. Each application runs with a private home,
+// and every effect is read back from the accessibility bus by the test itself.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app_process.h"
+#include "atspi_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using stepstest::Accessible;
+using stepstest::AppProcess;
+using stepstest::PrivateHome;
+
+json job(const std::string& app, const std::string& out, const json& steps) {
+    return {{"app", app}, {"out", out}, {"settleMs", 500}, {"tailMs", 300}, {"fps", 30}, {"steps", steps}};
+}
+
+// The texts of every text object of the application, read from the accessibility bus.
+std::vector<std::string> textsOf(pid_t pid) {
+    std::vector<std::string> texts;
+    const Accessible app = stepstest::applicationOf(pid);
+    for (const auto& each : stepstest::findAll(app, "text")) texts.push_back(stepstest::textOf(each).value_or(""));
+    return texts;
+}
+
+bool holdsText(pid_t pid, const std::string& text) {
+    const auto texts = textsOf(pid);
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// Polls until one of the application's text objects holds `text`.
+bool eventuallyHoldsText(pid_t pid, const std::string& text) {
+    return stepstest::eventually([&] { return holdsText(pid, text); }, true, 5);
+}
+
+// The application started with a private home, once its window is on the accessibility bus.
+struct StartedApp {
+    StartedApp(const PrivateHome& home, std::vector<std::string> argv, const std::string& windowRole)
+        : process(argv, home.environment(), home.path() + "/app.out") {
+        const double deadline = stepstest::nowSeconds() + 30;
+        while (stepstest::nowSeconds() < deadline && !ready) {
+            const Accessible app = stepstest::applicationOf(process.pid(), 1);
+            ready = static_cast<bool>(stepstest::findObject(app, windowRole, "", 5));
+            if (!ready) stepstest::pauseSeconds(0.2);
+        }
+        stepstest::pauseSeconds(0.5);  // let the first window finish drawing
+    }
+    AppProcess process;
+    bool ready = false;
+};
+
+std::string describe(const support::ToolRun& run) {
+    return run.out + run.err;
+}
+
+TEST(StepsOnMousepad, TypedTextAShortcutAndAMenuCommandThreeLevelsDeepReallyAct) {
+    PrivateHome home;
+    StartedApp mousepad(home, {"mousepad", "--disable-server"}, "frame");
+    ASSERT_TRUE(mousepad.ready) << "mousepad did not appear on the accessibility bus";
+    const pid_t pid = mousepad.process.pid();
+
+    // Non-ASCII text and a line feed, typed into the editor's text view found by its role.
+    const std::string typed = "héllo wörld ✓\nzweite zeile";
+    const auto typing = home.run(job("org.xfce.mousepad", home.path() + "/typing.mov",
+                                     json::array({{{"action", "type"}, {"role", "TextArea"}, {"value", typed}}})));
+    ASSERT_EQ(typing.status, 0) << describe(typing);
+    EXPECT_TRUE(eventuallyHoldsText(pid, typed)) << "texts now: " << json(textsOf(pid)).dump();
+
+    // cmd+a selects everything; Edit > Convert > To Uppercase, written in another case and in part.
+    const auto converting = home.run(job("org.xfce.mousepad", home.path() + "/converting.mov",
+                                         json::array({{{"action", "focus"}, {"role", "TextArea"}},
+                                                      {{"action", "press"}, {"key", "cmd+a"}},
+                                                      {{"action", "menu"}, {"path", {"EDIT", "conv", "uppercase"}}}})));
+    ASSERT_EQ(converting.status, 0) << describe(converting);
+    EXPECT_TRUE(eventuallyHoldsText(pid, "HÉLLO WÖRLD ✓\nZWEITE ZEILE")) << "texts now: " << json(textsOf(pid)).dump();
+    EXPECT_EQ(converting.last()["preflight"], (json{{"checked", {1, 3}}, {"deferred", json::array()}}));
+
+    // The menu is closed again after its command ran.
+    const Accessible app = stepstest::applicationOf(pid);
+    const Accessible item = stepstest::findObject(app, "menu item", "To Uppercase");
+    ASSERT_TRUE(item);
+    EXPECT_FALSE(stepstest::isShowing(item));
+}
+
+TEST(StepsOnMousepad, PressingMenuTitlesOpensEachMenuOnScreen) {
+    PrivateHome home;
+    StartedApp mousepad(home, {"mousepad", "--disable-server"}, "frame");
+    ASSERT_TRUE(mousepad.ready);
+    // A path that ends at an item holding a menu leaves that menu open: Edit opened its menu, and Convert,
+    // pressed inside it, opened its own.
+    const auto run = home.run(job("org.xfce.mousepad", home.path() + "/open.mov",
+                                  json::array({{{"action", "menu"}, {"path", {"Edit", "Convert"}}}})));
+    ASSERT_EQ(run.status, 0) << describe(run);
+    const Accessible app = stepstest::applicationOf(mousepad.process.pid());
+    const Accessible selectAll = stepstest::findObject(app, "menu item", "Select All");
+    const Accessible uppercase = stepstest::findObject(app, "menu item", "To Uppercase");
+    ASSERT_TRUE(selectAll && uppercase);
+    EXPECT_TRUE(stepstest::isShowing(selectAll));
+    EXPECT_TRUE(stepstest::isShowing(uppercase));
+}
+
+TEST(StepsOnMousepad, AMenuItemThatOpensADialogLeavesTheApplicationAnsweringTheNextSteps) {
+    PrivateHome home;
+    StartedApp mousepad(home, {"mousepad", "--disable-server"}, "frame");
+    ASSERT_TRUE(mousepad.ready);
+    const pid_t pid = mousepad.process.pid();
+    // "Go to..." runs a dialog of its own; its Cancel button must still be found and pressed, and the
+    // menus after it must still work.
+    const auto run = home.run(job("org.xfce.mousepad", home.path() + "/dialog.mov",
+                                  json::array({{{"action", "type"}, {"role", "TextArea"}, {"text", "one\ntwo"}},
+                                               {{"action", "menu"}, {"path", {"Search", "Go to"}}},
+                                               {{"action", "click"}, {"role", "Button"}, {"label", "Cancel"}},
+                                               {{"action", "menu"}, {"path", {"Edit", "Select All"}}},
+                                               {{"action", "menu"}, {"path", {"Edit", "Convert", "To Uppercase"}}}})));
+    ASSERT_EQ(run.status, 0) << describe(run);
+    EXPECT_TRUE(eventuallyHoldsText(pid, "ONE\nTWO")) << "texts now: " << json(textsOf(pid)).dump();
+    const Accessible app = stepstest::applicationOf(pid);
+    EXPECT_FALSE(stepstest::isShowing(stepstest::findObject(app, "push button", "Cancel")));
+    const json result = run.last();
+    ASSERT_EQ(result["clicks"].size(), 2u);
+    EXPECT_EQ(result["clicks"][1]["label"], "Cancel");
+    EXPECT_EQ(result["preflight"]["deferred"][0]["step"], 3);  // the dialog was not there before recording
+}
+
+TEST(StepsOnMousepad, AMenuTitleThatIsNotThereFailsBeforeRecordingWithTheNearestTitles) {
+    PrivateHome home;
+    StartedApp mousepad(home, {"mousepad", "--disable-server"}, "frame");
+    ASSERT_TRUE(mousepad.ready);
+    const std::string out = home.path() + "/never.mov";
+    const auto run =
+        home.run(job("org.xfce.mousepad", out,
+                     json::array({{{"action", "type"}, {"text", "x"}},
+                                  {{"action", "menu"}, {"path", {"Edit", "Convert", "To Uppercas", "Now"}}}})));
+    EXPECT_EQ(run.status, 1) << describe(run);
+    EXPECT_EQ(run.last()["code"], "not_found");
+    EXPECT_EQ(run.last()["message"], "step 2 (menu): no menu item \"Now\" at Edit > Convert > To Uppercas; closest: ");
+    for (const auto& line : run.lines()) EXPECT_EQ(line.find("Recording"), std::string::npos) << line;
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_FALSE(holdsText(mousepad.process.pid(), "x"));  // nothing was typed
+
+    // A misspelt title lists the titles of the menu it was looked for in as a person reads them: without
+    // the spaces mousepad pads its accessible names with, nearest first.
+    const auto misspelt =
+        home.run(job("org.xfce.mousepad", out, json::array({{{"action", "menu"}, {"path", {"Edit", "Convrt"}}}})));
+    EXPECT_EQ(misspelt.status, 1) << describe(misspelt);
+    const std::string head = "step 1 (menu): no menu item \"Convrt\" at Edit; closest: \"Convert\", \"";
+    EXPECT_EQ(misspelt.last().value("message", "").substr(0, head.size()), head);
+    EXPECT_EQ(misspelt.last().value("message", "").find("  "), std::string::npos);
+}
+
+TEST(StepsOnTheWidgetFactory, AShortcutReplacesTypedTextAndAClickSelectsTheSecondPage) {
+    PrivateHome home;
+    StartedApp factory(home, {"gtk3-widget-factory"}, "frame");
+    ASSERT_TRUE(factory.ready) << "the widget factory did not appear on the accessibility bus";
+    const pid_t pid = factory.process.pid();
+
+    const Accessible app = stepstest::applicationOf(pid);
+    const Accessible page2 = stepstest::findObject(app, "radio button", "Page 2");
+    ASSERT_TRUE(page2);
+    ASSERT_FALSE(stepstest::isChecked(page2));
+
+    // The stack shows one page at a time on the accessibility bus too, so the typing is checked before the
+    // click that changes the page.
+    const auto typing = home.run(job("gtk3-widget-factory", home.path() + "/typing.mov",
+                                     json::array({{{"action", "type"}, {"role", "TextField"}, {"value", "draft"}},
+                                                  {{"action", "press"}, {"key", "cmd+a"}},
+                                                  {{"action", "type"}, {"value", "Grüße ✓"}}})));
+    ASSERT_EQ(typing.status, 0) << describe(typing);
+    // cmd+a selected "draft", so the next text replaced it.
+    EXPECT_TRUE(eventuallyHoldsText(pid, "Grüße ✓")) << "texts now: " << json(textsOf(pid)).dump();
+    EXPECT_FALSE(holdsText(pid, "draftGrüße ✓"));
+    ASSERT_EQ(typing.last()["clicks"].size(), 1u);  // the typing target
+    EXPECT_EQ(typing.last()["clicks"][0]["role"], "AXTextField");
+
+    const auto clicking =
+        home.run(job("gtk3-widget-factory", home.path() + "/clicking.mov",
+                     json::array({{{"action", "click"}, {"role", "RadioButton"}, {"label", "page 2"}}})));
+    ASSERT_EQ(clicking.status, 0) << describe(clicking);
+    EXPECT_TRUE(stepstest::eventually([&] { return stepstest::isChecked(page2); }, true, 5));
+    const json result = clicking.last();
+    ASSERT_EQ(result["clicks"].size(), 1u);
+    EXPECT_EQ(result["clicks"][0]["role"], "AXRadioButton");
+    EXPECT_EQ(result["clicks"][0]["label"], "Page 2");
+}
+
+}  // namespace

@@ -1,0 +1,311 @@
+// Performing scripted steps over the in-memory tree and input fake: what each action does, in which order,
+// with which pauses, and every message a failing step gives.
+
+#include <gmock/gmock.h>
+
+#include "run/perform.h"
+#include "step_fakes.h"
+
+namespace {
+
+using fakes::PostedEvent;
+using Kind = fakes::PostedEvent::Kind;
+using steptest::failure;
+using steptest::kPid;
+using steptest::step;
+using ::testing::StartsWith;
+
+class Perform : public steptest::StepTest {
+protected:
+    void perform(const jobs::Step& s, size_t index = 0) {
+        run::perform(s, index, kPid, ax.element("app"), ax.element("window"), log);
+    }
+    jobs::Step labelled(const std::string& action, const std::string& label) {
+        jobs::Step s = step(action);
+        s.label = label;
+        return s;
+    }
+};
+
+TEST_F(Perform, ClickPressesThroughAccessibilityAfterLoggingAndPausesWithoutMovingThePointer) {
+    size_t loggedAtPress = 0;
+    ax.onAction("save", "AXPress", [&] { loggedAtPress = log.clicks().size(); });
+    perform(labelled("click", "save"));
+    EXPECT_EQ(presses(), (std::vector<std::string>{"save AXPress"}));
+    EXPECT_EQ(loggedAtPress, 1u);  // logged before it happens
+    EXPECT_TRUE(input.events.empty());
+    ASSERT_EQ(log.clicks().size(), 1u);
+    EXPECT_EQ(
+        log.clicks()[0],
+        (Out::Message{{"t", 0.0}, {"x", 140.0 / 800}, {"y", 110.0 / 600}, {"role", "AXButton"}, {"label", "Save"}}));
+    EXPECT_EQ(pauses(), (std::vector<double>{0.45}));
+    EXPECT_TRUE(platform.clock.sleeps.empty());  // found on the first pass
+}
+
+TEST_F(Perform, ClickOnAnElementWithoutPressClicksThePointerAtItsCentre) {
+    perform(labelled("click", "Open"));
+    ASSERT_EQ(input.events.size(), 3u);
+    const Kind kinds[] = {Kind::mouseMoved, Kind::leftDown, Kind::leftUp};
+    const double at[] = {0, 0.03, 0.07};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(input.events[i].kind, kinds[i]);
+        EXPECT_EQ(input.events[i].point.x, 240);
+        EXPECT_EQ(input.events[i].point.y, 110);
+        EXPECT_NEAR(input.events[i].atSeconds - start, at[i], 1e-9);
+    }
+    EXPECT_EQ(log.clicks()[0]["label"], "Open");
+    EXPECT_EQ(pauses(), (std::vector<double>{0.45}));
+}
+
+TEST_F(Perform, TargetFailuresSayWhatWasWantedHowLongAndWhatIsCloseInTheWindow) {
+    jobs::Step missing = labelled("click", "Sve");
+    missing.ms = 2000;
+    EXPECT_EQ(failure([&] { perform(missing); }),
+              "not_found: step 1 (click): no element with role * and label \"Sve\" after 2000 ms; closest now: "
+              "AXButton \"Save\", AXButton \"Open\", AXTextField \"Name\", AXWindow \"Doc\", AXButton \"Ghost\", "
+              "AXList \"Rows\"");
+    EXPECT_GE(elapsed(), 2.0);  // waited for it, in 0.15 s blocking sleeps
+    EXPECT_LT(elapsed(), 2.0 + 0.15 + 1e-9);
+    EXPECT_TRUE(pauses().empty());
+
+    // ms 0 still searches once and sleeps once; no ms means five seconds; a role is named as given.
+    platform.clock.sleeps.clear();
+    missing.ms = 0;
+    missing.role = "Button";
+    EXPECT_THAT(failure([&] { perform(missing, 3); }),
+                StartsWith("not_found: step 4 (click): no element with role Button and label \"Sve\" after 0 ms; "));
+    EXPECT_EQ(platform.clock.sleeps, (std::vector<double>{0.15}));
+    jobs::Step typed = step("type");
+    typed.role = "AXSlider";
+    EXPECT_THAT(failure([&] { perform(typed, 1); }),
+                StartsWith("not_found: step 2 (type): no element with role AXSlider and label * after 5000 ms; "));
+
+    // Without role and label: refused at once, without waiting.
+    platform.clock.sleeps.clear();
+    EXPECT_EQ(failure([&] { perform(step("click"), 2); }), "bad_request: step 3 (click) needs role and/or label");
+    EXPECT_EQ(failure([&] { perform(step("focus"), 0); }), "bad_request: step 1 (focus) needs role and/or label");
+    EXPECT_TRUE(platform.clock.sleeps.empty());
+
+    // Found but without a frame: nothing is pressed.
+    EXPECT_EQ(failure([&] { perform(labelled("click", "Ghost"), 4); }), "external: step 5: element has no frame");
+    EXPECT_TRUE(presses().empty());
+    EXPECT_TRUE(log.clicks().empty());
+}
+
+TEST_F(Perform, OtherRefusalsNameTheStepActionOrKey) {
+    jobs::Step hyper = step("press");
+    hyper.key = "x+Hyper";  // the last part that is no modifier names the key
+    EXPECT_EQ(failure([&] { perform(hyper); }), "bad_request: unknown key x+Hyper");
+    EXPECT_EQ(failure([&] { perform(step("Click")); }), "bad_request: unknown step action Click");
+    EXPECT_EQ(failure([&] { perform(step("menu"), 1); }), "bad_request: step 2: menu needs a path");
+    jobs::Step empty = step("menu");
+    empty.path = std::vector<std::string>{};
+    EXPECT_EQ(failure([&] { perform(empty, 6); }), "bad_request: step 7: menu needs a path");
+    EXPECT_TRUE(input.events.empty());
+    EXPECT_TRUE(pauses().empty());
+}
+
+TEST_F(Perform, FocusGivesKeyboardFocusWithoutLoggingOrPausing) {
+    perform(labelled("focus", "name"));
+    EXPECT_EQ(ax.calls.back(), "setFocused name");
+    EXPECT_TRUE(log.clicks().empty());
+    EXPECT_TRUE(pauses().empty());
+}
+
+TEST_F(Perform, TypeIntoATargetFocusesLogsPausesTypesAndPauses) {
+    jobs::Step typed = labelled("type", "Name");
+    typed.text = "ignored";
+    typed.value = "é\nb";
+    perform(typed);
+    EXPECT_NE(std::find(ax.calls.begin(), ax.calls.end(), "setFocused name"), ax.calls.end());
+    ASSERT_EQ(log.clicks().size(), 1u);
+    EXPECT_EQ(log.clicks()[0]["x"], 110.0 / 800);
+    EXPECT_EQ(log.clicks()[0]["role"], "AXTextField");
+    EXPECT_EQ(log.clicks()[0]["label"], "Name");
+    // é at 0.15 s (after the focus pause), Enter down and up 12 ms apart, then b.
+    ASSERT_EQ(input.events.size(), 4u);
+    EXPECT_EQ(input.events[0].character, "é");
+    EXPECT_EQ(input.events[0].pid, kPid);
+    EXPECT_NEAR(input.events[0].atSeconds - start, 0.15, 1e-9);
+    EXPECT_EQ(input.events[1].kind, Kind::keyDown);
+    EXPECT_EQ(input.events[1].keyCode, 36);
+    EXPECT_NEAR(input.events[1].atSeconds - start, 0.185, 1e-9);
+    EXPECT_EQ(input.events[2].kind, Kind::keyUp);
+    EXPECT_EQ(input.events[3].character, "b");
+    EXPECT_NEAR(input.events[3].atSeconds - start, 0.209, 1e-9);
+    EXPECT_EQ(pauses(), (std::vector<double>{0.15, 0.3}));
+    EXPECT_NEAR(elapsed(), 0.15 + 0.035 + 0.024 + 0.035 + 0.3, 1e-9);
+}
+
+TEST_F(Perform, TypeWithoutATargetGoesToTheFocusAndTypesTextOrNothing) {
+    jobs::Step typed = step("type");
+    typed.text = "hi";
+    perform(typed);
+    EXPECT_EQ(input.typedText(), "hi");
+    EXPECT_TRUE(log.clicks().empty());
+    EXPECT_EQ(ax.calls, std::vector<std::string>{});  // no lookup, no focus
+    perform(step("type"));
+    EXPECT_EQ(input.typedText(), "hi");
+    EXPECT_EQ(pauses(), (std::vector<double>{0.3, 0.3}));  // still pauses after typing nothing
+}
+
+TEST_F(Perform, PressSendsTheCombinationToTheProcessEnterByDefault) {
+    perform(step("press"));
+    jobs::Step undo = step("press");
+    undo.key = "cmd+shift+z";
+    perform(undo);
+    ASSERT_EQ(input.events.size(), 4u);
+    EXPECT_EQ(input.events[0].keyCode, 36);
+    EXPECT_EQ(input.events[0].flags, 0u);
+    EXPECT_EQ(input.events[0].pid, kPid);
+    EXPECT_EQ(input.events[2].keyCode, 6);
+    EXPECT_EQ(input.events[2].flags, platform::modifier::command | platform::modifier::shift);
+    EXPECT_EQ(input.events[3].kind, Kind::keyUp);
+    EXPECT_EQ(pauses(), (std::vector<double>{0.3, 0.3}));
+    EXPECT_TRUE(log.clicks().empty());
+}
+
+TEST_F(Perform, WithoutAnInterfaceKeysAndWaitsStillActWhileTargetsAndMenusFailWithTheirOwnMessages) {
+    const std::optional<platform::Element> none;
+    jobs::Step press = step("press");
+    press.key = "left";
+    run::perform(press, 0, kPid, none, none, log);
+    ASSERT_EQ(input.events.size(), 2u);
+    EXPECT_EQ(input.events[0].pid, kPid);
+    jobs::Step scroll = step("scroll");
+    run::perform(scroll, 1, kPid, none, none, log);
+    EXPECT_EQ(input.events[2].point.x, 0);  // no frame: the origin
+    jobs::Step click = labelled("click", "okay");
+    click.ms = 300;
+    EXPECT_EQ(failure([&] { run::perform(click, 2, kPid, none, none, log); }),
+              "not_found: step 3 (click): no element with role * and label \"okay\" after 300 ms; closest now: ");
+    EXPECT_NEAR(platform.clock.sleeps.back(), 0.3, 1e-9);  // the step still took its time
+    jobs::Step menu = step("menu");
+    menu.path = std::vector<std::string>{"File"};
+    EXPECT_EQ(failure([&] { run::perform(menu, 3, kPid, none, none, log); }), "external: no menu bar");
+    EXPECT_TRUE(log.clicks().empty());
+}
+
+TEST_F(Perform, ScrollAtTheTargetTheWindowOrTheOriginInEightEvents) {
+    auto scrolls = [&] {
+        std::vector<PostedEvent> found;
+        for (const auto& event : input.events)
+            if (event.kind == Kind::scroll) found.push_back(event);
+        input.events.clear();
+        return found;
+    };
+    perform(step("scroll"));  // the window's centre, 300 pixels down
+    auto events = scrolls();
+    ASSERT_EQ(events.size(), 8u);
+    for (const auto& event : events) {
+        EXPECT_EQ(event.point.x, 400);
+        EXPECT_EQ(event.point.y, 300);
+        EXPECT_EQ(event.dyPixels, -37);
+        EXPECT_EQ(event.dxPixels, 0);
+    }
+
+    jobs::Step onList = labelled("scroll", "Rows");
+    onList.x = 40;
+    onList.y = 120;
+    perform(onList);
+    events = scrolls();
+    ASSERT_EQ(events.size(), 8u);
+    EXPECT_EQ(events[0].point.x, 200);
+    EXPECT_EQ(events[0].point.y, 400);
+    EXPECT_EQ(events[0].dxPixels, -5);
+    EXPECT_EQ(events[0].dyPixels, -15);
+
+    perform(labelled("scroll", "Ghost"));  // a target without a frame: the window's centre
+    EXPECT_EQ(scrolls()[0].point.x, 400);
+    ax.setAttribute("window", "AXSize", std::string("no size"));  // no window frame either: the origin
+    perform(step("scroll"));
+    EXPECT_EQ(scrolls()[0].point.x, 0);
+    EXPECT_EQ(pauses(), (std::vector<double>{0.35, 0.35, 0.35, 0.35}));
+    EXPECT_TRUE(log.clicks().empty());
+}
+
+TEST_F(Perform, WaitPausesForItsTimeAtMostThirtySeconds) {
+    jobs::Step w = step("wait");
+    perform(w);
+    w.ms = 250;
+    perform(w);
+    w.ms = 45000;
+    perform(w);
+    w.ms = -5;
+    perform(w);
+    w.ms = 0;
+    perform(w);
+    EXPECT_EQ(pauses(), (std::vector<double>{0.5, 0.25, 30}));
+}
+
+TEST_F(Perform, MenuPressesEachTitleInsideThePreviousOneWithItsPauses) {
+    jobs::Step m = step("menu");
+    m.path = std::vector<std::string>{"File", "Export…", "PNG"};
+    perform(m);
+    EXPECT_EQ(presses(), (std::vector<std::string>{"file AXPress", "export AXPress", "png AXPress"}));
+    EXPECT_EQ(pauses(), (std::vector<double>{0.25, 0.25, 0.25, 0.3}));
+    EXPECT_TRUE(log.clicks().empty());
+    EXPECT_TRUE(input.events.empty());
+}
+
+TEST_F(Perform, MenuTitlesMatchInAnyCaseAndInPartButAnExactTitleWins) {
+    auto chosen = [&](std::vector<std::string> path) {
+        ax.clearCalls();
+        jobs::Step m = step("menu");
+        m.path = std::move(path);
+        perform(m);
+        return presses().back();
+    };
+    EXPECT_EQ(chosen({"file", "save"}), "saveItem AXPress");  // "Save As…" comes first but only contains it
+    EXPECT_EQ(chosen({"FILE", "save as"}), "saveAs AXPress");
+    EXPECT_EQ(chosen({"fi", "expo", "jp"}), "jpeg AXPress");
+}
+
+TEST_F(Perform, AMissingMenuTitleListsTheClosestTitlesOfTheMenuItWasLookedFor) {
+    jobs::Step m = step("menu");
+    m.path = std::vector<std::string>{"File", "Exprot"};
+    EXPECT_EQ(failure([&] { perform(m, 1); }),
+              "not_found: step 2: menu item Exprot not found; closest: \"Export…\", \"Save As…\", \"Save\", "
+              "\"Close\"");
+    EXPECT_EQ(presses(), (std::vector<std::string>{"file AXPress"}));  // what was done stays done
+
+    m.path = std::vector<std::string>{"Fiel"};
+    EXPECT_EQ(failure([&] { perform(m); }), "not_found: step 1: menu item Fiel not found; closest: \"File\", \"Edit\"");
+
+    // A title is looked for only under the item pressed before it.
+    m.path = std::vector<std::string>{"Edit", "Save"};
+    EXPECT_THAT(failure([&] { perform(m); }), StartsWith("not_found: step 1: menu item Save not found; closest: "));
+
+    // An item that opens nothing is listed itself.
+    m.path = std::vector<std::string>{"File", "Close", "Now"};
+    EXPECT_EQ(failure([&] { perform(m); }), "not_found: step 1: menu item Now not found; closest: ");
+}
+
+TEST_F(Perform, AnApplicationWithoutAMenuBarFailsAMenuStep) {
+    const auto bare = ax.addApplication(7, fakes::El("AXApplication").kids({fakes::El("AXWindow").id("w7")}));
+    jobs::Step m = step("menu");
+    m.path = std::vector<std::string>{"File"};
+    EXPECT_EQ(failure([&] { run::perform(m, 0, 7, bare, ax.element("w7"), log); }), "external: no menu bar");
+}
+
+TEST(StepKinds, TargetedAndChangesUIFollowTheActionAndTheTarget) {
+    auto with = [](const char* action, bool target) {
+        jobs::Step s = steptest::step(action);
+        if (target) s.role = "AXButton";
+        return s;
+    };
+    for (const char* action : {"click", "focus"}) {
+        EXPECT_TRUE(run::targeted(with(action, false))) << action;
+        EXPECT_TRUE(run::targeted(with(action, true))) << action;
+    }
+    for (const char* action : {"type", "scroll"}) {
+        EXPECT_FALSE(run::targeted(with(action, false))) << action;
+        EXPECT_TRUE(run::targeted(with(action, true))) << action;
+    }
+    for (const char* action : {"press", "wait", "menu", "Click"}) EXPECT_FALSE(run::targeted(with(action, true)));
+    for (const char* action : {"click", "press", "type", "menu", "scroll"})
+        EXPECT_TRUE(run::changesUI(with(action, false)));
+    for (const char* action : {"focus", "wait", "Click"}) EXPECT_FALSE(run::changesUI(with(action, true)));
+}
+
+}  // namespace
