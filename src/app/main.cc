@@ -7,17 +7,21 @@
 #include <vector>
 
 #include "app/dispatch.h"
+#include "app/interruption.h"
 #include "app/out.h"
+#include "app/standard_streams.h"
 #include "platform/desktop_lost.h"
 #include "platform/services.h"
 
 int main(int argc, char** argv) {
+    app::holdClosedStandardStreams();
     // A host that closes its end of the pipe must not end a recording: writes to it fail instead (and are
     // ignored), and the movie is still finished.
     signal(SIGPIPE, SIG_IGN);
     // A display server that goes away ends the command with an error line; a recording finishes its movie
     // first (it installs its own handler while it runs).
     platform::setDesktopLostHandler([](const std::string& what) { Out::fail(what, "external"); });
+    app::installInterruptHandling();
     const std::vector<std::string> args(argv, argv + argc);
     platform::installSystemServices();
     try {

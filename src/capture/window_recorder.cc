@@ -4,9 +4,11 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <set>
 #include <system_error>
 
 #include "app/capture_error.h"
+#include "capture/output_file.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "text/rounding.h"
@@ -17,6 +19,14 @@ namespace {
 constexpr double kMinimumRegionPoints = 16;
 constexpr int64_t kMinimumBitRate = 8'000'000;
 constexpr int kQueueDepth = 8;
+
+// The recordings started and not yet stopped, so that a signal can finish them. The mutex is held for the
+// whole of a stop, so a signal that comes during one waits for the movie to be complete.
+std::mutex runningMutex;
+std::set<WindowRecorder*>& running() {
+    static std::set<WindowRecorder*> recorders;
+    return recorders;
+}
 
 platform::ScreenCapture& screenCapture() {
     auto* service = platform::services().capture;
@@ -129,8 +139,7 @@ WindowRecorder::WindowRecorder(const platform::ContentFilter& filter, const std:
     configuration.threadName = "quorrel.capture.frames";
     streamConfiguration_ = configuration;
 
-    std::error_code ignored;
-    std::filesystem::remove(outputPath, ignored);
+    removeReplaceableOutput(outputPath);
 
     writer_ = movieWriters().makeWriter(outputPath, platform::MovieFileType::quickTimeMovie);
 
@@ -153,6 +162,8 @@ WindowRecorder::WindowRecorder(const platform::ContentFilter& filter, const std:
 }
 
 WindowRecorder::~WindowRecorder() {
+    std::lock_guard lock(runningMutex);
+    running().erase(this);
     // The sink points at this object: no frame may arrive once it is gone.
     if (stream_) {
         try {
@@ -163,10 +174,27 @@ WindowRecorder::~WindowRecorder() {
 }
 
 void WindowRecorder::start() {
+    std::lock_guard lock(runningMutex);
     if (!writer_->startWriting()) {
         throw CaptureError("writer: " + writer_->error().value_or("failed"), "external");
     }
+    running().insert(this);
     stream_->start();
+}
+
+bool WindowRecorder::finishRunningRecordings() {
+    // Locked for good: the process ends while holding it, and no stop may start on a movie after this.
+    runningMutex.lock();
+    const bool any = !running().empty();
+    for (WindowRecorder* recorder : running()) {
+        try {
+            recorder->stopAndFinish();
+        } catch (...) {
+            // Nothing was recorded or the writer failed: the movie stays as the writer left it.
+        }
+    }
+    running().clear();
+    return any;
 }
 
 void WindowRecorder::handleFrame(const platform::CapturedFrame& frame) {
@@ -205,6 +233,12 @@ bool WindowRecorder::waitForFirstFrame(double timeoutSeconds) {
 }
 
 double WindowRecorder::stop() {
+    std::lock_guard lock(runningMutex);
+    running().erase(this);
+    return stopAndFinish();
+}
+
+double WindowRecorder::stopAndFinish() {
     try {
         stream_->stop();
     } catch (...) {
@@ -261,6 +295,14 @@ std::optional<double> WindowRecorder::startHostSeconds() const {
 std::optional<double> WindowRecorder::firstFrameEpoch() const {
     std::lock_guard lock(frameMutex_);
     return firstEpoch_;
+}
+
+bool WindowRecorder::writerFailed() const {
+    {
+        std::lock_guard lock(frameMutex_);
+        if (failed_) return true;
+    }
+    return writer_->status() == platform::WriterStatus::failed;
 }
 
 int WindowRecorder::frames() const {

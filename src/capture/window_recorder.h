@@ -61,11 +61,21 @@ public:
     /// on; does nothing once `stop` or this has finished the movie.
     void finishNow();
 
+    /// Finishes every recording that was started and not yet stopped or destroyed, as `stop` would, and
+    /// waits for any `stop` already under way. For a process about to end on a signal: returns true when
+    /// a recording was running (finished, or left as the writer could leave it). Every later start, stop
+    /// or destruction of a recorder blocks for good: the caller ends the process next.
+    static bool finishRunningRecordings();
+
     /// Host-clock seconds of the first accepted frame; absent before it.
     std::optional<double> startHostSeconds() const;
 
     /// Wall-clock seconds since 1970 at which the first accepted frame was presented; absent before it.
     std::optional<double> firstFrameEpoch() const;
+
+    /// True once the movie can no longer be written (a full disk, a write error): the recording should
+    /// end now, and `stop` will throw the writer's error.
+    bool writerFailed() const;
 
     /// Frames appended to the movie so far.
     int frames() const;
@@ -87,6 +97,7 @@ public:
 
 private:
     void handleFrame(const platform::CapturedFrame& frame);
+    double stopAndFinish();
 
     jobs::Size pixelSize_;
     jobs::Rect contentRect_;

@@ -50,20 +50,20 @@ Job decodeJob(const Json& value) {
     const auto decodeSteps = [](const Json& list) { return decodeList(list, decodeStep); };
     const auto decodeFps = [](const Json& number) { return decodeInteger(number); };
     return {
-        .app = optionalField(object, "app", decodeString),
+        .app = optionalField(object, "app", decodePath),
         .windowTitle = optionalField(object, "windowTitle", decodeString),
         .windowSize = optionalField(object, "windowSize", decodeSize),
         .steps = optionalField(object, "steps", decodeSteps),
-        .out = requiredField(object, "out", decodeString),
+        .out = requiredField(object, "out", decodePath),
         .fps = optionalField(object, "fps", decodeFps),
         .settleMs = optionalField(object, "settleMs", decodeNumber),
         .tailMs = optionalField(object, "tailMs", decodeNumber),
         .recordUser = optionalField(object, "recordUser", decodeBool),
         .durationSec = optionalField(object, "durationSec", decodeNumber),
-        .stopFile = optionalField(object, "stopFile", decodeString),
+        .stopFile = optionalField(object, "stopFile", decodePath),
         .launch = optionalField(object, "launch", decodeBool),
         .region = optionalField(object, "region", decodeRegion),
-        .startedFile = optionalField(object, "startedFile", decodeString),
+        .startedFile = optionalField(object, "startedFile", decodePath),
     };
 }
 

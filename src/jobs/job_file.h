@@ -1,6 +1,7 @@
 #pragma once
 // The one way a job file is read and refused.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -9,11 +10,20 @@
 
 namespace jobs {
 
-/// The bytes of the file at `path`, or nothing when there is no readable regular file there.
-std::optional<std::string> readFileBytes(const std::string& path);
+/// The largest job file read: real jobs are a few kilobytes, and a larger file is refused before it is
+/// parsed, so that a huge document cannot take seconds and gigabytes to refuse.
+inline constexpr size_t kMaximumJobBytes = 16 * 1024 * 1024;
 
-/// Parses `bytes` as one JSON text (UTF-8, an optional byte-order mark); throws DecodeError otherwise.
-/// When a key repeats within an object, its last value wins.
+/// The deepest nesting of arrays and objects a job document may have (real jobs nest four deep).
+inline constexpr size_t kMaximumJobNesting = 64;
+
+/// The bytes of the file at `path`, or nothing when there is no readable regular file there or it holds
+/// more than `maximumBytes`. Never blocks on a FIFO or a device.
+std::optional<std::string> readFileBytes(const std::string& path, size_t maximumBytes = kMaximumJobBytes);
+
+/// Parses `bytes` as one JSON text (UTF-8, an optional byte-order mark, nested at most
+/// kMaximumJobNesting deep, no NUL byte anywhere); throws DecodeError otherwise. When a key repeats
+/// within an object, its last value wins.
 Json parseDocument(const std::string& bytes);
 
 /// Ends the process with "cannot read job <path>" and the code "bad_request".

@@ -25,6 +25,12 @@ double decodeNumber(const Json& value) {
     return value.get<double>();
 }
 
+std::string decodePath(const Json& value) {
+    std::string text = decodeString(value);
+    if (text.find('\0') != std::string::npos) throw DecodeError("a NUL character in a path");
+    return text;
+}
+
 bool decodeBool(const Json& value) {
     if (!value.is_boolean()) throw DecodeError("expected true or false");
     return value.get<bool>();
@@ -46,8 +52,11 @@ int64_t decodeInteger(const Json& value, int64_t minimum, int64_t maximum) {
     if (value.is_number_float()) {
         const double number = value.get<double>();
         if (!std::isfinite(number) || std::trunc(number) != number) throw DecodeError("expected a whole number");
-        // 2^63 itself is not representable; everything below it converts exactly.
-        if (number < static_cast<double>(minimum) || number >= 9223372036854775808.0 ||
+        // The parser gives whole numbers beyond the 64-bit range as doubles, rounded: -2^63 - 1 becomes
+        // -2^63. So the double range is open at both ends (2^63 is not representable anyway); every double
+        // strictly inside converts exactly.
+        constexpr double kTwoToThe63 = 9223372036854775808.0;
+        if (!(number > -kTwoToThe63) || number >= kTwoToThe63 || number < static_cast<double>(minimum) ||
             number > static_cast<double>(maximum))
             throw DecodeError("integer out of range");
         return static_cast<int64_t>(number);

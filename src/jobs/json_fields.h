@@ -26,6 +26,9 @@ const Json& requireObject(const Json& value);
 const Json* field(const Json& object, const char* key);
 
 std::string decodeString(const Json& value);
+/// A string that names a file or a program: one holding a NUL character is refused, since the system
+/// would see only the part before it.
+std::string decodePath(const Json& value);
 double decodeNumber(const Json& value);
 bool decodeBool(const Json& value);
 /// A whole number within [minimum, maximum]. Whole numbers written with a fraction or an exponent
@@ -59,5 +62,6 @@ auto decodeList(const Json& value, Decode decode) -> std::vector<decltype(decode
 }
 
 inline std::vector<std::string> decodeStringList(const Json& value) { return decodeList(value, decodeString); }
+inline std::vector<std::string> decodePathList(const Json& value) { return decodeList(value, decodePath); }
 
 }  // namespace jobs

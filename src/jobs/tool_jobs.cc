@@ -6,7 +6,7 @@ InspectJob decodeInspectJob(const Json& value) {
     const Json& object = requireObject(value);
     const auto decodeWhole = [](const Json& number) { return decodeInteger(number); };
     return {
-        .app = requiredField(object, "app", decodeString),
+        .app = requiredField(object, "app", decodePath),
         .windowTitle = optionalField(object, "windowTitle", decodeString),
         .maxNodes = optionalField(object, "maxNodes", decodeWhole),
         .maxDepth = optionalField(object, "maxDepth", decodeWhole),
@@ -17,7 +17,7 @@ InspectJob decodeInspectJob(const Json& value) {
 OCRJob decodeOCRJob(const Json& value) {
     const Json& object = requireObject(value);
     return {
-        .images = requiredField(object, "images", decodeStringList),
+        .images = requiredField(object, "images", decodePathList),
         .languages = optionalField(object, "languages", decodeStringList),
         .fast = optionalField(object, "fast", decodeBool),
     };

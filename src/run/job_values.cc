@@ -1,9 +1,16 @@
 #include "run/job_values.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <stdexcept>
+
+#include "app/capture_error.h"
+#include "capture/output_file.h"
 
 namespace run {
 namespace {
@@ -50,10 +57,35 @@ std::string applicationString(const std::optional<std::string>& app) {
 
 void createOutputDirectory(const std::string& out) {
     const std::filesystem::path folder = std::filesystem::path(out).parent_path();
-    if (folder.empty()) return;
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) throw std::runtime_error("cannot create the folder " + folder.string() + ": " + error.message());
+    if (!folder.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        if (error) throw std::runtime_error("cannot create the folder " + folder.string() + ": " + error.message());
+    }
+    capture::requireReplaceableOutput(out);
+}
+
+void requireWritableStartedFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        throw CaptureError("cannot write the started file " + path + ": it is not a regular file", "bad_request");
+}
+
+void writeStartedFile(const std::string& path, const std::string& text) {
+    // Without blocking: a FIFO or device put there after the check is left alone rather than waited on.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) return;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::ftruncate(fd, 0) == 0) {
+        size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) break;
+            done += static_cast<size_t>(written);
+        }
+    }
+    ::close(fd);
 }
 
 bool fileExists(const std::string& path) {

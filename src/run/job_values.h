@@ -28,8 +28,16 @@ inline constexpr double kDefaultRecordingSeconds = 20;
 std::string applicationString(const std::optional<std::string>& app);
 
 /// Creates the folder that will hold the file at `out` (relative to the working directory when relative),
-/// with every missing parent. Throws std::runtime_error naming the folder when it cannot be made.
+/// with every missing parent. Throws std::runtime_error naming the folder when it cannot be made, and
+/// CaptureError when `out` names something a movie must not replace (a device, socket, FIFO or full folder).
 void createOutputDirectory(const std::string& out);
+
+/// Throws CaptureError ("bad_request") when something other than a regular file is at `path`.
+void requireWritableStartedFile(const std::string& path);
+
+/// Replaces the regular file at `path` (or makes one) holding `text`; never blocks, and writes nothing
+/// where something other than a regular file is. Whether it could be written is not reported.
+void writeStartedFile(const std::string& path, const std::string& text);
 
 /// Whether a file (of any kind) exists at `path`.
 bool fileExists(const std::string& path);

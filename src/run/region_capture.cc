@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 
 #include "app/bridge.h"
 #include "app/capture_error.h"
@@ -30,6 +29,7 @@ std::string startedFileText(double milliseconds) {
 void runRegion(const jobs::Job& job, const jobs::Region& region) {
     Permissions::require(/*needAX=*/false, /*prompt=*/true, /*needScreen=*/true);
     createOutputDirectory(job.out);
+    if (job.startedFile) requireWritableStartedFile(*job.startedFile);
     const int32_t pid = region.pid.value_or(static_cast<int32_t>(getppid()));
     const platform::ShareableWindow window =
         bridge::blocking([&] { return capture::regionWindow(pid, region.windowFrame); });
@@ -42,14 +42,14 @@ void runRegion(const jobs::Job& job, const jobs::Region& region) {
     platform::Clock& clock = *platform::services().clock;
     const double firstFrameMs = epochMilliseconds(recorder.firstFrameEpoch().value_or(clock.epochSeconds()));
     if (job.startedFile) {
-        // Replaces any file there; whether it could be written is not checked.
-        std::ofstream(*job.startedFile, std::ios::binary | std::ios::trunc) << startedFileText(firstFrameMs);
+        writeStartedFile(*job.startedFile, startedFileText(firstFrameMs));
     }
     Out::progress("Recording", {{"started", true}, {"firstFrameEpochMs", firstFrameMs}});
 
     const double deadline = clock.hostSeconds() + job.durationSec.value_or(kDefaultRecordingSeconds);
     while (clock.hostSeconds() < deadline) {
         if (job.stopFile && fileExists(*job.stopFile)) break;
+        if (recorder.writerFailed()) break;  // stop reports why
         bridge::pause(kRegionPollSeconds);
     }
 

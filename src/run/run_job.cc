@@ -124,10 +124,10 @@ void runCapture(const jobs::Job& job) {
 
     std::unique_ptr<platform::PointerTap> tap;
     if (recordUser) {
-        tap = recordUserActions(job, accessibility, process, log);
+        tap = recordUserActions(job, accessibility, process, log, *recorder);
     } else {
         const std::vector<jobs::Step> steps = job.steps.value_or(std::vector<jobs::Step>{});
-        for (size_t i = 0; i < steps.size(); ++i) {
+        for (size_t i = 0; i < steps.size() && !recorder->writerFailed(); ++i) {  // the stop says why
             Out::progress("Step " + std::to_string(i + 1) + "/" + std::to_string(steps.size()) + ": " +
                               steps[i].action,
                           {{"step", i}});

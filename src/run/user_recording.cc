@@ -43,7 +43,7 @@ DisplayCapture startDisplayCapture(const std::string& out, int64_t fps) {
 
 std::unique_ptr<platform::PointerTap> recordUserActions(const jobs::Job& job, bool accessibility,
                                                         const std::optional<platform::ApplicationProcess>& application,
-                                                        ClickLog& log) {
+                                                        ClickLog& log, const capture::WindowRecorder& recorder) {
     std::unique_ptr<platform::PointerTap> tap;
     if (accessibility) tap = startUserTap(log);
     const double length = job.durationSec.value_or(kDefaultRecordingSeconds);
@@ -53,6 +53,7 @@ std::unique_ptr<platform::PointerTap> recordUserActions(const jobs::Job& job, bo
     while (clock.hostSeconds() < deadline) {
         if (job.stopFile && fileExists(*job.stopFile)) break;
         if (application && platform::services().applications->isTerminated(application->pid)) break;
+        if (recorder.writerFailed()) break;  // the stop reports why
         bridge::pause(kUserRecordingPollSeconds);
     }
     return tap;

@@ -43,9 +43,9 @@ DisplayCapture startDisplayCapture(const std::string& out, int64_t fps);
 
 /// The user recording's action phase: the tap (when `accessibility`), the "Recording your actions" line,
 /// and the wait until the deadline, the stop file, or the end of `application`. Returns the tap, still on,
-/// for the run to turn off after its tail wait.
+/// for the run to turn off after its tail wait. Ends early, too, once `recorder` can no longer write.
 std::unique_ptr<platform::PointerTap> recordUserActions(const jobs::Job& job, bool accessibility,
                                                         const std::optional<platform::ApplicationProcess>& application,
-                                                        ClickLog& log);
+                                                        ClickLog& log, const capture::WindowRecorder& recorder);
 
 }  // namespace run

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <map>
 
 #include "support/tool_process.h"
 
@@ -66,6 +69,36 @@ TEST(CommandLine, AnUnreadableJobIsRefusedBeforeAnythingElseWithThePathAsGiven) 
                 << word << " " << path;
             EXPECT_EQ(run.status, 1);
         }
+    }
+}
+
+// What is not one bounded JSON text is refused before anything else, whatever the command: text after a
+// NUL byte, an integer below -2^63, a file over 16 MiB, nesting past 64, a NUL inside a path, a FIFO.
+TEST(CommandLine, AJobThatIsNotOneBoundedJsonTextIsRefused) {
+    TempDir dir;
+    const std::string bigJob = R"({"out":"a.mov","app":"x","images":[]})" + std::string(16 * 1024 * 1024, ' ');
+    const std::map<std::string, std::string> jobs{
+        {"nul.json", std::string(R"({"out":"a.mov","app":"x","images":[]})") + std::string(1, '\0') + "garbage"},
+        {"below.json", R"({"out":"a.mov","fps":-9223372036854775809,"app":"x","maxNodes":-9223372036854775809,"images":[],"fast":false})"},
+        {"big.json", bigJob},
+        {"deep.json", R"({"out":"a.mov","app":"x","images":[],"deep":)" + std::string(70, '[') + std::string(70, ']') + "}"},
+        {"nul-path.json", R"({"out":"a.mov\u0000.txt","app":"x\u0000y","images":["a\u0000.png"]})"},
+    };
+    for (const auto& [name, text] : jobs) dir.write(name, text);
+    ASSERT_EQ(::mkfifo((dir.path() + "/fifo.json").c_str(), 0600), 0);
+    ToolOptions inDir = outsideDesktop();
+    inDir.workingDirectory = dir.path();
+    for (const std::string word : {"run", "inspect", "ocr"}) {
+        for (const std::string path : {"nul.json", "big.json", "deep.json", "fifo.json", "nul-path.json"}) {
+            const auto run = runTool({word, path}, inDir);
+            EXPECT_EQ(run.out, R"({"code":"bad_request","message":"cannot read job )" + path + R"(","type":"error"})" "\n")
+                << word << " " << path;
+            EXPECT_EQ(run.status, 1);
+        }
+    }
+    for (const std::string word : {"run", "inspect"}) {
+        const auto run = runTool({word, "below.json"}, inDir);
+        EXPECT_EQ(run.last()["message"], "cannot read job below.json") << word;
     }
 }
 

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
 
 #include "jobs/job_file.h"
 
@@ -142,6 +145,65 @@ TEST(OCRJob, ImagesAreRequiredAndEveryElementMustBeAString) {
 TEST(JobFile, OnlyRegularReadableFilesGiveBytes) {
     EXPECT_FALSE(jobs::readFileBytes("/nonexistent/job.json"));
     EXPECT_FALSE(jobs::readFileBytes("/tmp"));
+}
+
+// The parser stops at a NUL byte and rounds whole numbers beyond 64 bits to doubles: what follows a NUL
+// and an integer below -2^63 must not slip through.
+TEST(CaptureJob, OnlyOneJsonTextWithIntegersInRangeIsAJob) {
+    EXPECT_TRUE(jobFails(std::string("{\"out\":\"a.mov\"}\0garbage", 23)));
+    EXPECT_TRUE(jobFails(std::string("{\"out\":\"a.mov\"}\0", 16)));
+    EXPECT_TRUE(jobFails(R"({"out":"o","fps":-9223372036854775809})"));
+    EXPECT_TRUE(jobFails(R"({"out":"o","fps":-9223372036854775808.5})"));
+    EXPECT_TRUE(jobFails(R"({"out":"o","fps":-1e300})"));
+    EXPECT_EQ(job(R"({"out":"o","fps":-9223372036854775808})").fps, INT64_MIN);
+    EXPECT_EQ(job(R"({"out":"o","fps":-9223372036854774784.0})").fps, -9223372036854774784);
+}
+
+TEST(CaptureJob, APathWithANulCharacterIsRefused) {
+    for (const char* key : {"out", "stopFile", "startedFile", "app"}) {
+        const std::string base = std::string(R"({"out":"o.mov",")") + key + R"(":)";
+        EXPECT_TRUE(jobFails(base + R"("a.mov\u0000.txt"})")) << key;
+        EXPECT_FALSE(jobFails(base + R"("a.mov\u0001.txt"})")) << key;
+    }
+    EXPECT_THROW(jobs::decodeOCRJob(jobs::parseDocument(R"({"images":["a\u0000.png"]})")), DecodeError);
+    EXPECT_THROW(jobs::decodeInspectJob(jobs::parseDocument(R"({"app":"gedit\u0000x"})")), DecodeError);
+}
+
+TEST(CaptureJob, NestingIsBoundedWhereverItIs) {
+    const auto nested = [](size_t depth) {
+        return R"({"out":"o","extra":)" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
+    };
+    EXPECT_FALSE(jobFails(nested(jobs::kMaximumJobNesting)));
+    EXPECT_TRUE(jobFails(nested(jobs::kMaximumJobNesting + 1)));
+    EXPECT_TRUE(jobFails(std::string(100000, '[')));
+    // Brackets inside strings are text, not nesting.
+    EXPECT_FALSE(jobFails(R"({"out":")" + std::string(1000, '{') + R"(\"["})"));
+}
+
+TEST(JobFile, AFileOverTheLimitIsRefusedUnreadWhileOneAtTheLimitIsRead) {
+    const std::string path = testing::TempDir() + "/job_limit.json";
+    const auto writeJob = [&](size_t bytes) {
+        std::string text = R"({"out":"o"})";
+        text.append(bytes - text.size(), ' ');
+        FILE* file = std::fopen(path.c_str(), "wb");
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    };
+    writeJob(jobs::kMaximumJobBytes);
+    ASSERT_TRUE(jobs::readFileBytes(path));
+    EXPECT_EQ(jobs::readFileBytes(path)->size(), jobs::kMaximumJobBytes);
+    writeJob(jobs::kMaximumJobBytes + 1);
+    EXPECT_FALSE(jobs::readFileBytes(path));
+    std::remove(path.c_str());
+}
+
+TEST(JobFile, AFifoIsRefusedWithoutWaitingForAWriter) {
+    const std::string path = testing::TempDir() + "/job_fifo.json";
+    std::remove(path.c_str());
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_FALSE(jobs::readFileBytes(path));  // would block for ever if opened for reading as a file
+    EXPECT_FALSE(jobs::readFileBytes("/dev/zero"));
+    std::remove(path.c_str());
 }
 
 TEST(JobFileDeathTest, AnUnreadableJobQuotesThePathAsGiven) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "fakes/fake_applications.h"
+#include "fakes/fake_capture.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_user_events.h"
 #include "run/user_recording.h"
@@ -19,12 +20,18 @@ protected:
     fakes::FakePlatform platform;
     fakes::FakeApplications apps;
     fakes::FakeUserEvents events;
+    fakes::FakeCapturePlatform desktop;
+    std::unique_ptr<capture::WindowRecorder> recorder;
     run::ClickLog log{{0, 0, 100, 100}, [] { return std::optional<double>(); }};
     jobs::Job job;
 
     void SetUp() override {
         platform::services().applications = &apps;
         platform::services().userEvents = &events;
+        platform::ShareableWindow window;
+        window.frame = {0, 0, 100, 100};
+        recorder = std::make_unique<capture::WindowRecorder>(window, "/tmp/unused.mov", 30);
+        recorder->start();
     }
     void TearDown() override {
         platform::services().applications = nullptr;
@@ -35,7 +42,7 @@ protected:
     std::string record(bool accessibility, const std::optional<platform::ApplicationProcess>& app,
                        std::unique_ptr<platform::PointerTap>* tap = nullptr) {
         testing::internal::CaptureStdout();
-        auto made = run::recordUserActions(job, accessibility, app, log);
+        auto made = run::recordUserActions(job, accessibility, app, log, *recorder);
         if (tap) *tap = std::move(made);
         return testing::internal::GetCapturedStdout();
     }
@@ -57,6 +64,15 @@ TEST_F(UserRecordingTest, TheDefaultLengthIsTwentySecondsAndWithoutAccessibility
     EXPECT_NE(out.find("\"until\":20"), std::string::npos);
     EXPECT_NEAR(platform.runLoop.slices.size(), 400, 1);
     EXPECT_EQ(events.tapsMade, 0);
+}
+
+// A full disk: the recording ends at the first failed write, not at the planned end.
+TEST_F(UserRecordingTest, AWriterThatFailedStopsTheLoopAtOnce) {
+    desktop.movies.failAppendsFrom = 0;
+    desktop.capture.lastStream->deliverComplete(1.0);
+    job.durationSec = 30.0;
+    record(false, std::nullopt);
+    EXPECT_TRUE(platform.runLoop.slices.empty());
 }
 
 TEST_F(UserRecordingTest, AStopFileOrTheApplicationsEndStopsTheLoopAtOnce) {

@@ -108,8 +108,15 @@ bool FfmpegMovieWriter::append(const PixelBuffer& frame, double hostSeconds) {
         return false;
     }
     if (queue_.size() >= kQueueCapacity || hostSeconds < *sessionStart_) return false;
-    // Times closer than one tick still keep their order.
-    const int64_t pts = std::max(ticksOf(hostSeconds - *sessionStart_), lastQueuedPts_ + 1);
+    // Each frame goes to the nearest step of the declared frame rate, and never to the step of the frame
+    // before it (then to the next step). A reader of the fragmented file, which has no index of sample
+    // times, takes the declared rate as the stream's own; captured times jitter by a few milliseconds, and
+    // two frames in one step would read back as timestamps that do not increase.
+    const int fps = std::max(1, settings_->expectedSourceFrameRate);
+    const int64_t slot = std::max<int64_t>(std::llround((hostSeconds - *sessionStart_) * fps), lastQueuedSlot_ + 1);
+    // Times closer than one tick (only at rates above the tick rate) still keep their order.
+    const int64_t pts = std::max<int64_t>(std::llround(static_cast<double>(slot) * kMovieTimeBase.den / fps), lastQueuedPts_ + 1);
+    lastQueuedSlot_ = slot;
     lastQueuedPts_ = pts;
     queue_.push_back({frame, pts});
     wake_.notify_one();

@@ -65,6 +65,7 @@ private:
     std::optional<double> sessionStart_;
     std::optional<double> sessionEnd_;
     int64_t lastQueuedPts_ = -1;
+    int64_t lastQueuedSlot_ = -1;  // the frame-rate step of the last queued frame
     bool inputFinished_ = false;
     bool closing_ = false;  // the encoder thread drains the queue, closes the movie and ends
 
