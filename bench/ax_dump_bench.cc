@@ -1,10 +1,14 @@
 // ax_dump_bench: the cost per element of a tree dump of the fixture's window (every attribute the dump reads,
 // through the AX layer and the AT-SPI backend) against a plain walk of the same window through libatspi that
-// reads only role, name and extents. Prints both and their ratio; run it inside a desktop session:
+// reads only role, name and extents, and the same walk through pyatspi. The dump is timed twice: as a walk
+// that is announced (the backend fetches the subtree ahead) and as one read element by element, as before the
+// backend fetched ahead. Prints all four, best of the rounds, and the ratios; run it inside a desktop session:
 //
-//   scripts/desktop-session -- build/bench/ax_dump_bench [--rows N] [--rounds N]
+//   scripts/desktop-session -- build/bench/ax_dump_bench [--rows N] [--rounds N] [--pid PID --title TITLE]
 //
-// The default of 730 list rows gives a window of about 1500 elements.
+// The default of 730 list rows gives a window of about 1500 elements. With --pid, the window titled TITLE of
+// an application that is already running is dumped instead of the fixture's (its first window when TITLE is
+// empty).
 
 #include <atspi/atspi.h>
 
@@ -12,8 +16,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "ax/ax.h"
 #include "ax/tree.h"
@@ -22,6 +31,32 @@
 #include "platform/services.h"
 
 namespace {
+
+// CPU seconds used so far by this process, and by process `pid` (from /proc).
+double ownCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double processCpuSeconds(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t end = text.rfind(')');
+    if (end == std::string::npos) return 0;
+    std::istringstream fields(text.substr(end + 2));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14) user = std::stoull(field);
+        if (index == 15) {
+            system = std::stoull(field);
+            break;
+        }
+    }
+    return double(user + system) / double(sysconf(_SC_CLK_TCK));
+}
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -82,6 +117,16 @@ public:
         return real_.elementAtPoint(point);
     }
     std::optional<platform::Element> application(int pid) override { return real_.application(pid); }
+    void walkBegins(const platform::Element& root, long maxElements, long maxDepth) override {
+        if (!announceWalks) return;
+        timed("walk ahead", [&] {
+            real_.walkBegins(root, maxElements, maxDepth);
+            return 0;
+        });
+    }
+    void walkEnded() override { real_.walkEnded(); }
+
+    bool announceWalks = true;  // false: the dump reads element by element
 
     void reset() { seconds_.clear(); }
     const std::map<std::string, std::pair<long, double>>& seconds() const { return seconds_; }
@@ -104,17 +149,27 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rows = 730, rounds = 5;
+    int rows = 730, rounds = 5, otherPid = 0;
+    std::string title;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
         if (flag == "--rows") rows = std::atoi(argv[i + 1]);
         else if (flag == "--rounds") rounds = std::max(1, std::atoi(argv[i + 1]));
+        else if (flag == "--pid") otherPid = std::atoi(argv[i + 1]);
+        else if (flag == "--title") title = argv[i + 1];
     }
     platform::installSystemServices();
     TimedAccessibility timed(*platform::services().accessibility);
     platform::services().accessibility = &timed;
-    e2e::FixtureProcess fixture({"--rows", std::to_string(rows)});
-    const auto elements = fixture.ready() ? e2e::fixtureElements(fixture.pid()) : std::nullopt;
+    std::optional<e2e::FixtureProcess> fixture;
+    if (!otherPid) fixture.emplace(std::vector<std::string>{"--rows", std::to_string(rows)});
+    const int pid = otherPid ? otherPid : fixture->pid();
+    auto elements = otherPid ? e2e::fixtureElements(pid, title)
+                    : fixture->ready() ? e2e::fixtureElements(pid) : std::nullopt;
+    if (otherPid && !elements && title.empty()) {  // a window without a title: the application's first one
+        if (auto app = platform::services().accessibility->application(pid))
+            if (auto windows = AX::windows(*app); !windows.empty()) elements = e2e::FixtureElements{*app, windows[0]};
+    }
     if (!elements) {
         std::fprintf(stderr, "ax_dump_bench: the fixture application did not come up (run inside a desktop session)\n");
         return 1;
@@ -123,31 +178,94 @@ int main(int argc, char** argv) {
     const platform::Point origin = frame ? frame->origin : platform::Point{};
     AtspiAccessible* window = platform::linux_desktop::nodeOf(elements->window).object();
 
-    double bestPlain = 1e9, bestDump = 1e9;
-    long plainCount = 0, dumpCount = 0;
-    for (int round = 0; round < rounds; ++round) {
-        auto start = std::chrono::steady_clock::now();
-        plainCount = plainWalk(window);
-        bestPlain = std::min(bestPlain, secondsSince(start));
-
-        timed.reset();
-        start = std::chrono::steady_clock::now();
-        const Tree::Dump dump = Tree::dump(elements->window, origin, 8000, 80);
-        bestDump = std::min(bestDump, secondsSince(start));
-        dumpCount = static_cast<long>(dump.nodes.size());
+    // The pyatspi walk runs in its own process while this one waits.
+    const std::string pyatspiCommand = std::string("/usr/bin/python3 ") + QC_BENCH_DIR + "/pyatspi_walk.py " +
+                                       std::to_string(pid) + " " + std::to_string(rounds);
+    long pyatspiCount = 0;
+    double bestPyatspi = 0;
+    if (FILE* walk = popen(pyatspiCommand.c_str(), "r")) {
+        if (std::fscanf(walk, "%ld %lf", &pyatspiCount, &bestPyatspi) != 2) pyatspiCount = 0;
+        pclose(walk);
     }
-    const double plainPerElement = bestPlain / static_cast<double>(plainCount);
-    const double dumpPerElement = bestDump / static_cast<double>(std::max(1L, dumpCount));
-    std::printf("plain walk (role, name, extents): %ld elements in %.3f s, %.3f ms per element\n", plainCount,
-                bestPlain, plainPerElement * 1e3);
-    std::printf("tree dump (every attribute):      %ld elements in %.3f s, %.3f ms per element\n", dumpCount,
-                bestDump, dumpPerElement * 1e3);
-    std::printf("where the last dump's time went (ms per element):");
-    for (const auto& [what, spent] : timed.seconds())
-        std::printf(" %s %.3f (%ld)", what.c_str(), spent.second * 1e3 / static_cast<double>(std::max(1L, dumpCount)),
-                    spent.first);
-    std::printf("\n");
-    std::printf("ratio dump/plain per element: %.2f\n", dumpPerElement / plainPerElement);
-    std::printf("dump of 1500 elements at this rate: %.2f s\n", dumpPerElement * 1500);
+
+    // The dumps read element by element come first, before any fetch ahead has filled libatspi's caches.
+    double bestPlain = 1e9, bestDump = 1e9, bestUnannounced = 1e9;
+    double cpuDump = 1e9, cpuUnannounced = 1e9, cpuPlain = 1e9;  // CPU seconds, this process and the application's
+    long plainCount = 0, dumpCount = 0;
+    std::map<std::string, std::pair<long, double>> spent, spentUnannounced;
+    Tree::Dump announcedDump, unannouncedDump;
+    for (const bool announced : {false, true}) {
+        for (int round = 0; round < rounds; ++round) {
+            double cpuStart = ownCpuSeconds() + processCpuSeconds(pid);
+            auto start = std::chrono::steady_clock::now();
+            plainCount = plainWalk(window);
+            bestPlain = std::min(bestPlain, secondsSince(start));
+            cpuPlain = std::min(cpuPlain, ownCpuSeconds() + processCpuSeconds(pid) - cpuStart);
+
+            timed.reset();
+            timed.announceWalks = announced;
+            cpuStart = ownCpuSeconds() + processCpuSeconds(pid);
+            start = std::chrono::steady_clock::now();
+            Tree::Dump dump = Tree::dump(elements->window, origin, 8000, 80);
+            const double seconds = secondsSince(start);
+            const double cpu = ownCpuSeconds() + processCpuSeconds(pid) - cpuStart;
+            dumpCount = static_cast<long>(dump.nodes.size());
+            if (announced) {
+                bestDump = std::min(bestDump, seconds);
+                cpuDump = std::min(cpuDump, cpu);
+                spent = timed.seconds();
+                announcedDump = std::move(dump);
+            } else {
+                bestUnannounced = std::min(bestUnannounced, seconds);
+                cpuUnannounced = std::min(cpuUnannounced, cpu);
+                spentUnannounced = timed.seconds();
+                unannouncedDump = std::move(dump);
+            }
+        }
+    }
+    const auto perElementMs = [](double seconds, long count) { return seconds * 1e3 / double(std::max(1L, count)); };
+    const double plainMs = perElementMs(bestPlain, plainCount);
+    const double dumpMs = perElementMs(bestDump, dumpCount);
+    const double unannouncedMs = perElementMs(bestUnannounced, dumpCount);
+    std::printf("plain walk, libatspi (role, name, extents): %5ld elements in %.3f s, %.3f ms per element\n",
+                plainCount, bestPlain, plainMs);
+    if (pyatspiCount > 0) {
+        const double pyatspiMs = perElementMs(bestPyatspi, pyatspiCount);
+        std::printf("plain walk, pyatspi (role, name, extents):  %5ld elements in %.3f s, %.3f ms per element\n",
+                    pyatspiCount, bestPyatspi, pyatspiMs);
+    } else {
+        std::printf("plain walk, pyatspi: not run (python3-pyatspi missing?)\n");
+    }
+    std::printf("tree dump, element by element (before):     %5ld elements in %.3f s, %.3f ms per element\n",
+                dumpCount, bestUnannounced, unannouncedMs);
+    std::printf("tree dump, fetched ahead:                   %5ld elements in %.3f s, %.3f ms per element\n",
+                dumpCount, bestDump, dumpMs);
+    for (const auto& [label, table] : {std::pair{"fetched ahead", &spent}, {"element by element", &spentUnannounced}}) {
+        std::printf("where the last dump's time went, %s (ms per element):", label);
+        for (const auto& [what, cost] : *table)
+            std::printf(" %s %.3f (%ld)", what.c_str(), perElementMs(cost.second, dumpCount), cost.first);
+        std::printf("\n");
+    }
+    std::printf("CPU ms per element (this process + the application): plain walk %.3f, element by element %.3f, "
+                "fetched ahead %.3f\n",
+                perElementMs(cpuPlain, plainCount), perElementMs(cpuUnannounced, dumpCount),
+                perElementMs(cpuDump, dumpCount));
+    std::printf("the two dumps are %s\n", announcedDump.nodes == unannouncedDump.nodes &&
+                                                  announcedDump.truncated == unannouncedDump.truncated
+                                              ? "identical"
+                                              : "DIFFERENT");
+    // Where they part, when they do (an application that changes while it is read gives different dumps too).
+    for (size_t i = 0; i < std::max(announcedDump.nodes.size(), unannouncedDump.nodes.size()); ++i) {
+        const auto text = [i](const Tree::Dump& dump) {
+            return i < dump.nodes.size() ? Tree::json(dump.nodes[i]).dump() : std::string("(none)");
+        };
+        if (text(announcedDump) == text(unannouncedDump)) continue;
+        std::printf("first difference, record %zu:\n  fetched ahead:      %s\n  element by element: %s\n", i,
+                    text(announcedDump).c_str(), text(unannouncedDump).c_str());
+        break;
+    }
+    std::printf("ratio dump/plain walk per element: %.2f fetched ahead, %.2f element by element (target <= 1.0)\n",
+                dumpMs / plainMs, unannouncedMs / plainMs);
+    std::printf("dump of 1500 elements at this rate: %.2f s (before: %.2f s)\n", dumpMs * 1.5, unannouncedMs * 1.5);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -23,5 +24,11 @@ int main(int argc, char** argv) {
     app::installInterruptHandling();
     const std::vector<std::string> args(argv, argv + argc);
     platform::installSystemServices();
-    Out::exit(app::dispatch(args));
+    try {
+        Out::exit(app::dispatch(args));
+    } catch (const std::exception& error) {
+        // What a handler lets through (a backend module that cannot be loaded, say) still ends in one error
+        // line rather than an abort.
+        Out::fail(error);
+    }
 }

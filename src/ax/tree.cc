@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/accessibility.h"
+#include "platform/services.h"
 #include "text/rounding.h"
 #include "text/unicode.h"
 
@@ -30,6 +32,24 @@ std::optional<std::string> distinctLabel(const ElementRecord& record, const std:
     if (record.value == cut) return std::nullopt;
     return cut;
 }
+
+// Tells the accessibility service that a walk under `root` follows, so that it can fetch ahead what the walk
+// reads, and that it has ended.
+class WalkAhead {
+public:
+    WalkAhead(const AX::Element& root, long maxNodes, long maxDepth)
+        : service_(platform::services().accessibility) {
+        if (service_) service_->walkBegins(root, maxNodes, maxDepth);
+    }
+    ~WalkAhead() {
+        if (service_) service_->walkEnded();
+    }
+    WalkAhead(const WalkAhead&) = delete;
+    WalkAhead& operator=(const WalkAhead&) = delete;
+
+private:
+    platform::Accessibility* service_;
+};
 
 bool isHiddenAction(const std::string& action) {
     return action == "AXShowMenu" || action == "AXScrollToVisible";
@@ -74,6 +94,7 @@ std::string shortened(const std::string& s) {
 
 Dump dump(const AX::Element& root, AX::Point origin, long maxNodes, long maxDepth) {
     Dump result;
+    const WalkAhead ahead(root, maxNodes, maxDepth);
     std::vector<Pending> stack{{root, 0}};
     while (!stack.empty()) {
         Pending entry = std::move(stack.back());

@@ -109,6 +109,17 @@ public:
     /// The application element of the process `pid`, or nothing when no such application exposes its
     /// interface.
     virtual std::optional<Element> application(int pid) = 0;
+
+    /// Says that a walk of the elements under `root` follows (at most `maxElements` of them, no deeper than
+    /// `maxDepth` below it), reading each element's attributes, actions and children. A backend may fetch
+    /// what the walk will read ahead, in fewer requests, and answer from that until `walkEnded`; the answers
+    /// are the same as without it.
+    virtual void walkBegins(const Element& root, long maxElements, long maxDepth) {
+        (void)root, (void)maxElements, (void)maxDepth;
+    }
+
+    /// Ends what `walkBegins` started: later reads ask the application again.
+    virtual void walkEnded() {}
 };
 
 }  // namespace platform

@@ -151,3 +151,29 @@ TEST(CommandLine, OutputIsUtf8WithTheTypographicApostrophe) {
 }
 
 }  // namespace
+
+namespace {
+
+// The tool copied alone into an empty directory: its backend modules are not beside it.
+TEST(CommandLine, AMissingBackendModuleEndsInOneErrorLineNamingIt) {
+    TempDir folder;
+    const std::string lonely = folder.path() + "/quorrel-capture";
+    std::filesystem::copy_file(support::toolPath(), lonely);
+    std::filesystem::permissions(lonely, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+
+    const auto version = support::runProgram({lonely, "version"}, outsideDesktop());
+    EXPECT_EQ(version.status, 0) << version.err;  // needs no module
+
+    const auto run = support::runProgram({lonely, "permissions"}, outsideDesktop());
+    ASSERT_EQ(run.lines().size(), 1u) << run.out << run.err;
+    const auto line = run.last();
+    EXPECT_EQ(line["type"], "error");
+    EXPECT_EQ(line["code"], "external");
+    EXPECT_EQ(line["message"].get<std::string>().rfind(
+                  "cannot load the X11 desktop module: " + folder.path() + "/quorrel-capture-x11.so: ", 0),
+              0u)
+        << line;
+    EXPECT_EQ(run.status, 1);
+}
+
+}  // namespace

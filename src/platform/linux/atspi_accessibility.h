@@ -26,6 +26,8 @@ public:
     bool setSize(const Element& element, Size size) override;
     std::optional<Element> elementAtPoint(Point point) override;
     std::optional<Element> application(int pid) override;
+    void walkBegins(const Element& root, long maxElements, long maxDepth) override;  // atspi_prefetch.cc
+    void walkEnded() override;
 };
 
 // Pieces shared by the backend's files (atspi_element.cc, atspi_attributes.cc, atspi_actions.cc, ...).

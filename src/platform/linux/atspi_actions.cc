@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/atspi_prefetch.h"
 #include "platform/linux/atspi_reads.h"
 #include "platform/linux/atspi_session.h"
 
@@ -43,6 +44,15 @@ std::vector<MappedAction> mappedActions(const AtspiNode& node) {
     const auto role = node.atspiRole();
     if (!role) return mapped;
     AtspiAccessible* object = node.object();
+    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->actionNames) {
+        for (size_t index = 0; index < ahead->actionNames->size(); ++index) {
+            std::string axName = axActionName((*ahead->actionNames)[index], *role);
+            bool seen = false;
+            for (const MappedAction& each : mapped) seen = seen || each.axName == axName;
+            if (!seen && !axName.empty()) mapped.push_back({std::move(axName), static_cast<int>(index)});
+        }
+        return mapped;
+    }
     AtspiAction* action = atspiInterface(object, atspi_accessible_get_action_iface);
     if (!action) return mapped;
     const int count = atspiCall(

@@ -1,5 +1,6 @@
 #include "platform/linux/atspi_node.h"
 
+#include "platform/linux/atspi_prefetch.h"
 #include "platform/linux/atspi_session.h"
 
 namespace platform::linux_desktop {
@@ -19,6 +20,7 @@ bool AtspiNode::sameElement(const ElementNode& other) const {
 
 std::optional<AtspiRole> AtspiNode::atspiRole() const {
     if (!role_) {
+        if (const PrefetchedObject* ahead = prefetched(object_); ahead && ahead->role) return role_ = ahead->role;
         role_ = atspiCall(
             object_, [&](GError** error) { return atspi_accessible_get_role(object_, error); },
             [](AtspiRole role) { return role == ATSPI_ROLE_INVALID; });

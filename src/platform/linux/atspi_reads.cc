@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "platform/linux/atspi_prefetch.h"
 #include "platform/linux/atspi_session.h"
 
 namespace platform::linux_desktop {
@@ -34,10 +35,8 @@ std::optional<std::string> readDescription(AtspiAccessible* object) {
         object, [&](GError** error) { return atspi_accessible_get_description(object, error); }, isNull));
 }
 
-namespace {
-
 // The reply's a{sv} entries that are strings or 32-bit integers, into `properties`.
-void takeProperties(DBusMessage* reply, AccessibleProperties& properties) {
+void parseAccessibleProperties(DBusMessage* reply, AccessibleProperties& properties) {
     DBusMessageIter top, entries;
     if (!dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_ARRAY) return;
     for (dbus_message_iter_recurse(&top, &entries); dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY;
@@ -66,7 +65,7 @@ void takeProperties(DBusMessage* reply, AccessibleProperties& properties) {
 
 // Whether the application behind `object` answers Properties.GetAll: GTK's bridge does; Qt 5's crashes on it
 // (seen with qt5ct 1.5 on Qt 5.15), so only GTK applications are asked. Decided once per application.
-bool answersGetAll(AtspiAccessible* object) {
+bool answersPropertiesGetAll(AtspiAccessible* object) {
     static std::map<std::string, bool> byApplication;
     const std::string busName = busNameOf(object);
     if (const auto found = byApplication.find(busName); found != byApplication.end()) return found->second;
@@ -82,12 +81,11 @@ bool answersGetAll(AtspiAccessible* object) {
     return gtk;
 }
 
-}  // namespace
-
 std::optional<AccessibleProperties> readAccessibleProperties(AtspiAccessible* object) {
     const AtspiObject* base = ATSPI_OBJECT(object);
+    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->properties) return ahead->properties;
     if (!base || !base->app || !base->app->bus || !base->app->bus_name || !base->path) return std::nullopt;
-    if (!answersGetAll(object)) return std::nullopt;
+    if (!answersPropertiesGetAll(object)) return std::nullopt;
     const auto reply = atspiCall(
         object,
         [&](GError**) -> DBusMessage* {
@@ -107,7 +105,7 @@ std::optional<AccessibleProperties> readAccessibleProperties(AtspiAccessible* ob
         [](DBusMessage* answer) { return answer == nullptr; });
     if (!reply) return std::nullopt;
     AccessibleProperties properties;
-    takeProperties(*reply, properties);
+    parseAccessibleProperties(*reply, properties);
     dbus_message_unref(*reply);
     return properties;
 }
@@ -133,6 +131,7 @@ std::optional<std::string> readObjectAttribute(AtspiAccessible* object, const ch
 }
 
 std::optional<std::vector<AtspiStateType>> readStates(AtspiAccessible* object) {
+    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->states) return ahead->states;
     const auto set = atspiCall(
         object, [&](GError**) { return atspi_accessible_get_state_set(object); }, isNull);
     if (!set) return std::nullopt;
@@ -152,6 +151,7 @@ bool hasState(const std::vector<AtspiStateType>& states, AtspiStateType state) {
 }
 
 std::optional<std::string> readText(AtspiAccessible* object) {
+    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->text) return *ahead->text;
     AtspiText* text = atspiInterface(object, atspi_accessible_get_text_iface);
     if (!text) return std::nullopt;
     auto content = takeString(atspiCall(
@@ -170,7 +170,16 @@ std::optional<double> readCurrentValue(AtspiAccessible* object) {
     return current;
 }
 
+std::optional<Extents> extentsFrom(int x, int y, int width, int height) {
+    Extents extents;
+    if (x != INT_MIN && y != INT_MIN) extents.position = Point{static_cast<double>(x), static_cast<double>(y)};
+    extents.size = Size{static_cast<double>(width), static_cast<double>(height)};
+    if (width < 0 || height < 0) return std::nullopt;
+    return extents;
+}
+
 std::optional<Extents> readExtents(AtspiAccessible* object) {
+    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->extents) return *ahead->extents;
     AtspiComponent* component = atspiInterface(object, atspi_accessible_get_component_iface);
     if (!component) return std::nullopt;
     const auto rect = atspiCall(
@@ -179,13 +188,8 @@ std::optional<Extents> readExtents(AtspiAccessible* object) {
         isNull);
     g_object_unref(component);
     if (!rect) return std::nullopt;
-    Extents extents;
-    if ((*rect)->x != INT_MIN && (*rect)->y != INT_MIN)
-        extents.position = Point{static_cast<double>((*rect)->x), static_cast<double>((*rect)->y)};
-    const bool sized = (*rect)->width >= 0 && (*rect)->height >= 0;
-    extents.size = Size{static_cast<double>((*rect)->width), static_cast<double>((*rect)->height)};
+    auto extents = extentsFrom((*rect)->x, (*rect)->y, (*rect)->width, (*rect)->height);
     g_free(*rect);
-    if (!sized) return std::nullopt;
     return extents;
 }
 
@@ -197,6 +201,10 @@ AtspiAccessible* readParent(AtspiAccessible* object) {
 }
 
 std::optional<std::vector<AtspiAccessible*>> readChildren(AtspiAccessible* object, std::optional<int> knownCount) {
+    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->children) {
+        for (AtspiAccessible* child : *ahead->children) g_object_ref(child);
+        return ahead->children;
+    }
     const auto count = knownCount && *knownCount >= 0
                            ? knownCount
                            : atspiCall(

@@ -30,6 +30,12 @@ struct AccessibleProperties {
 };
 std::optional<AccessibleProperties> readAccessibleProperties(AtspiAccessible* object);
 
+/// Whether the application behind `object` is asked for all properties at once (decided once per application).
+bool answersPropertiesGetAll(AtspiAccessible* object);
+
+/// The name, description, id and child count of a Properties.GetAll reply, into `properties`.
+void parseAccessibleProperties(DBusMessage* reply, AccessibleProperties& properties);
+
 /// The accessible id (set by the application's developer).
 std::optional<std::string> readAccessibleId(AtspiAccessible* object);
 
@@ -55,6 +61,9 @@ struct Extents {
     Size size;
 };
 std::optional<Extents> readExtents(AtspiAccessible* object);
+
+/// The extents of a rectangle an application reported, by the rules above.
+std::optional<Extents> extentsFrom(int x, int y, int width, int height);
 
 /// The parent object (a new reference), or null.
 AtspiAccessible* readParent(AtspiAccessible* object);

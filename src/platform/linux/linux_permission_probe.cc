@@ -5,6 +5,7 @@
 
 #include "platform/linux/dbus_session.h"
 #include "platform/linux/x11_display.h"
+#include "platform/linux/x11_screen_permission.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -18,16 +19,7 @@ bool displayHasXTest() {
 
 }  // namespace
 
-bool LinuxPermissionProbe::screenRecording() {
-    DisplayPtr display = openDisplay();
-    if (!display) return false;
-    XImage* pixel = nullptr;
-    const Window root = DefaultRootWindow(display.get());
-    withoutXErrors(display.get(), [&] { pixel = XGetImage(display.get(), root, 0, 0, 1, 1, AllPlanes, ZPixmap); });
-    if (!pixel) return false;
-    XDestroyImage(pixel);
-    return true;
-}
+bool LinuxPermissionProbe::screenRecording() { return screenPixelsReadable(); }
 
 bool LinuxPermissionProbe::accessibility() {
     BusConnection session = connectSessionBus();

@@ -1,36 +1,25 @@
 #include "platform/services.h"
 
-#include <X11/Xlib.h>
-
-#include <memory>
-
-#include "platform/linux/atspi_accessibility.h"
-#include "platform/linux/desktop_apps.h"
-#include "platform/linux/ffmpeg_movie_writer.h"
 #include "platform/linux/glib_run_loop.h"
-#include "platform/linux/linux_permission_probe.h"
+#include "platform/linux/module_services.h"
 #include "platform/linux/posix_clock.h"
-#include "platform/linux/tesseract/tesseract_recognizer.h"
-#include "platform/linux/x11_capture.h"
-#include "platform/linux/xinput_user_events.h"
-#include "platform/linux/xtest_input.h"
 
 namespace platform {
 
 void installSystemServices() {
-    // Several threads (the recorder's, the bridge's worker) may talk to X; Xlib must know before any call.
-    XInitThreads();
-    // Every backend connects on first use, so a command touches only the services it needs.
+    // Every backend connects on first use, so a command touches only the services it needs; the ones on X11,
+    // AT-SPI, FFmpeg and Tesseract live in modules that are opened then (module_services.h), and the ones
+    // that use Xlib call XInitThreads as they load.
     static linux_desktop::GlibRunLoop runLoop;
     static linux_desktop::PosixClock clock;
-    static linux_desktop::LinuxPermissionProbe permissions;
-    static linux_desktop::AtspiAccessibility accessibility;
-    static linux_desktop::XTestInput input;
-    static linux_desktop::X11ScreenCapture capture;
-    static linux_desktop::FfmpegMovieWriters movies;
-    static linux_desktop::DesktopApplications applications;
-    static linux_desktop::XInputUserEvents userEvents;
-    static const std::unique_ptr<TextRecognizer> textRecognizer = linux_desktop::makeTesseractRecognizer();
+    static linux_desktop::ModulePermissionProbe permissions;
+    static linux_desktop::ModuleAccessibility accessibility;
+    static linux_desktop::ModuleInputEvents input;
+    static linux_desktop::ModuleScreenCapture capture;
+    static linux_desktop::ModuleMovieWriters movies;
+    static linux_desktop::ModuleApplications applications;
+    static linux_desktop::ModuleUserEvents userEvents;
+    static linux_desktop::ModuleTextRecognizer textRecognizer;
     install({.runLoop = &runLoop,
              .clock = &clock,
              .permissions = &permissions,
@@ -39,7 +28,7 @@ void installSystemServices() {
              .capture = &capture,
              .movies = &movies,
              .applications = &applications,
-             .textRecognizer = textRecognizer.get(),
+             .textRecognizer = &textRecognizer,
              .userEvents = &userEvents});
 }
 

@@ -2,10 +2,6 @@
 
 #include <pthread.h>
 
-extern "C" {
-#include <libswscale/swscale.h>
-}
-
 #include <chrono>
 #include <cmath>
 #include <set>
@@ -50,12 +46,12 @@ X11CaptureStream::X11CaptureStream(ContentFilter filter, StreamConfiguration con
 
 X11CaptureStream::~X11CaptureStream() {
     stop();
-    if (scaler_) sws_freeContext(scaler_);
 }
 
 void X11CaptureStream::start() {
     std::lock_guard lock(mutex_);
     if (started_) return;
+    if (configuration_.sourceRect || configuration_.scalesToFit) scaler_ = makeBgraScaler();
     display_ = openDisplay();
     if (!display_) throw CaptureError("cannot open the X display", "external");
     SourceStyle style{configuration_.clearBackground, configuration_.showsCursor};
@@ -144,15 +140,11 @@ void X11CaptureStream::tick(bool& first) {
     }
     if (!source_->draw(area, canvas)) return;
     if (scaled) {
-        scaler_ = sws_getCachedContext(scaler_, area.width, area.height, AV_PIX_FMT_BGRA, configuration_.width,
-                                       configuration_.height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr,
-                                       nullptr);
         if (!scaler_) return;
-        const uint8_t* from[] = {staging_.data()};
-        const int fromStride[] = {area.width * 4};
-        uint8_t* to[] = {buffer->bytes.data()};
-        const int toStride[] = {configuration_.width * 4};
-        sws_scale(scaler_, from, fromStride, 0, area.height, to, toStride);
+        const BgraPicture from{staging_.data(), area.width, area.height, area.width * 4};
+        const BgraPicture to{buffer->bytes.data(), configuration_.width, configuration_.height,
+                             configuration_.width * 4};
+        if (!scaler_->scale(from, to)) return;
     }
     first = false;
     deliver(buffer, presentationSeconds);

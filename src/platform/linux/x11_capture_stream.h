@@ -7,10 +7,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/bgra_scaler.h"
 #include "platform/linux/x11_display.h"
 #include "platform/screen_capture.h"
-
-struct SwsContext;
 
 namespace platform::linux_desktop {
 
@@ -40,7 +39,7 @@ private:
     std::unique_ptr<FrameSource> source_;
     std::vector<std::shared_ptr<Buffer>> pool_;  // a buffer is in flight while anyone else holds it
     std::vector<uint8_t> staging_;               // the source's pixels before scaling
-    SwsContext* scaler_ = nullptr;
+    std::unique_ptr<BgraScaler> scaler_;         // set at start when frames may be scaled
 
     std::thread thread_;
     std::mutex mutex_;

@@ -59,6 +59,33 @@ TEST(FrozenFixture, ReadsComeBackAbsentAndTheToolGoesOn) {
     EXPECT_EQ(AX::string(*again, "AXTitle"), "Save");
 }
 
+// A dump fetches the window ahead with many requests in flight: an application that freezes before it costs
+// one bounded wait, not one per request, and once it answers again the dump is what it was.
+TEST(FrozenFixture, ADumpOfAFrozenApplicationEndsAndAThawedOneIsWhole) {
+    e2e::FixtureProcess fixture;
+    ASSERT_TRUE(fixture.ready());
+    const auto elements = e2e::fixtureElements(fixture.pid());
+    ASSERT_TRUE(elements);
+    const auto origin = AX::frame(elements->window)->origin;
+    const Tree::Dump before = Tree::dump(elements->window, origin, 400, 40);
+    ASSERT_GT(before.nodes.size(), 10u);
+
+    fixture.freeze();
+    const auto start = std::chrono::steady_clock::now();
+    const Tree::Dump frozen = Tree::dump(elements->window, origin, 400, 40);
+    const double frozenSeconds = secondsSince(start);
+    std::printf("dump of the frozen application ended after %.2f s with %zu records\n", frozenSeconds,
+                frozen.nodes.size());
+    EXPECT_LE(frozen.nodes.size(), 1u);
+    EXPECT_LT(frozenSeconds, kFarBelowLibraryDefaultSeconds);
+
+    fixture.thaw();
+    ASSERT_TRUE(AX::wait(elements->app, elements->window, "Button", "Save", 10));
+    const Tree::Dump after = Tree::dump(elements->window, origin, 400, 40);
+    EXPECT_EQ(after.nodes, before.nodes);
+    EXPECT_EQ(after.truncated, before.truncated);
+}
+
 TEST(NoSessionBus, NothingIsOpenedAndNoBusIsLaunched) {
     e2e::FixtureProcess fixture;
     ASSERT_TRUE(fixture.ready());

@@ -17,7 +17,7 @@
 #include "app/capture_error.h"
 #include "capture/window_recorder.h"
 #include "movie_probe.h"
-#include "platform/linux/ffmpeg_movie_writer.h"
+#include "platform/linux/ffmpeg/ffmpeg_movie_writer.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "support/tool_process.h"

@@ -1,10 +1,10 @@
-#include "platform/linux/ffmpeg_mov_file.h"
+#include "platform/linux/ffmpeg/ffmpeg_mov_file.h"
 
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
 
-#include "platform/linux/ffmpeg_hevc_encoder.h"
+#include "platform/linux/ffmpeg/ffmpeg_hevc_encoder.h"
 
 extern "C" {
 #include <libavutil/dict.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/ffmpeg_movie_writer.h"
+#include "platform/linux/ffmpeg/ffmpeg_movie_writer.h"
 
 #include <unistd.h>
 
@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "platform/linux/ffmpeg_hevc_encoder.h"
-#include "platform/linux/ffmpeg_mov_file.h"
+#include "platform/linux/ffmpeg/ffmpeg_hevc_encoder.h"
+#include "platform/linux/ffmpeg/ffmpeg_mov_file.h"
 #include "platform/linux/posix_clock.h"
 
 extern "C" {

@@ -1,4 +1,4 @@
-#include "platform/linux/ffmpeg_hevc_encoder.h"
+#include "platform/linux/ffmpeg/ffmpeg_hevc_encoder.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,0 +1,98 @@
+#pragma once
+// The X11 services as the executable sees them: each forwards to the desktop module (the X11 libraries and
+// the backend on them), opened on the first call, so that a command that needs no X (`version`) maps none.
+// Each forwards every virtual of its service, those with a default too: a new one must be added here.
+
+#include "platform/applications.h"
+#include "platform/input_events.h"
+#include "platform/linux/module_loader.h"
+#include "platform/screen_capture.h"
+#include "platform/user_events.h"
+
+namespace platform::linux_desktop {
+
+/// The desktop module's entry points.
+inline constexpr ModuleEntry kScreenCaptureEntry{"quorrel-capture-x11.so", "qc_screen_capture", "X11 desktop"};
+inline constexpr ModuleEntry kInputEventsEntry{kScreenCaptureEntry.fileName, "qc_input_events", "X11 desktop"};
+inline constexpr ModuleEntry kApplicationsEntry{kScreenCaptureEntry.fileName, "qc_applications", "X11 desktop"};
+inline constexpr ModuleEntry kUserEventsEntry{kScreenCaptureEntry.fileName, "qc_user_events", "X11 desktop"};
+/// `bool qc_screen_pixels_readable()`: the screen-recording check.
+inline constexpr ModuleEntry kScreenPermissionEntry{kScreenCaptureEntry.fileName, "qc_screen_pixels_readable",
+                                                   "X11 desktop"};
+
+class ModuleScreenCapture final : public ScreenCapture {
+public:
+    ShareableContent shareableContent() override { return module_.get().shareableContent(); }
+    ContentFilter windowFilter(const ShareableWindow& window) override { return module_.get().windowFilter(window); }
+    ContentFilter displayFilter(const ShareableDisplay& display,
+                                const std::vector<RunningApplication>& excluding) override {
+        return module_.get().displayFilter(display, excluding);
+    }
+    std::unique_ptr<CaptureStream> makeStream(const ContentFilter& filter, const StreamConfiguration& configuration,
+                                              FrameSink sink) override {
+        return module_.get().makeStream(filter, configuration, std::move(sink));
+    }
+
+private:
+    ModuleService<ScreenCapture> module_{kScreenCaptureEntry};
+};
+
+class ModuleInputEvents final : public InputEvents {
+public:
+    void postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) override {
+        module_.get().postKey(pid, keyCode, flags, down);
+    }
+    void postCharacter(int32_t pid, const std::string& character) override {
+        module_.get().postCharacter(pid, character);
+    }
+    void postMouseMoved(ScreenPoint point) override { module_.get().postMouseMoved(point); }
+    void postLeftDown(ScreenPoint point) override { module_.get().postLeftDown(point); }
+    void postLeftUp(ScreenPoint point) override { module_.get().postLeftUp(point); }
+    void postScroll(ScreenPoint point, int32_t dxPixels, int32_t dyPixels) override {
+        module_.get().postScroll(point, dxPixels, dyPixels);
+    }
+
+private:
+    ModuleService<InputEvents> module_{kInputEventsEntry};
+};
+
+class ModuleApplications final : public Applications {
+public:
+    std::vector<ApplicationProcess> running() override { return module_.get().running(); }
+    bool isTerminated(int32_t pid) override { return module_.get().isTerminated(pid); }
+    bool isApplicationPath(const std::string& path) override { return module_.get().isApplicationPath(path); }
+    std::optional<std::string> applicationWithIdentity(const std::string& identity) override {
+        return module_.get().applicationWithIdentity(identity);
+    }
+    std::optional<std::string> applicationNamed(const std::string& name) override {
+        return module_.get().applicationNamed(name);
+    }
+    ApplicationProcess open(const std::string& path) override { return module_.get().open(path); }
+    std::optional<std::string> identityOf(const std::string& path) override { return module_.get().identityOf(path); }
+    void activate(const ApplicationProcess& application) override { module_.get().activate(application); }
+    std::optional<ScreenFrames> mainScreen() override { return module_.get().mainScreen(); }
+    bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const CaptureRect& frame) override {
+        return module_.get().placeWindow(application, windowID, frame);
+    }
+
+private:
+    ModuleService<Applications> module_{kApplicationsEntry};
+};
+
+class ModuleUserEvents final : public UserEvents {
+public:
+    std::unique_ptr<PointerTap> tapLeftPresses(LeftPress onPress) override {
+        return module_.get().tapLeftPresses(std::move(onPress));
+    }
+
+private:
+    ModuleService<UserEvents> module_{kUserEventsEntry};
+};
+
+/// True when the X display opens and the root window's pixels can be read (asked of the desktop module).
+inline bool moduleScreenPixelsReadable() {
+    using Check = bool (*)();
+    return reinterpret_cast<Check>(moduleFactory(kScreenPermissionEntry))();
+}
+
+}  // namespace platform::linux_desktop

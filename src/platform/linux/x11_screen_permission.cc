@@ -1,0 +1,20 @@
+#include "platform/linux/x11_screen_permission.h"
+
+#include <X11/Xutil.h>
+
+#include "platform/linux/x11_display.h"
+
+namespace platform::linux_desktop {
+
+bool screenPixelsReadable() {
+    DisplayPtr display = openDisplay();
+    if (!display) return false;
+    XImage* pixel = nullptr;
+    const Window root = DefaultRootWindow(display.get());
+    withoutXErrors(display.get(), [&] { pixel = XGetImage(display.get(), root, 0, 0, 1, 1, AllPlanes, ZPixmap); });
+    if (!pixel) return false;
+    XDestroyImage(pixel);
+    return true;
+}
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,110 @@
+// A dump fetched ahead (many requests in flight, answers kept for the walk) says exactly what a dump read
+// element by element says, on a real GTK application with many kinds of widgets.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "ax/ax.h"
+#include "ax/tree.h"
+#include "platform/services.h"
+#include "support/tool_process.h"
+
+extern char** environ;
+
+namespace {
+
+// Passes every request on, but not the announcement of a walk: the dump then reads element by element.
+class UnannouncedWalks final : public platform::Accessibility {
+public:
+    explicit UnannouncedWalks(platform::Accessibility& real) : real_(real) {}
+    std::optional<platform::Value> attribute(const platform::Element& e, std::string_view name) override {
+        return real_.attribute(e, name);
+    }
+    std::optional<platform::ElementList> children(const platform::Element& e) override { return real_.children(e); }
+    std::optional<platform::Element> parent(const platform::Element& e) override { return real_.parent(e); }
+    std::optional<platform::ElementList> windows(const platform::Element& a) override { return real_.windows(a); }
+    std::vector<std::string> actionNames(const platform::Element& e) override { return real_.actionNames(e); }
+    bool performAction(const platform::Element& e, std::string_view action) override {
+        return real_.performAction(e, action);
+    }
+    bool setFocused(const platform::Element& e) override { return real_.setFocused(e); }
+    bool setPosition(const platform::Element& e, platform::Point p) override { return real_.setPosition(e, p); }
+    bool setSize(const platform::Element& e, platform::Size s) override { return real_.setSize(e, s); }
+    std::optional<platform::Element> elementAtPoint(platform::Point p) override { return real_.elementAtPoint(p); }
+    std::optional<platform::Element> application(int pid) override { return real_.application(pid); }
+
+private:
+    platform::Accessibility& real_;
+};
+
+// gtk3-widget-factory with a private home, ended with the test.
+class WidgetFactory {
+public:
+    WidgetFactory() {
+        const std::string home = folder_.path();
+        std::vector<std::string> environment{"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config",
+                                             "XDG_DATA_HOME=" + home + "/data", "XDG_CACHE_HOME=" + home + "/cache",
+                                             "XDG_STATE_HOME=" + home + "/state"};
+        for (char** variable = environ; *variable; ++variable) {
+            const std::string entry = *variable;
+            if (entry.rfind("HOME=", 0) != 0 && entry.rfind("XDG_CONFIG_HOME=", 0) != 0 &&
+                entry.rfind("XDG_DATA_HOME=", 0) != 0 && entry.rfind("XDG_CACHE_HOME=", 0) != 0 &&
+                entry.rfind("XDG_STATE_HOME=", 0) != 0)
+                environment.push_back(entry);
+        }
+        std::vector<char*> envp;
+        for (std::string& entry : environment) envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        std::string program = "/usr/bin/gtk3-widget-factory";
+        char* argv[] = {program.data(), nullptr};
+        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
+    }
+    ~WidgetFactory() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+    pid_t pid() const { return pid_; }
+
+private:
+    support::TempDir folder_;
+    pid_t pid_ = -1;
+};
+
+TEST(WalkAhead, TheDumpOfAManyWidgetWindowIsTheSameAsReadElementByElement) {
+    WidgetFactory factory;
+    ASSERT_GT(factory.pid(), 0);
+    platform::Accessibility& real = *platform::services().accessibility;
+    std::optional<AX::Element> window;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!window && std::chrono::steady_clock::now() < deadline) {
+        if (const auto app = real.application(factory.pid()))
+            if (const auto windows = AX::windows(*app); !windows.empty() && AX::children(windows[0]).size() > 0)
+                window = windows[0];
+        if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ASSERT_TRUE(window) << "gtk3-widget-factory did not show its window";
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // let it finish building its pages
+    const AX::Point origin = AX::frame(*window)->origin;
+
+    const Tree::Dump fetchedAhead = Tree::dump(*window, origin, 8000, 80);
+    UnannouncedWalks unannounced(real);
+    platform::services().accessibility = &unannounced;
+    const Tree::Dump elementByElement = Tree::dump(*window, origin, 8000, 80);
+    platform::services().accessibility = &real;
+
+    ASSERT_GT(fetchedAhead.nodes.size(), 100u);
+    ASSERT_EQ(fetchedAhead.nodes.size(), elementByElement.nodes.size());
+    for (size_t i = 0; i < fetchedAhead.nodes.size(); ++i)
+        EXPECT_EQ(Tree::json(fetchedAhead.nodes[i]).dump(), Tree::json(elementByElement.nodes[i]).dump()) << "record " << i;
+    EXPECT_EQ(fetchedAhead.truncated, elementByElement.truncated);
+}
+
+}  // namespace
