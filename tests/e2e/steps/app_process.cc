@@ -11,7 +11,6 @@
 #include <fstream>
 #include <stdexcept>
 
-
 namespace stepstest {
 
 double nowSeconds() {
