@@ -27,7 +27,7 @@
 #include "ax/ax.h"
 #include "ax/tree.h"
 #include "fixture_process.h"
-#include "platform/linux/atspi_node.h"
+#include "platform/linux/atspi/atspi_node.h"
 #include "platform/services.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/accessibility.h"
-#include "platform/linux/atspi_node.h"
+#include "platform/linux/atspi/atspi_node.h"
 #include "platform/services.h"
 
 namespace {

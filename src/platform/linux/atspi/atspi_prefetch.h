@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/atspi_reads.h"
+#include "platform/linux/atspi/atspi_reads.h"
 
 namespace platform::linux_desktop {
 

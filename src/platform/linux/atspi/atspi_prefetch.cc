@@ -1,4 +1,4 @@
-#include "platform/linux/atspi_prefetch.h"
+#include "platform/linux/atspi/atspi_prefetch.h"
 
 #include <dbus/dbus.h>
 
@@ -9,9 +9,9 @@
 #include <set>
 #include <unordered_map>
 
-#include "platform/linux/atspi_accessibility.h"
-#include "platform/linux/atspi_roles.h"
-#include "platform/linux/atspi_session.h"
+#include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_roles.h"
+#include "platform/linux/atspi/atspi_session.h"
 
 // libatspi's own readers of replies (exported by libatspi 2.x, not in its public headers): the object of a
 // (so) reference, with the same identity that libatspi's calls give it, and the interface list of an object.

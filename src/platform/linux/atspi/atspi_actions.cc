@@ -2,10 +2,10 @@
 
 #include <cctype>
 
-#include "platform/linux/atspi_accessibility.h"
-#include "platform/linux/atspi_prefetch.h"
-#include "platform/linux/atspi_reads.h"
-#include "platform/linux/atspi_session.h"
+#include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_prefetch.h"
+#include "platform/linux/atspi/atspi_reads.h"
+#include "platform/linux/atspi/atspi_session.h"
 
 namespace platform::linux_desktop {
 namespace {

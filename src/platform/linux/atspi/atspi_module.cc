@@ -3,7 +3,7 @@
 
 #include <X11/Xlib.h>
 
-#include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_accessibility.h"
 #include "platform/linux/linux_permission_probe.h"
 
 namespace {

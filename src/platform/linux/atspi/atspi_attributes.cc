@@ -3,9 +3,9 @@
 
 #include <map>
 
-#include "platform/linux/atspi_accessibility.h"
-#include "platform/linux/atspi_reads.h"
-#include "platform/linux/atspi_session.h"
+#include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_reads.h"
+#include "platform/linux/atspi/atspi_session.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "platform/linux/atspi_accessibility.h"
-#include "platform/linux/atspi_reads.h"
-#include "platform/linux/atspi_session.h"
+#include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_reads.h"
+#include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/x11_display.h"
 #include "platform/linux/x11_window_frame.h"
 

@@ -1,7 +1,7 @@
-#include "platform/linux/atspi_node.h"
+#include "platform/linux/atspi/atspi_node.h"
 
-#include "platform/linux/atspi_prefetch.h"
-#include "platform/linux/atspi_session.h"
+#include "platform/linux/atspi/atspi_prefetch.h"
+#include "platform/linux/atspi/atspi_session.h"
 
 namespace platform::linux_desktop {
 

@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "platform/accessibility.h"
-#include "platform/linux/atspi_reads.h"
-#include "platform/linux/atspi_roles.h"
+#include "platform/linux/atspi/atspi_reads.h"
+#include "platform/linux/atspi/atspi_roles.h"
 
 namespace platform::linux_desktop {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/atspi_session.h"
+#include "platform/linux/atspi/atspi_session.h"
 
 #include <time.h>
 

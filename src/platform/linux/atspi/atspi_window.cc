@@ -1,8 +1,8 @@
 // Writes to windows: AXPosition and AXSize move and resize the X11 top-level behind an accessible window, and
 // AXRaise raises and activates it. AT-SPI can neither find nor move a top-level window by itself.
 
-#include "platform/linux/atspi_accessibility.h"
-#include "platform/linux/atspi_reads.h"
+#include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/x11_display.h"
 #include "platform/linux/x11_window_frame.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/accessibility.h"
-#include "platform/linux/atspi_node.h"
-#include "platform/linux/atspi_roles.h"
+#include "platform/linux/atspi/atspi_node.h"
+#include "platform/linux/atspi/atspi_roles.h"
 
 namespace platform::linux_desktop {
 

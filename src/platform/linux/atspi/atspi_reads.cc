@@ -1,4 +1,4 @@
-#include "platform/linux/atspi_reads.h"
+#include "platform/linux/atspi/atspi_reads.h"
 
 #include <dbus/dbus.h>
 
@@ -7,8 +7,8 @@
 #include <map>
 #include <string>
 
-#include "platform/linux/atspi_prefetch.h"
-#include "platform/linux/atspi_session.h"
+#include "platform/linux/atspi/atspi_prefetch.h"
+#include "platform/linux/atspi/atspi_session.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -7,9 +7,9 @@
 
 #include <X11/keysym.h>
 
-#include "platform/linux/atspi_accessibility.h"
-#include "platform/linux/atspi_reads.h"
-#include "platform/linux/atspi_session.h"
+#include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_reads.h"
+#include "platform/linux/atspi/atspi_session.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/linux/atspi_roles.h"
+#include "platform/linux/atspi/atspi_roles.h"
 
 #include <cctype>
 

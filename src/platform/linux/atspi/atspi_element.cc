@@ -1,9 +1,9 @@
 // The shape of the tree: children, parents, windows, applications, and menus in the AX shape (a menu-opening
 // item holds one AXMenu whose children are the items, where AT-SPI puts the items straight under the item).
 
-#include "platform/linux/atspi_accessibility.h"
-#include "platform/linux/atspi_reads.h"
-#include "platform/linux/atspi_session.h"
+#include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_reads.h"
+#include "platform/linux/atspi/atspi_session.h"
 
 namespace platform::linux_desktop {
 namespace {
