@@ -34,20 +34,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The session's X server: the Xvfb process carrying this session's marker.
-xserver=""
-for environ in /proc/[0-9]*/environ; do
-  pid=${environ#/proc/}; pid=${pid%/environ}
-  if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ] &&
-     grep -qzxF "QC_DESKTOP_SESSION=$QC_DESKTOP_SESSION" "$environ" 2>/dev/null; then
-    xserver=$pid
-  fi
-done
-ticks=$(getconf CLK_TCK)
-server_cpu() {  # CPU seconds the X server has used so far
-  if [ -z "$xserver" ]; then echo 0; return; fi
-  awk -v t="$ticks" '{ sub(/.*\) /, ""); printf "%.3f\n", ($12 + $13) / t }' "/proc/$xserver/stat"
-}
+# CPU seconds of this session's X server (server_cpu).
+source "$root/bench/session_xserver.sh"
 
 "$window_program" --title "Throughput" --animate --fps "$fps" --size "${width}x${height}" --at 40,40 \
   >"$work/window.txt" &

@@ -41,20 +41,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The X server of this session, for its CPU seconds.
-xserver=""
-for environ in /proc/[0-9]*/environ; do
-  pid=${environ#/proc/}; pid=${pid%/environ}
-  if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ] &&
-     grep -qzxF "QC_DESKTOP_SESSION=$QC_DESKTOP_SESSION" "$environ" 2>/dev/null; then
-    xserver=$pid
-  fi
-done
-ticks=$(getconf CLK_TCK)
-server_cpu() {
-  if [ -z "$xserver" ]; then echo 0; return; fi
-  awk -v t="$ticks" '{ sub(/.*\) /, ""); printf "%.3f\n", ($12 + $13) / t }' "/proc/$xserver/stat"
-}
+# CPU seconds of this session's X server (server_cpu).
+source "$root/bench/session_xserver.sh"
 
 # mousepad with a private home (it keeps settings there), a long text to scroll, filling the screen.
 mkdir -p "$work/home/config" "$work/home/data" "$work/home/cache" "$work/home/state"
