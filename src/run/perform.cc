@@ -14,18 +14,13 @@
 #include "input/input.h"
 #include "platform/clock.h"
 #include "platform/services.h"
+#include "text/joined.h"
 
 namespace run {
 namespace {
 
 std::string stepNumber(size_t index) {
     return std::to_string(index + 1);
-}
-
-std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
-    std::string text;
-    for (size_t i = 0; i < parts.size(); ++i) text += (i ? separator : "") + parts[i];
-    return text;
 }
 
 // Whole milliseconds with the fraction dropped. The step's own `ms` is used rather than the timeout in
@@ -74,7 +69,7 @@ platform::Element target(const jobs::Step& step, size_t index, const std::option
                                     : std::vector<std::string>{};
     throw CaptureError("step " + stepNumber(index) + " (" + step.action + "): no element with " +
                            targetWords(step.role, step.label) + " after " + wholeMilliseconds(step.ms) +
-                           " ms; closest now: " + joined(suggestions, ", "),
+                           " ms; closest now: " + text::joined(suggestions, ", "),
                        "not_found");
 }
 

@@ -6,15 +6,10 @@
 #include "ax/search.h"
 #include "ax/suggest.h"
 #include "run/perform.h"
+#include "text/joined.h"
 
 namespace run {
 namespace {
-
-std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
-    std::string text;
-    for (size_t i = 0; i < parts.size(); ++i) text += (i ? separator : "") + parts[i];
-    return text;
-}
 
 // Whether every title of the step's menu path is in the menu bar; throws when one is not. Steps without a
 // path, and applications without a menu bar, are not checked (false).
@@ -36,7 +31,7 @@ bool menuPathFound(const jobs::Step& step, size_t index, const std::optional<pla
             const std::vector<platform::Element> opened = AX::children(*previous);
             listed = opened.empty() ? *previous : opened.front();
         }
-        const std::string prefix = joined({path.begin(), path.begin() + static_cast<long>(t)}, kMenuPathSeparator);
+        const std::string prefix = text::joined({path.begin(), path.begin() + static_cast<long>(t)}, kMenuPathSeparator);
         throw CaptureError("step " + std::to_string(index + 1) + " (menu): no menu item \"" + path[t] + "\" at " +
                                ifEmpty(prefix, kEmptyMenuPrefix) + "; closest: " + Suggest::menuTitles(listed, path[t]),
                            "not_found");
@@ -79,7 +74,7 @@ Out::Message preflight(const std::vector<jobs::Step>& steps, const std::optional
                 if (!mayHaveChanged)
                     throw CaptureError("step " + std::to_string(number) + " (" + step.action + "): no element with " +
                                            targetWords(step.role, step.label) +
-                                           " in the window before recording; closest: " + joined(suggestions, ", ") +
+                                           " in the window before recording; closest: " + text::joined(suggestions, ", ") +
                                            ". capture_inspect lists the window's elements.",
                                        "not_found");
                 deferred.push_back({{"step", number},
