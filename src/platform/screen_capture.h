@@ -84,14 +84,25 @@ struct StreamConfiguration {
     std::string threadName = "quorrel.capture.frames";  // the name of the stream's frame thread
 };
 
+/// An area of a frame in whole pixels, origin at its top left.
+struct PixelRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
 /// One frame's pixels: 32-bit BGRA rows of `bytesPerRow` bytes each. `storage` keeps `bytes` alive;
 /// whoever holds a copy of the buffer may read it until the copy is dropped, on any thread.
+///
+/// A stream numbers the frames it delivers (`sequence`, from 1) and may say where a frame differs from
+/// the one it delivered just before (`changedAreas`), so that a receiver that saw that frame only needs to
+/// look at those areas. Without them (sequence 0, or no areas), the whole frame may have changed.
 struct PixelBuffer {
     int width = 0;
     int height = 0;
     int bytesPerRow = 0;
     const uint8_t* bytes = nullptr;
     std::shared_ptr<const void> storage;
+    uint64_t sequence = 0;
+    std::optional<std::vector<PixelRect>> changedAreas;
 };
 
 /// Whether a frame carries new content.

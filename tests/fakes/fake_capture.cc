@@ -25,7 +25,7 @@ bool FakeCaptureStream::deliverComplete(double hostSeconds) {
     auto pixels = std::make_shared<std::vector<uint8_t>>(
         static_cast<size_t>(configuration.width) * static_cast<size_t>(configuration.height) * 4);
     platform::PixelBuffer image{configuration.width, configuration.height, configuration.width * 4,
-                                pixels->data(), pixels};
+                                pixels->data(), pixels, 0, std::nullopt};
     return deliver({platform::FrameStatus::complete, image, hostSeconds});
 }
 

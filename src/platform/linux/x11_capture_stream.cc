@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <algorithm>
 #include <set>
 
 #include "app/capture_error.h"
@@ -20,6 +21,18 @@ namespace {
 
 // The largest width or height of an X drawable.
 constexpr int kLargestSide = 32767;
+
+// The parts of `areas` (in content pixels) inside `frame`, in the frame's own pixels.
+std::vector<PixelRect> clippedTo(const std::vector<PixelRect>& areas, const PixelRect& frame) {
+    std::vector<PixelRect> clipped;
+    for (const auto& area : areas) {
+        const int left = std::max(area.x, frame.x), top = std::max(area.y, frame.y);
+        const int right = std::min(area.x + area.width, frame.x + frame.width);
+        const int bottom = std::min(area.y + area.height, frame.y + frame.height);
+        if (right > left && bottom > top) clipped.push_back({left - frame.x, top - frame.y, right - left, bottom - top});
+    }
+    return clipped;
+}
 
 PixelRect rounded(const CaptureRect& rect) {
     return {int(std::lround(rect.x)), int(std::lround(rect.y)), int(std::lround(rect.width)),
@@ -118,7 +131,11 @@ void X11CaptureStream::tick(bool& first) {
     auto buffer = freeBuffer();
     if (!buffer) return;  // all buffers are in flight: skip this tick, the change stays pending
     const double presentationSeconds = PosixClock().hostSeconds();
-    source_->takeChanges();
+    auto changes = source_->takeChanges();
+    // Changes are told against the frame delivered before; after a tick that took changes and delivered
+    // nothing, they are not known.
+    if (changesLost_) changes.reset();
+    changesLost_ = true;
 
     // The area read: the source rectangle, or the whole content (scaled to fit only when asked; otherwise
     // read one to one from the top left, so a window that grew is cut and one that shrank is padded).
@@ -133,6 +150,8 @@ void X11CaptureStream::tick(bool& first) {
     if (area.width <= 0 || area.height <= 0) return;
 
     const bool scaled = area.width != configuration_.width || area.height != configuration_.height;
+    if (scaled) changes.reset();
+    if (changes) *changes = clippedTo(*changes, area);
     Canvas canvas{buffer->bytes.data(), configuration_.width, configuration_.height, configuration_.width * 4};
     if (scaled) {
         staging_.resize(size_t(area.width) * size_t(area.height) * 4);
@@ -147,7 +166,8 @@ void X11CaptureStream::tick(bool& first) {
         if (!scaler_->scale(from, to)) return;
     }
     first = false;
-    deliver(buffer, presentationSeconds);
+    changesLost_ = false;
+    deliver(buffer, presentationSeconds, std::move(changes));
 }
 
 std::shared_ptr<X11CaptureStream::Buffer> X11CaptureStream::freeBuffer() {
@@ -161,7 +181,8 @@ std::shared_ptr<X11CaptureStream::Buffer> X11CaptureStream::freeBuffer() {
     return pool_.back();
 }
 
-void X11CaptureStream::deliver(const std::shared_ptr<Buffer>& buffer, double presentationSeconds) {
+void X11CaptureStream::deliver(const std::shared_ptr<Buffer>& buffer, double presentationSeconds,
+                               std::optional<std::vector<PixelRect>> changes) {
     CapturedFrame frame;
     frame.status = FrameStatus::complete;
     frame.presentationSeconds = presentationSeconds;
@@ -171,6 +192,8 @@ void X11CaptureStream::deliver(const std::shared_ptr<Buffer>& buffer, double pre
     pixels.bytesPerRow = configuration_.width * 4;
     pixels.bytes = buffer->bytes.data();
     pixels.storage = buffer;
+    pixels.sequence = ++delivered_;
+    pixels.changedAreas = std::move(changes);
     frame.image = std::move(pixels);
     try {
         sink_(frame);

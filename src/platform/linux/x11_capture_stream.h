@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -29,7 +30,8 @@ private:
     void run();
     void tick(bool& first);
     std::shared_ptr<Buffer> freeBuffer();
-    void deliver(const std::shared_ptr<Buffer>& buffer, double presentationSeconds);
+    void deliver(const std::shared_ptr<Buffer>& buffer, double presentationSeconds,
+                 std::optional<std::vector<PixelRect>> changes);
 
     ContentFilter filter_;
     StreamConfiguration configuration_;
@@ -44,6 +46,8 @@ private:
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable wake_;
+    uint64_t delivered_ = 0;     // frames delivered so far: the last one's sequence number
+    bool changesLost_ = false;   // changes were taken since the last delivered frame
     bool stopping_ = false;
     bool started_ = false;
 };

@@ -133,11 +133,12 @@ public:
         return changed_ || cursorMoved_;
     }
 
-    void takeChanges() override {
+    std::optional<std::vector<PixelRect>> takeChanges() override {
         changed_ = false;
         cursorMoved_ = false;
         XDamageSubtract(display_, damage_, None, None);
         for (const auto& [window, damage] : windowDamage_) XDamageSubtract(display_, damage, None, None);
+        return std::nullopt;  // a composed picture: any window's change may show anywhere
     }
 
     PixelRect bounds() override { return {0, 0, monitor_.width, monitor_.height}; }

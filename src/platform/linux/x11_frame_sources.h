@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "platform/linux/x11_shm_image.h"
 #include "platform/screen_capture.h"
@@ -24,10 +25,6 @@ struct Canvas {
     int bytesPerRow = 0;
 };
 
-/// An area in a source's own pixels, origin at its top left.
-struct PixelRect {
-    int x = 0, y = 0, width = 0, height = 0;
-};
 
 class FrameSource {
 public:
@@ -49,8 +46,10 @@ public:
     /// True once the content is complete enough for a first frame.
     virtual bool settled() { return true; }
 
-    /// Forgets the changes seen so far; changes made afterwards count for the next frame.
-    virtual void takeChanges() = 0;
+    /// Forgets the changes seen so far and says where they were, in the content's own pixels: absent when
+    /// that is not known (the whole content may have changed). Changes made afterwards count for the next
+    /// frame.
+    virtual std::optional<std::vector<PixelRect>> takeChanges() = 0;
 
     /// The content's current size in pixels.
     virtual PixelRect bounds() = 0;

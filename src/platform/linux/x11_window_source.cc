@@ -5,6 +5,7 @@
 
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xdamage.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <algorithm>
 #include <optional>
@@ -16,6 +17,9 @@
 namespace platform::linux_desktop {
 namespace {
 
+// More damaged rectangles than this are reported as the one rectangle around them.
+constexpr int kMostChangedAreas = 64;
+
 class WindowSource final : public FrameSource {
 public:
     WindowSource(Display* display, Window window, SourceStyle style)
@@ -23,6 +27,7 @@ public:
 
     ~WindowSource() override {
         releasePixmap();
+        if (parts_) XFixesDestroyRegion(display_, parts_);
         if (damage_) XDamageDestroy(display_, damage_);
         if (redirected_) XCompositeUnredirectWindow(display_, window_, CompositeRedirectAutomatic);
         XSync(display_, False);
@@ -45,6 +50,12 @@ public:
             throw CaptureError("the window to record is gone", "external");
         }
         damage_ = XDamageCreate(display_, window_, XDamageReportNonEmpty);
+        // The damaged parts are read back through an XFixes region, so that a frame can say where it changed.
+        int fixesEvent = 0, fixesError = 0, fixesMajor = 2, fixesMinor = 0;
+        if (XFixesQueryExtension(display_, &fixesEvent, &fixesError) &&
+            XFixesQueryVersion(display_, &fixesMajor, &fixesMinor) && fixesMajor >= 2) {
+            parts_ = XFixesCreateRegion(display_, nullptr, 0);
+        }
         readGeometry(attributes);
         mapped_ = attributes.map_state == IsViewable;
         depth_ = attributes.depth;
@@ -77,12 +88,14 @@ public:
                     border_ = event.xconfigure.border_width;
                     stale_ = true;
                     changed_ = true;
+                    everything_ = true;
                 }
                 break;
             case MapNotify:
                 mapped_ = true;
                 stale_ = true;
                 changed_ = true;
+                everything_ = true;
                 break;
             case UnmapNotify:
                 mapped_ = false;
@@ -101,9 +114,36 @@ public:
     bool settled() override { return repaint_.settled(); }
     bool changed() override { return changed_; }
 
-    void takeChanges() override {
+    std::optional<std::vector<PixelRect>> takeChanges() override {
         changed_ = false;
-        XDamageSubtract(display_, damage_, None, None);
+        // Only the window's own pixmap changes where its damage says; without Composite, other windows
+        // moving over its area change the picture too.
+        const bool known = composite_ && parts_ && !everything_ && !stale_;
+        everything_ = false;
+        if (!known) {
+            XDamageSubtract(display_, damage_, None, None);
+            return std::nullopt;
+        }
+        XDamageSubtract(display_, damage_, None, parts_);
+        int count = 0;
+        XRectangle* rectangles = XFixesFetchRegion(display_, parts_, &count);
+        std::vector<PixelRect> areas;
+        if (rectangles && count > kMostChangedAreas) {
+            int left = rectangles[0].x, top = rectangles[0].y, right = left, bottom = top;
+            for (int i = 0; i < count; ++i) {
+                left = std::min<int>(left, rectangles[i].x);
+                top = std::min<int>(top, rectangles[i].y);
+                right = std::max(right, rectangles[i].x + int(rectangles[i].width));
+                bottom = std::max(bottom, rectangles[i].y + int(rectangles[i].height));
+            }
+            areas.push_back({left, top, right - left, bottom - top});
+        } else {
+            for (int i = 0; rectangles && i < count; ++i) {
+                areas.push_back({rectangles[i].x, rectangles[i].y, rectangles[i].width, rectangles[i].height});
+            }
+        }
+        if (rectangles) XFree(rectangles);
+        return areas;
     }
 
     PixelRect bounds() override { return {0, 0, width_, height_}; }
@@ -152,7 +192,8 @@ private:
             image_ = std::make_unique<ShmImage>(display_, depth, width, height);
         }
         if (!image_->grab(drawable, originX + left, originY + top)) {
-            stale_ = composite_;  // the pixmap may have gone with a resize whose event is still on its way
+            stale_ = composite_;
+            everything_ = true;  // the pixmap may have gone with a resize whose event is still on its way
             return false;
         }
         const bool opaque = depth != 32 || !style_.clearBackground;
@@ -216,6 +257,8 @@ private:
     bool redirected_ = false;
     int damageEventBase_ = 0;
     Damage damage_ = 0;
+    XserverRegion parts_ = 0;  // where the damage was, read at each take
+    bool everything_ = true;   // the next take cannot tell where the content changed
     Pixmap pixmap_ = 0;
     bool stale_ = true;  // the pixmap must be named (again) before the next copy
     bool mapped_ = false;
