@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -60,7 +62,7 @@ platform::PixelBuffer syntheticFrame(int width, int height, int index) {
             pixel[3] = 0xff;
         }
     }
-    return {width, height, width * 4, pixels->data(), pixels};
+    return {width, height, width * 4, pixels->data(), pixels, 0, std::nullopt};
 }
 
 TEST_F(MovieRecording, TheWriterMakesAnOrdinaryHevcQuickTimeMovieWhoseLastFrameLastsUntilTheEnd) {
@@ -106,6 +108,96 @@ TEST_F(MovieRecording, TheWriterMakesAnOrdinaryHevcQuickTimeMovieWhoseLastFrameL
         EXPECT_EQ(decoded.frames, appended);
         EXPECT_FALSE(std::filesystem::exists(folder_.path() + "/.synthetic-" + std::to_string(width) +
                                              ".mov.finishing"));
+    }
+}
+
+// Flat blocks of colour on grey, a frame that a test changes block by block.
+struct BlockFrame {
+    int width, height;
+    std::shared_ptr<std::vector<uint8_t>> pixels;
+
+    BlockFrame(int width, int height)
+        : width(width), height(height), pixels(std::make_shared<std::vector<uint8_t>>(size_t(width) * height * 4)) {
+        fill({0, 0, width, height}, {128, 128, 128});
+    }
+    void fill(const platform::PixelRect& area, std::array<uint8_t, 3> bgr) {
+        for (int y = area.y; y < area.y + area.height; ++y) {
+            for (int x = area.x; x < area.x + area.width; ++x) {
+                uint8_t* pixel = pixels->data() + (size_t(y) * width + x) * 4;
+                std::copy(bgr.begin(), bgr.end(), pixel);
+                pixel[3] = 0xff;
+            }
+        }
+    }
+    // A copy of the pixels as one frame of a stream, with its number and what it says changed.
+    platform::PixelBuffer buffer(uint64_t sequence, std::optional<std::vector<platform::PixelRect>> changed) const {
+        auto copy = std::make_shared<std::vector<uint8_t>>(*pixels);
+        return {width, height, width * 4, copy->data(), copy, sequence, std::move(changed)};
+    }
+};
+
+// The writer brings its picture up to date only where a frame says it changed, and only when it saw the
+// frame before; each decoded frame must look like the frame that went in, to the last column of an odd size.
+TEST_F(MovieRecording, FramesThatSayWhereTheyChangedAreCodedAsTheyLook) {
+    const int width = 161, height = 121;
+    const auto path = moviePath("changes.mov");
+    platform::linux_desktop::FfmpegMovieWriter writer(path);
+    platform::VideoSettings settings;
+    settings.width = width;
+    settings.height = height;
+    settings.averageBitRate = capture::recordingBitRate(width, height, 30);
+    settings.expectedSourceFrameRate = 30;
+    ASSERT_TRUE(writer.addVideoInput(settings));
+    ASSERT_TRUE(writer.startWriting()) << writer.error().value_or("");
+    writer.startSession(50.0);
+
+    BlockFrame frame(width, height);
+    std::vector<std::vector<uint8_t>> expected;
+    double time = 50.0;
+    const auto append = [&](uint64_t sequence, std::optional<std::vector<platform::PixelRect>> changed) {
+        while (!writer.isReadyForMoreMediaData()) sleepSeconds(0.005);
+        ASSERT_TRUE(writer.append(frame.buffer(sequence, std::move(changed)), time));
+        expected.push_back(*frame.pixels);
+        time += 1.0 / 30;
+    };
+    frame.fill({10, 10, 40, 40}, {40, 40, 200});
+    append(1, std::nullopt);
+    frame.fill({101, 81, 60, 40}, {60, 180, 40});  // at the odd right and bottom edges
+    append(2, std::vector<platform::PixelRect>{{101, 81, 60, 40}});
+    frame.fill({10, 10, 40, 40}, {200, 60, 40});
+    frame.fill({61, 31, 15, 7}, {20, 20, 20});  // two areas, at odd places
+    append(3, std::vector<platform::PixelRect>{{10, 10, 40, 40}, {61, 31, 15, 7}});
+    // Frame 4 never reached the writer (dropped on the way): what frame 5 says is against a frame it never
+    // saw, so all of it counts.
+    frame.fill({0, 60, 80, 61}, {200, 200, 40});
+    frame.fill({120, 0, 41, 30}, {40, 200, 200});
+    append(5, std::vector<platform::PixelRect>{{120, 0, 41, 30}});
+    writer.markAsFinished();
+    writer.endSession(time);
+    writer.finishWriting();
+    ASSERT_EQ(writer.status(), platform::WriterStatus::completed) << writer.error().value_or("");
+
+    const auto decoded = capture_test::decodeBgraFrames(path, width + 1, height + 1);
+    ASSERT_EQ(decoded.size(), expected.size());
+    for (size_t index = 0; index < expected.size(); ++index) {
+        // Inside the blocks (two pixels in from every edge, where chroma and coding blur), within a few steps.
+        int worst = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const uint8_t* want = expected[index].data() + (size_t(y) * width + x) * 4;
+                bool inside = true;
+                for (int dy = -2; dy <= 2 && inside; ++dy) {
+                    for (int dx = -2; dx <= 2 && inside; ++dx) {
+                        const int nx = std::clamp(x + dx, 0, width - 1), ny = std::clamp(y + dy, 0, height - 1);
+                        inside = std::equal(want, want + 3, expected[index].data() + (size_t(ny) * width + nx) * 4);
+                    }
+                }
+                if (!inside) continue;
+                const uint8_t* got = decoded[index].data() + (size_t(y) * (width + 1) + x) * 4;
+                for (int channel = 0; channel < 3; ++channel) worst = std::max(worst, std::abs(got[channel] - want[channel]));
+            }
+        }
+        EXPECT_LE(worst, 12) << "frame " << index + 1;
     }
 }
 

@@ -64,4 +64,15 @@ DecodeResult decodeMovie(const std::string& path) {
     return result;
 }
 
+std::vector<std::vector<uint8_t>> decodeBgraFrames(const std::string& path, int width, int height) {
+    const auto decode = support::runProgram(
+        {"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "bgra", "-fps_mode", "passthrough", "-"});
+    std::vector<std::vector<uint8_t>> frames;
+    const size_t frameBytes = size_t(width) * size_t(height) * 4;
+    for (size_t offset = 0; frameBytes > 0 && offset + frameBytes <= decode.out.size(); offset += frameBytes) {
+        frames.emplace_back(decode.out.begin() + long(offset), decode.out.begin() + long(offset + frameBytes));
+    }
+    return frames;
+}
+
 }  // namespace capture_test

@@ -1,7 +1,9 @@
 #pragma once
 // What FFmpeg's own tools read back from a movie file.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace capture_test {
 
@@ -32,5 +34,9 @@ struct DecodeResult {
 
 /// Decodes every frame of `path` with ffmpeg and reports how far it got.
 DecodeResult decodeMovie(const std::string& path);
+
+/// Every frame of `path` decoded by ffmpeg into BGRA pixels (the movie's own size, `width` by `height`), as
+/// the movie's colour tags say.
+std::vector<std::vector<uint8_t>> decodeBgraFrames(const std::string& path, int width, int height);
 
 }  // namespace capture_test

@@ -1,5 +1,5 @@
 #pragma once
-// An HEVC encoder (libx265 through libavcodec) fed with BGRA frames.
+// An HEVC encoder (libx265 through libavcodec) fed with 4:2:0 pictures.
 
 #include <cstdint>
 #include <functional>
@@ -8,7 +8,6 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libswscale/swscale.h>
 }
 
 namespace platform::linux_desktop {
@@ -22,8 +21,7 @@ inline PictureSize hevcPictureSize(PictureSize input) {
     return {input.width + (input.width & 1), input.height + (input.height & 1)};
 }
 
-/// Encodes BGRA frames into HEVC packets, converting them to 4:2:0 first. Frames of an odd width or height
-/// are encoded one pixel larger (4:2:0 needs even sizes), the last column or row repeated. Not
+/// Encodes 4:2:0 pictures of the coded size (`hevcPictureSize` of the frames' size) into HEVC packets. Not
 /// thread-safe: one thread feeds it. Errors are thrown as std::runtime_error naming the encoder.
 class HevcEncoder {
 public:
@@ -39,8 +37,9 @@ public:
     /// The opened codec context, for the movie's stream parameters.
     const AVCodecContext* context() const { return context_; }
 
-    /// Encodes `frame` at `pts` (in kMovieTimeBase, increasing); the packets ready now go to `sink`.
-    void encode(const PixelBuffer& frame, int64_t pts, const PacketSink& sink);
+    /// Encodes `picture` (YUV420P of the coded size) at `pts` (in kMovieTimeBase, increasing); the packets
+    /// ready now go to `sink`. The encoder keeps its own copy: the picture may be reused once this returns.
+    void encode(AVFrame* picture, int64_t pts, const PacketSink& sink);
 
     /// True while frames sent to the encoder have not all come out as packets.
     bool holdsFrames() const { return framesInside_ > 0; }
@@ -51,16 +50,11 @@ public:
 private:
     void open(const VideoSettings& settings, bool globalHeader);
     void release();
-    void convert(const PixelBuffer& frame);
     void receive(const PacketSink& sink);
 
     AVCodecContext* context_ = nullptr;
-    AVFrame* picture_ = nullptr;
     AVPacket* packet_ = nullptr;
-    SwsContext* converter_ = nullptr;
     int framesInside_ = 0;
-    int width_ = 0;  // the frames' own size; the coded size may be one larger
-    int height_ = 0;
 };
 
 /// The text of a libav error code.

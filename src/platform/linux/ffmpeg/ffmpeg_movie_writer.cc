@@ -11,20 +11,23 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/linux/ffmpeg/bgra_to_yuv420.h"
 #include "platform/linux/ffmpeg/ffmpeg_hevc_encoder.h"
 #include "platform/linux/ffmpeg/ffmpeg_mov_file.h"
 #include "platform/linux/posix_clock.h"
 
 extern "C" {
+#include <libavutil/frame.h>
 #include <libavutil/log.h>
 }
 
 namespace platform::linux_desktop {
 namespace {
 
-// Frames waiting for the encoder thread. Small, so that a recording that cannot keep up drops frames at
-// once instead of falling behind; the capture keeps its own buffers for the frames queued here.
-constexpr size_t kQueueCapacity = 3;
+// Pictures waiting for the encoder thread: enough for a burst of changes (a scroll, a page repainted at
+// full rate) to be caught up on; a recording that stays behind drops frames rather than falling behind.
+// Each is a 4:2:0 copy (a third of the BGRA frame's size), made only when a burst needs it.
+constexpr size_t kQueueCapacity = 8;
 
 // A fragment is written once it holds this much movie time (90 kHz ticks): half a second.
 constexpr int64_t kFragmentTicks = kMovieTimeBase.den / 2;
@@ -40,6 +43,22 @@ std::string finishingPath(const std::string& path) {
     return (file.parent_path() / ("." + file.filename().string() + ".finishing")).string();
 }
 
+// A 4:2:0 picture of `size`; null when out of memory.
+AVFrame* makePicture(PictureSize size) {
+    AVFrame* picture = av_frame_alloc();
+    if (!picture) return nullptr;
+    picture->format = AV_PIX_FMT_YUV420P;
+    picture->width = size.width;
+    picture->height = size.height;
+    if (av_frame_get_buffer(picture, 0) < 0) av_frame_free(&picture);
+    return picture;
+}
+
+Yuv420Planes planesOf(AVFrame* picture) {
+    return {picture->data[0],     picture->data[1],     picture->data[2], picture->linesize[0],
+            picture->linesize[1], picture->linesize[2], picture->width,   picture->height};
+}
+
 }  // namespace
 
 FfmpegMovieWriter::FfmpegMovieWriter(std::string path) : path_(std::move(path)) {
@@ -51,6 +70,9 @@ FfmpegMovieWriter::~FfmpegMovieWriter() {
     // Not finished: the encoder thread writes what it has and leaves the fragmented movie as it is.
     stopEncoderThread();
     av_packet_free(&pending_);
+    for (auto& queued : queue_) av_frame_free(&queued.picture);
+    for (AVFrame* picture : freePictures_) av_frame_free(&picture);
+    av_frame_free(&current_);
 }
 
 PictureSize FfmpegMovieWriter::movieSize(PictureSize input) const { return hevcPictureSize(input); }
@@ -101,26 +123,88 @@ bool FfmpegMovieWriter::isReadyForMoreMediaData() {
 }
 
 bool FfmpegMovieWriter::append(const PixelBuffer& frame, double hostSeconds) {
-    std::lock_guard lock(mutex_);
-    if (status_ != WriterStatus::writing || inputFinished_) return false;
-    if (!sessionStart_) {
-        error_ = "a frame came before the session started";
+    int64_t slot = 0, pts = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (status_ != WriterStatus::writing || inputFinished_) return false;
+        if (!sessionStart_) {
+            error_ = "a frame came before the session started";
+            return false;
+        }
+        if (queue_.size() >= kQueueCapacity || hostSeconds < *sessionStart_) return false;
+        // Each frame goes to the nearest step of the declared frame rate, and never to the step of the frame
+        // before it (then to the next step). A reader of the fragmented file, which has no index of sample
+        // times, takes the declared rate as the stream's own; captured times jitter by a few milliseconds,
+        // and two frames in one step would read back as timestamps that do not increase.
+        const int fps = std::max(1, settings_->expectedSourceFrameRate);
+        slot = std::max<int64_t>(std::llround((hostSeconds - *sessionStart_) * fps), lastQueuedSlot_ + 1);
+        // Times closer than one tick (only at rates above the tick rate) still keep their order.
+        pts = std::max<int64_t>(std::llround(static_cast<double>(slot) * kMovieTimeBase.den / fps), lastQueuedPts_ + 1);
+    }
+    // Converted outside the lock, so that the encoder thread keeps taking pictures meanwhile; only this
+    // thread appends.
+    AVFrame* picture = nullptr;
+    try {
+        updatePicture(frame);
+        picture = takeFreePicture();
+        if (const int copied = av_frame_copy(picture, current_); copied < 0) {
+            throw std::runtime_error("cannot copy a picture: " + avErrorText(copied));
+        }
+    } catch (const std::exception& failure) {
+        if (picture) returnPicture(picture);
+        failWith(failure.what());
         return false;
     }
-    if (queue_.size() >= kQueueCapacity || hostSeconds < *sessionStart_) return false;
-    // Each frame goes to the nearest step of the declared frame rate, and never to the step of the frame
-    // before it (then to the next step). A reader of the fragmented file, which has no index of sample
-    // times, takes the declared rate as the stream's own; captured times jitter by a few milliseconds, and
-    // two frames in one step would read back as timestamps that do not increase.
-    const int fps = std::max(1, settings_->expectedSourceFrameRate);
-    const int64_t slot = std::max<int64_t>(std::llround((hostSeconds - *sessionStart_) * fps), lastQueuedSlot_ + 1);
-    // Times closer than one tick (only at rates above the tick rate) still keep their order.
-    const int64_t pts = std::max<int64_t>(std::llround(static_cast<double>(slot) * kMovieTimeBase.den / fps), lastQueuedPts_ + 1);
+    std::lock_guard lock(mutex_);
+    if (status_ != WriterStatus::writing || inputFinished_) {
+        freePictures_.push_back(picture);
+        return false;
+    }
     lastQueuedSlot_ = slot;
     lastQueuedPts_ = pts;
-    queue_.push_back({frame, pts});
+    queue_.push_back({picture, pts});
     wake_.notify_one();
     return true;
+}
+
+void FfmpegMovieWriter::updatePicture(const PixelBuffer& frame) {
+    if (frame.width != settings_->width || frame.height != settings_->height || frame.bytes == nullptr) {
+        throw std::runtime_error("HEVC encoder: a frame of " + std::to_string(frame.width) + "x" +
+                                 std::to_string(frame.height) + " does not fit a movie of " +
+                                 std::to_string(settings_->width) + "x" + std::to_string(settings_->height));
+    }
+    if (!current_) {
+        current_ = makePicture(hevcPictureSize({settings_->width, settings_->height}));
+        if (!current_) throw std::runtime_error("HEVC encoder: out of memory for a picture");
+        currentSequence_ = 0;
+    }
+    // Only where the frame differs from the one the picture shows, when the stream says where that is.
+    const bool follows = currentSequence_ != 0 && frame.sequence == currentSequence_ + 1 && frame.changedAreas;
+    if (follows) {
+        for (const auto& area : *frame.changedAreas) convertBgraToYuv420(frame, area, planesOf(current_));
+    } else {
+        convertBgraToYuv420(frame, {0, 0, current_->width, current_->height}, planesOf(current_));
+    }
+    currentSequence_ = frame.sequence;
+}
+
+AVFrame* FfmpegMovieWriter::takeFreePicture() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!freePictures_.empty()) {
+            AVFrame* picture = freePictures_.back();
+            freePictures_.pop_back();
+            return picture;
+        }
+    }
+    AVFrame* picture = makePicture({current_->width, current_->height});
+    if (!picture) throw std::runtime_error("HEVC encoder: out of memory for a picture");
+    return picture;
+}
+
+void FfmpegMovieWriter::returnPicture(AVFrame* picture) {
+    std::lock_guard lock(mutex_);
+    freePictures_.push_back(picture);
 }
 
 void FfmpegMovieWriter::markAsFinished() {
@@ -205,7 +289,13 @@ void FfmpegMovieWriter::encodeFrames() {
                 queue_.pop_front();
             }
             if (!encoder_) openEncoder();
-            encoder_->encode(frame.pixels, frame.pts, toMovie);
+            try {
+                encoder_->encode(frame.picture, frame.pts, toMovie);
+            } catch (...) {
+                returnPicture(frame.picture);
+                throw;
+            }
+            returnPicture(frame.picture);
         }
         // The last frame lasts until the session's end; a writer dropped before the end holds it one frame.
         int64_t endPts = 0;
@@ -217,7 +307,8 @@ void FfmpegMovieWriter::encodeFrames() {
     } catch (const std::exception& failure) {
         failWith(failure.what());
         std::lock_guard lock(mutex_);
-        queue_.clear();  // the capture's buffers go back at once
+        for (const auto& queued : queue_) freePictures_.push_back(queued.picture);
+        queue_.clear();
     }
     encoder_.reset();
     movie_.reset();  // after a failure this writes what it can as a last fragment

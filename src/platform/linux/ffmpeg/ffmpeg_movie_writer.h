@@ -8,9 +8,11 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/movie_writer.h"
 
+struct AVFrame;
 struct AVPacket;
 
 namespace platform::linux_desktop {
@@ -18,9 +20,10 @@ namespace platform::linux_desktop {
 class HevcEncoder;
 class FragmentedMovieFile;
 
-/// Writes one movie. Frames are queued by the frame thread and converted, encoded and written by the
-/// writer's own encoder thread; when the small queue is full the input is not ready and the caller drops
-/// the frame. While recording, the file is a fragmented movie flushed about every second, so a crash
+/// Writes one movie. `append` converts each frame to 4:2:0 on the caller's thread, into a picture kept from
+/// frame to frame where the frame says what changed, and queues a copy; the writer's own encoder thread
+/// encodes and writes. The caller's buffer is free again when `append` returns. When the queue is full the
+/// input is not ready and the caller drops the frame. While recording, the file is a fragmented movie flushed about every second, so a crash
 /// loses little, and what the encoder holds is written out after half a second without a new frame;
 /// `finishWriting` turns it into an ordinary movie that replaces it atomically.
 class FfmpegMovieWriter final : public MovieWriter {
@@ -42,10 +45,13 @@ public:
 
 private:
     struct QueuedFrame {
-        PixelBuffer pixels;
+        AVFrame* picture = nullptr;
         int64_t pts = 0;
     };
 
+    void updatePicture(const PixelBuffer& frame);
+    AVFrame* takeFreePicture();
+    void returnPicture(AVFrame* picture);
     void encodeFrames();
     void openEncoder();
     void flushWhileIdle();
@@ -68,6 +74,12 @@ private:
     int64_t lastQueuedSlot_ = -1;  // the frame-rate step of the last queued frame
     bool inputFinished_ = false;
     bool closing_ = false;  // the encoder thread drains the queue, closes the movie and ends
+
+    // The pictures queued or free for queuing (under `mutex_`), and the one `append` keeps up to date (the
+    // caller's thread only), with the sequence number of the frame it shows (0: none).
+    std::vector<AVFrame*> freePictures_;
+    AVFrame* current_ = nullptr;
+    uint64_t currentSequence_ = 0;
 
     // Owned by the encoder thread while it runs.
     std::unique_ptr<HevcEncoder> encoder_;
