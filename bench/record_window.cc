@@ -3,7 +3,8 @@
 //   qc_bench_record PID OUTPUT.mov FPS SECONDS
 //
 // Picks the window of process PID as a run does, records it for SECONDS and prints one JSON line:
-// {"frames": appended frames, "duration": movie seconds, "width": .., "height": ..}.
+// {"frames": appended frames, "duration": movie seconds, "width": .., "height": .., "start": host-clock
+// seconds of the first frame, where the movie's time 0 is}.
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,8 +33,9 @@ int main(int argc, char** argv) {
         }
         platform::services().clock->sleep(std::atof(argv[4]));
         const double duration = recorder.stop();
-        std::printf("{\"frames\":%d,\"duration\":%.6f,\"width\":%.0f,\"height\":%.0f}\n", recorder.frames(), duration,
-                    recorder.pixelSize().width, recorder.pixelSize().height);
+        std::printf("{\"frames\":%d,\"duration\":%.6f,\"width\":%.0f,\"height\":%.0f,\"start\":%.6f}\n",
+                    recorder.frames(), duration, recorder.pixelSize().width, recorder.pixelSize().height,
+                    recorder.startHostSeconds().value_or(0));
         return 0;
     } catch (const CaptureError& error) {
         std::fprintf(stderr, "qc_bench_record: %s (%s)\n", error.what(), error.code().c_str());

@@ -4,8 +4,9 @@
 # recorder and, with the same script again, by ffmpeg's X11 grabber with libx265 at the same size and rate.
 # For each: CPU seconds of the recorder and of the X server, peak memory, movie size, frames in the movie,
 # the ticks (1/60 s) in which the window was damaged, counted with XDamage while it ran, and the changed
-# ticks the movie lacks (damaged ticks minus frames, when positive: a movie whose frames are fewer than the
-# changes cannot hold them all). Ratios are ours over ffmpeg's.
+# ticks the movie lacks. For the tool's movie each damage event is matched with a frame of its own at the
+# recorder's next tick (bench/lost_changes.py, on the shared host clock); ffmpeg records every tick, so for
+# it this is damaged ticks minus frames, when positive. Ratios are ours over ffmpeg's.
 #
 #   bench/recording_cost.sh [BUILD_DIR]     (needs qc_bench_record and qc_bench_damage_ticks)
 #
@@ -26,7 +27,7 @@ damage=$build/bench/qc_bench_damage_ticks
 for program in "$recorder" "$damage"; do
   [ -x "$program" ] || { echo "recording_cost: $program is missing (build it first)" >&2; exit 69; }
 done
-for program in mousepad xdotool ffmpeg ffprobe /usr/bin/time; do
+for program in mousepad xdotool ffmpeg ffprobe python3 /usr/bin/time; do
   command -v "$program" >/dev/null || { echo "recording_cost: $program is missing (scripts/packages.txt)" >&2; exit 69; }
 done
 
@@ -80,11 +81,12 @@ count_frames() {
 }
 
 # One recording: the recorder command runs while the script drives mousepad and the damage is counted.
-# Writes "cpu server peak_kib frames bytes damaged_ticks" to $work/$name.result.
+# Writes "cpu server peak_kib frames bytes damaged_ticks" to $work/$name.result, and the damage events' times
+# to $work/$name.times.
 measure() {
   local name=$1; shift
   local before; before=$(server_cpu)
-  "$damage" "$window" "$fps" "$seconds" >"$work/$name.damage" &
+  "$damage" "$window" "$fps" "$seconds" "$work/$name.times" >"$work/$name.damage" &
   local damage_pid=$!
   /usr/bin/time -f "%U %S %M" -o "$work/$name.time" "$@" >"$work/$name.out" 2>"$work/$name.err" &
   local recorder_pid=$!
@@ -115,7 +117,10 @@ echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
 
 read -r oc ox om of ob od <"$work/ours.result"
 read -r rc rx rm rf rb rd <"$work/ffmpeg.result"
-awk -v oc="$oc" -v ox="$ox" -v om="$om" -v of="$of" -v ob="$ob" -v od="$od" \
+start=$(sed -n 's/.*"start":\([0-9.]*\).*/\1/p' "$work/ours.out")
+duration=$(sed -n 's/.*"duration":\([0-9.]*\).*/\1/p' "$work/ours.out")
+read -r _ ol < <("$root/bench/lost_changes.py" "$work/ours.times" "$start" "$duration" "$work/ours.mov" "$fps")
+awk -v oc="$oc" -v ox="$ox" -v om="$om" -v of="$of" -v ob="$ob" -v od="$od" -v ol="$ol" \
     -v rc="$rc" -v rx="$rx" -v rm="$rm" -v rf="$rf" -v rb="$rb" -v rd="$rd" 'BEGIN {
   printf "mousepad %dx%d, %d fps, %d s of typing, scrolling and menus\n", '"$width"', '"$height"', '"$fps"', '"$seconds"'
   printf "%-34s %12s %12s %8s  %s\n", "", "recorder", "ffmpeg", "ratio", "target"
@@ -126,7 +131,6 @@ awk -v oc="$oc" -v ox="$ox" -v om="$om" -v of="$of" -v ob="$ob" -v od="$od" \
   printf "%-34s %12.2f %12.2f %8.2f\n", "movie size (MB)", ob / 1e6, rb / 1e6, (rb > 0 ? ob / rb : 0)
   printf "%-34s %12d %12d\n", "frames in the movie", of, rf
   printf "%-34s %12d %12d\n", "ticks with damage while recording", od, rd
-  ol = od - of; if (ol < 0) ol = 0
   rl = rd - rf; if (rl < 0) rl = 0
   printf "%-34s %12d %12d  0\n", "changed ticks the movie lacks", ol, rl
 }'
