@@ -1,6 +1,9 @@
 #include "platform/linux/x11_capture_stream.h"
 
+#include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -59,6 +62,7 @@ X11CaptureStream::X11CaptureStream(ContentFilter filter, StreamConfiguration con
 
 X11CaptureStream::~X11CaptureStream() {
     stop();
+    if (wakeFd_ >= 0) close(wakeFd_);
 }
 
 void X11CaptureStream::start() {
@@ -76,6 +80,7 @@ void X11CaptureStream::start() {
         source_ = makeDisplaySource(display_.get(), filter_.display.frame, std::move(excluded), style);
     }
     source_->attach();
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // without one, a stop waits for the next tick
     started_ = true;
     thread_ = std::thread([this] { run(); });
 }
@@ -85,7 +90,10 @@ void X11CaptureStream::stop() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    wake_.notify_all();
+    if (wakeFd_ >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
+    }
     if (!thread_.joinable()) return;
     // Stopped from its own sink: the loop ends after this frame, and the owner must not destroy the
     // stream from there.
@@ -93,24 +101,48 @@ void X11CaptureStream::stop() {
     thread_.join();
 }
 
+bool X11CaptureStream::stopping() {
+    std::lock_guard lock(mutex_);
+    return stopping_;
+}
+
+// Frames are taken at ticks one period apart. Between ticks the thread also wakes for the display's
+// events: a change that comes after a tick found nothing new is taken a moment after it comes (once the
+// period since the last frame has passed), rather than at the next tick, where the change after it would
+// be merged into the same frame. So a window repainting at the frame rate, whatever its phase against
+// the ticks, gives a frame per repaint.
 void X11CaptureStream::run() {
     pthread_setname_np(pthread_self(), configuration_.threadName.substr(0, 15).c_str());
     using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC, the host clock
     const auto period = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(1.0 / configuration_.minimumFrameIntervalTimescale));
+    // How long a change is given to be drawn completely (a repaint can take several requests).
+    const auto settle = std::min<Clock::duration>(period / 4, std::chrono::milliseconds(4));
+    Display* display = display_.get();
     auto next = Clock::now();
+    std::optional<Clock::time_point> lastFrame;
     bool first = true;
-    while (true) {
-        {
-            std::unique_lock lock(mutex_);
-            if (wake_.wait_until(lock, next, [this] { return stopping_; })) break;
+    while (!stopping()) {
+        if (const auto now = Clock::now(); now < next) {
+            if (QLength(display) == 0) waitForEvents(next - now);
+            if (stopping()) break;
+            if (Clock::now() < next) {
+                handleEvents();
+                if (!first && !source_->gone() && source_->changed()) {
+                    const auto soonest = std::max(Clock::now() + settle, lastFrame ? *lastFrame + period : next);
+                    next = std::min(next, soonest);
+                }
+                continue;
+            }
         }
+        bool delivered = false;
         try {
-            tick(first);
+            delivered = tick(first, std::chrono::duration<double>(next.time_since_epoch()).count());
         } catch (const std::exception&) {
             break;  // out of memory for a frame: the stream ends rather than the process
         }
         if (source_->gone()) break;  // the window was closed: no more frames
+        if (delivered) lastFrame = next;
         next += period;
         // Ticks missed while a frame took long are skipped, not made up in a burst.
         if (const auto now = Clock::now(); next < now) next = now;
@@ -119,18 +151,33 @@ void X11CaptureStream::run() {
     display_.reset();
 }
 
-void X11CaptureStream::tick(bool& first) {
+void X11CaptureStream::waitForEvents(std::chrono::steady_clock::duration timeout) {
+    pollfd descriptors[2] = {{ConnectionNumber(display_.get()), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count();
+    const timespec limit{time_t(nanoseconds / 1'000'000'000), long(nanoseconds % 1'000'000'000)};
+    ppoll(descriptors, wakeFd_ >= 0 ? 2 : 1, &limit, nullptr);
+}
+
+void X11CaptureStream::handleEvents() {
     Display* display = display_.get();
     while (XPending(display) > 0) {
         XEvent event;
         XNextEvent(display, &event);
         source_->handle(event);
     }
+}
+
+bool X11CaptureStream::tick(bool& first, double tickSeconds) {
+    handleEvents();
     const bool changed = source_->changed();  // asked every tick: it also follows the pointer
-    if (source_->gone() || !(first ? source_->settled() : changed)) return;  // idle: nothing is delivered
+    if (source_->gone() || !(first ? source_->settled() : changed)) return false;  // idle: nothing is delivered
     auto buffer = freeBuffer();
-    if (!buffer) return;  // all buffers are in flight: skip this tick, the change stays pending
-    const double presentationSeconds = PosixClock().hostSeconds();
+    if (!buffer) return false;  // all buffers are in flight: skip this tick, the change stays pending
+    // A frame's time is the moment it was due, so that frames at full rate lie exactly one period apart;
+    // one served half a period late or more is timed when it was served.
+    const double now = PosixClock().hostSeconds();
+    const double halfPeriod = 0.5 / configuration_.minimumFrameIntervalTimescale;
+    const double presentationSeconds = now - tickSeconds < halfPeriod ? tickSeconds : now;
     auto changes = source_->takeChanges();
     // Changes are told against the frame delivered before; after a tick that took changes and delivered
     // nothing, they are not known.
@@ -147,7 +194,7 @@ void X11CaptureStream::tick(bool& first) {
     } else if (configuration_.scalesToFit) {
         area = source_->bounds();
     }
-    if (area.width <= 0 || area.height <= 0) return;
+    if (area.width <= 0 || area.height <= 0) return false;
 
     const bool scaled = area.width != configuration_.width || area.height != configuration_.height;
     if (scaled) changes.reset();
@@ -157,17 +204,18 @@ void X11CaptureStream::tick(bool& first) {
         staging_.resize(size_t(area.width) * size_t(area.height) * 4);
         canvas = {staging_.data(), area.width, area.height, area.width * 4};
     }
-    if (!source_->draw(area, canvas)) return;
+    if (!source_->draw(area, canvas)) return false;
     if (scaled) {
-        if (!scaler_) return;
+        if (!scaler_) return false;
         const BgraPicture from{staging_.data(), area.width, area.height, area.width * 4};
         const BgraPicture to{buffer->bytes.data(), configuration_.width, configuration_.height,
                              configuration_.width * 4};
-        if (!scaler_->scale(from, to)) return;
+        if (!scaler_->scale(from, to)) return false;
     }
     first = false;
     changesLost_ = false;
     deliver(buffer, presentationSeconds, std::move(changes));
+    return true;
 }
 
 std::shared_ptr<X11CaptureStream::Buffer> X11CaptureStream::freeBuffer() {

@@ -1,7 +1,8 @@
 #pragma once
-// A capture stream on X11: a frame thread with its own X connection and a timer at the frame rate.
+// A capture stream on X11: a frame thread with its own X connection and a timer at the frame rate, which
+// also wakes for the connection's events between ticks.
 
-#include <condition_variable>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -28,7 +29,11 @@ private:
     struct Buffer;
 
     void run();
-    void tick(bool& first);
+    bool stopping();
+    void waitForEvents(std::chrono::steady_clock::duration timeout);
+    void handleEvents();
+    /// Takes a frame when the content changed (or, for the first, is complete): true when one was delivered.
+    bool tick(bool& first, double tickSeconds);
     std::shared_ptr<Buffer> freeBuffer();
     void deliver(const std::shared_ptr<Buffer>& buffer, double presentationSeconds,
                  std::optional<std::vector<PixelRect>> changes);
@@ -45,7 +50,7 @@ private:
 
     std::thread thread_;
     std::mutex mutex_;
-    std::condition_variable wake_;
+    int wakeFd_ = -1;  // written by `stop`, so that the frame thread's wait ends at once
     uint64_t delivered_ = 0;     // frames delivered so far: the last one's sequence number
     bool changesLost_ = false;   // changes were taken since the last delivered frame
     bool stopping_ = false;
