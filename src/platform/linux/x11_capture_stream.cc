@@ -18,6 +18,7 @@ namespace platform::linux_desktop {
 
 struct X11CaptureStream::Buffer {
     std::vector<uint8_t> bytes;
+    uint64_t holds = 0;  // the sequence number of the frame whose pixels it holds (0: none)
 };
 
 namespace {
@@ -173,6 +174,7 @@ bool X11CaptureStream::tick(bool& first, double tickSeconds) {
     if (source_->gone() || !(first ? source_->settled() : changed)) return false;  // idle: nothing is delivered
     auto buffer = freeBuffer();
     if (!buffer) return false;  // all buffers are in flight: skip this tick, the change stays pending
+    const uint64_t previous = buffer->holds;
     // A frame's time is the moment it was due, so that frames at full rate lie exactly one period apart;
     // one served half a period late or more is timed when it was served.
     const double now = PosixClock().hostSeconds();
@@ -199,12 +201,27 @@ bool X11CaptureStream::tick(bool& first, double tickSeconds) {
     const bool scaled = area.width != configuration_.width || area.height != configuration_.height;
     if (scaled) changes.reset();
     if (changes) *changes = clippedTo(*changes, area);
-    Canvas canvas{buffer->bytes.data(), configuration_.width, configuration_.height, configuration_.width * 4};
+    buffer->holds = 0;
+    const int stride = configuration_.width * 4;
+    Canvas canvas{buffer->bytes.data(), configuration_.width, configuration_.height, stride};
     if (scaled) {
         staging_.resize(size_t(area.width) * size_t(area.height) * 4);
         canvas = {staging_.data(), area.width, area.height, area.width * 4};
     }
-    if (!source_->draw(area, canvas)) return false;
+    // A buffer that holds the frame delivered last needs only the parts that changed since.
+    bool drawn = false;
+    if (changes && delivered_ > 0 && previous == delivered_) {
+        drawn = true;
+        for (const auto& part : *changes) {
+            Canvas partCanvas{buffer->bytes.data() + size_t(part.y) * stride + size_t(part.x) * 4, part.width,
+                              part.height, stride};
+            if (!source_->draw({area.x + part.x, area.y + part.y, part.width, part.height}, partCanvas)) {
+                drawn = false;
+                break;
+            }
+        }
+    }
+    if (!drawn && !source_->draw(area, canvas)) return false;
     if (scaled) {
         if (!scaler_) return false;
         const BgraPicture from{staging_.data(), area.width, area.height, area.width * 4};
@@ -219,6 +236,10 @@ bool X11CaptureStream::tick(bool& first, double tickSeconds) {
 }
 
 std::shared_ptr<X11CaptureStream::Buffer> X11CaptureStream::freeBuffer() {
+    // The one holding the last frame first: it is brought up to date by the changes alone.
+    for (const auto& buffer : pool_) {
+        if (buffer.use_count() == 1 && buffer->holds == delivered_ && delivered_ > 0) return buffer;
+    }
     for (const auto& buffer : pool_) {
         if (buffer.use_count() == 1) return buffer;
     }
@@ -241,6 +262,7 @@ void X11CaptureStream::deliver(const std::shared_ptr<Buffer>& buffer, double pre
     pixels.bytes = buffer->bytes.data();
     pixels.storage = buffer;
     pixels.sequence = ++delivered_;
+    buffer->holds = delivered_;
     pixels.changedAreas = std::move(changes);
     frame.image = std::move(pixels);
     try {

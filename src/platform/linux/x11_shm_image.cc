@@ -53,14 +53,24 @@ ShmImage::~ShmImage() {
     if (image_) XDestroyImage(image_);
 }
 
-bool ShmImage::grab(Drawable drawable, int x, int y) {
+bool ShmImage::grab(Drawable drawable, int x, int y, int width, int height) {
+    if (width <= 0 || height <= 0 || width > width_ || height > height_) return false;
     if (shared_) {
-        return XShmGetImage(display_, drawable, image_, x, y, AllPlanes);
+        // The server writes the area's rows packed for its width (32-bit scanline padding) from the start
+        // of the segment; the image is described that way for the request and for the reader.
+        part_ = *image_;
+        part_.width = width;
+        part_.height = height;
+        part_.bytes_per_line = ((width * image_->bits_per_pixel + 31) / 32) * 4;
+        grabbed_ = XShmGetImage(display_, drawable, &part_, x, y, AllPlanes);
+        return grabbed_;
     }
-    XImage* fresh = XGetImage(display_, drawable, x, y, unsigned(width_), unsigned(height_), AllPlanes, ZPixmap);
+    XImage* fresh = XGetImage(display_, drawable, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    grabbed_ = fresh != nullptr;
     if (!fresh) return false;
     if (image_) XDestroyImage(image_);
     image_ = fresh;
+    part_ = *image_;
     return true;
 }
 

@@ -7,7 +7,7 @@
 
 namespace platform::linux_desktop {
 
-/// One image of a fixed size and depth, reused for every copy.
+/// One image of a fixed size and depth, reused for every copy of that size or smaller.
 class ShmImage {
 public:
     ShmImage(Display* display, int depth, int width, int height);
@@ -17,10 +17,14 @@ public:
 
     /// Copies the `width` × `height` pixels at (`x`, `y`) of `drawable`; false when the server refused
     /// (the drawable is gone, or the area is not inside it).
-    bool grab(Drawable drawable, int x, int y);
+    bool grab(Drawable drawable, int x, int y) { return grab(drawable, x, y, width_, height_); }
 
-    /// The pixels of the last successful grab (32 bits per pixel for depths 24 and 32); null before.
-    const XImage* image() const { return image_; }
+    /// Copies the `width` × `height` pixels at (`x`, `y`) of `drawable`, an area no larger than the image.
+    bool grab(Drawable drawable, int x, int y, int width, int height);
+
+    /// The pixels of the last successful grab, that area's size (32 bits per pixel for depths 24 and 32);
+    /// null before.
+    const XImage* image() const { return grabbed_ ? &part_ : nullptr; }
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -32,6 +36,8 @@ private:
     int width_;
     int height_;
     XImage* image_ = nullptr;
+    XImage part_{};  // the image as the last grab filled it: its area's size, rows packed for that width
+    bool grabbed_ = false;
     XShmSegmentInfo segment_{};
     bool shared_ = false;
 };

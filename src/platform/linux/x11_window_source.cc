@@ -188,10 +188,11 @@ private:
         if (!whole) fillBackground(canvas, style_);
         if (right <= left || bottom <= top) return true;
         const int width = right - left, height = bottom - top;
-        if (!image_ || image_->width() != width || image_->height() != height || image_->depth() != depth) {
-            image_ = std::make_unique<ShmImage>(display_, depth, width, height);
+        // One image of the window's size serves every smaller area too (a frame's changed parts).
+        if (!image_ || image_->width() < width || image_->height() < height || image_->depth() != depth) {
+            image_ = std::make_unique<ShmImage>(display_, depth, std::max(width, width_), std::max(height, height_));
         }
-        if (!image_->grab(drawable, originX + left, originY + top)) {
+        if (!image_->grab(drawable, originX + left, originY + top, width, height)) {
             stale_ = composite_;
             everything_ = true;  // the pixmap may have gone with a resize whose event is still on its way
             return false;

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <vector>
 #include <thread>
 
 #include "app/capture_error.h"
@@ -231,6 +233,72 @@ TEST_F(CaptureX11, WindowCaptureShowsTheWindowsOwnPixelsNotTheOneCoveringIt) {
     // The title bar above the client is recorded too.
     EXPECT_NE(frames.pixel(left + 150, top / 2), kRed);
     EXPECT_FALSE(frames.nonComplete);
+}
+
+// Another client draws two small rectangles into a still window, one after the other. Each frame says
+// where it changed (around the rectangle, in the recording's pixels, past the decorations), and the
+// stream, which redraws only those parts into the buffer that held the frame before, still shows all of
+// the window: the first rectangle stays when the second comes.
+TEST_F(CaptureX11, FramesSayWhereTheWindowChangedAndStillShowAllOfIt) {
+    TestWindowProcess window({"--title", "Parts", "--color", hex(kRed), "--size", "300x200", "--at", "80,80"});
+    window.settle();
+    const Decorations frame = decorationsOf(window.window);
+    const int left = int(frame.left), top = int(frame.top);
+    struct Seen {
+        uint64_t sequence;
+        std::optional<std::vector<platform::PixelRect>> changed;
+    };
+    std::mutex mutex;
+    std::vector<Seen> seen;
+    FrameCollector frames;
+    auto sink = frames.sink();
+    auto stream = capture_.makeStream(capture_.windowFilter(windowOf(window)),
+                                      configuration(300 + left + int(frame.right), 200 + top + int(frame.bottom), 60),
+                                      [&](const CapturedFrame& captured) {
+                                          sink(captured);
+                                          std::lock_guard lock(mutex);
+                                          seen.push_back({captured.image->sequence, captured.image->changedAreas});
+                                      });
+    stream->start();
+    ASSERT_TRUE(waitFor([&] { return frames.count() >= 1 && frames.pixel(left + 150, top + 100) == kRed; }));
+    ASSERT_TRUE(waitFor([&] { return frames.pixel(left + 299, top + 199) == kRed; }));
+
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    GC gc = XCreateGC(display, window.window, 0, nullptr);
+    const auto drawRectangle = [&](uint32_t colour, int x, int y) {
+        const size_t before = frames.count();
+        XSetForeground(display, gc, colour & 0xffffff);
+        XFillRectangle(display, window.window, gc, x, y, 20, 10);
+        XSync(display, False);
+        return waitFor([&] { return size_t(frames.count()) > before && frames.pixel(left + x + 5, top + y + 5) == colour; });
+    };
+    ASSERT_TRUE(drawRectangle(kBlue, 40, 30));
+    ASSERT_TRUE(drawRectangle(kGreen, 200, 150));
+    XFreeGC(display, gc);
+    XCloseDisplay(display);
+    stream->stop();
+
+    // The whole window as it now is: red, with both rectangles.
+    for (auto [x, y] : {std::pair{40, 30}, {59, 39}}) EXPECT_EQ(frames.pixel(left + x, top + y), kBlue) << x << "," << y;
+    for (auto [x, y] : {std::pair{200, 150}, {219, 159}}) EXPECT_EQ(frames.pixel(left + x, top + y), kGreen) << x << "," << y;
+    for (auto [x, y] : {std::pair{0, 0}, {39, 30}, {60, 30}, {45, 40}, {150, 100}, {199, 150}, {299, 199}}) {
+        EXPECT_EQ(frames.pixel(left + x, top + y), kRed) << "at " << x << "," << y;
+    }
+    // The last frame says it changed around the second rectangle only.
+    std::lock_guard lock(mutex);
+    ASSERT_GE(seen.size(), 3u);
+    for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i].sequence, i + 1);
+    ASSERT_TRUE(seen.back().changed.has_value());
+    int covered = 0;
+    for (const auto& area : *seen.back().changed) {
+        EXPECT_LE(area.width * area.height, 300 * 200 / 4) << "a changed area larger than the change";
+        if (area.x <= left + 200 && left + 219 < area.x + area.width && area.y <= top + 150 &&
+            top + 159 < area.y + area.height) {
+            ++covered;
+        }
+    }
+    EXPECT_EQ(covered, 1);
 }
 
 TEST_F(CaptureX11, RegionCaptureReadsPartOfTheWindowAndScalesToTheConfiguredSize) {
