@@ -50,6 +50,16 @@ protected:
     support::TempDir folder_;
 };
 
+// What the recorder would give a writer for frames of `width` × `height` at `fps`.
+platform::VideoSettings videoSettings(int width, int height, int fps) {
+    platform::VideoSettings settings;
+    settings.width = width;
+    settings.height = height;
+    settings.averageBitRate = capture::recordingBitRate(width, height, fps);
+    settings.expectedSourceFrameRate = fps;
+    return settings;
+}
+
 // A frame whose pattern moves with `index`, so that every frame differs from the one before.
 platform::PixelBuffer syntheticFrame(int width, int height, int index) {
     auto pixels = std::make_shared<std::vector<uint8_t>>(size_t(width) * height * 4);
@@ -69,12 +79,7 @@ TEST_F(MovieRecording, TheWriterMakesAnOrdinaryHevcQuickTimeMovieWhoseLastFrameL
     for (const auto& [width, height] : {std::pair{320, 240}, std::pair{161, 121}}) {
         const auto path = moviePath("synthetic-" + std::to_string(width) + ".mov");
         platform::linux_desktop::FfmpegMovieWriter writer(path);
-        platform::VideoSettings settings;
-        settings.width = width;
-        settings.height = height;
-        settings.averageBitRate = capture::recordingBitRate(width, height, 30);
-        settings.expectedSourceFrameRate = 30;
-        ASSERT_TRUE(writer.addVideoInput(settings));
+        ASSERT_TRUE(writer.addVideoInput(videoSettings(width, height, 30)));
         ASSERT_TRUE(writer.startWriting()) << writer.error().value_or("");
         writer.startSession(100.0);
         // 20 frames at 30 fps, a still second, 10 more frames, then 0.7 s until the end.
@@ -142,12 +147,7 @@ TEST_F(MovieRecording, FramesThatSayWhereTheyChangedAreCodedAsTheyLook) {
     const int width = 161, height = 121;
     const auto path = moviePath("changes.mov");
     platform::linux_desktop::FfmpegMovieWriter writer(path);
-    platform::VideoSettings settings;
-    settings.width = width;
-    settings.height = height;
-    settings.averageBitRate = capture::recordingBitRate(width, height, 30);
-    settings.expectedSourceFrameRate = 30;
-    ASSERT_TRUE(writer.addVideoInput(settings));
+    ASSERT_TRUE(writer.addVideoInput(videoSettings(width, height, 30)));
     ASSERT_TRUE(writer.startWriting()) << writer.error().value_or("");
     writer.startSession(50.0);
 
@@ -209,12 +209,7 @@ TEST_F(MovieRecording, JitteredFramesLeaveAFragmentedMovieWhoseTimestampsIncreas
     const auto path = moviePath("jittered.mov");
     {
         platform::linux_desktop::FfmpegMovieWriter writer(path);
-        platform::VideoSettings settings;
-        settings.width = 160;
-        settings.height = 120;
-        settings.averageBitRate = 8'000'000;
-        settings.expectedSourceFrameRate = 60;
-        ASSERT_TRUE(writer.addVideoInput(settings));
+        ASSERT_TRUE(writer.addVideoInput(videoSettings(160, 120, 60)));
         ASSERT_TRUE(writer.startWriting());
         const double start = platform::services().clock->hostSeconds();
         writer.startSession(start);
@@ -238,12 +233,7 @@ TEST_F(MovieRecording, JitteredFramesLeaveAFragmentedMovieWhoseTimestampsIncreas
 TEST_F(MovieRecording, WhileIdleTheWriterPutsEveryFrameOnDiskAndTheGapSurvivesIntoTheFinishedMovie) {
     const auto path = moviePath("idle.mov");
     platform::linux_desktop::FfmpegMovieWriter writer(path);
-    platform::VideoSettings settings;
-    settings.width = 160;
-    settings.height = 120;
-    settings.averageBitRate = 8'000'000;
-    settings.expectedSourceFrameRate = 30;
-    ASSERT_TRUE(writer.addVideoInput(settings));
+    ASSERT_TRUE(writer.addVideoInput(videoSettings(160, 120, 30)));
     ASSERT_TRUE(writer.startWriting());
     const double start = platform::services().clock->hostSeconds();
     writer.startSession(start);
