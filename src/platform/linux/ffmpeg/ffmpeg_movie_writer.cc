@@ -24,10 +24,18 @@ extern "C" {
 namespace platform::linux_desktop {
 namespace {
 
-// Pictures waiting for the encoder thread: enough for a burst of changes (a scroll, a page repainted at
-// full rate) to be caught up on; a recording that stays behind drops frames rather than falling behind.
-// Each is a 4:2:0 copy (a third of the BGRA frame's size), made only when a burst needs it.
-constexpr size_t kQueueCapacity = 8;
+// Pictures waiting for the encoder thread: enough for a burst of changes (a second of scrolling, a page
+// repainted at full rate) to be caught up on, within 32 MiB (16 pictures at 1440x900, 10 at 1920x1080, at
+// least 3); a recording that stays behind drops frames rather than falling behind. Each is a 4:2:0 copy
+// (three eighths of the BGRA frame's size), made only when a burst needs it.
+constexpr size_t kQueueBytes = size_t{32} << 20;
+constexpr size_t kMostQueued = 16;
+constexpr size_t kFewestQueued = 3;
+
+size_t queueCapacity(PictureSize size) {
+    const size_t pictureBytes = std::max<size_t>(1, size_t(size.width) * size_t(size.height) * 3 / 2);
+    return std::clamp(kQueueBytes / pictureBytes, kFewestQueued, kMostQueued);
+}
 
 // A fragment is written once it holds this much movie time (90 kHz ticks): half a second.
 constexpr int64_t kFragmentTicks = kMovieTimeBase.den / 2;
@@ -83,6 +91,7 @@ bool FfmpegMovieWriter::addVideoInput(const VideoSettings& settings) {
     if (settings.width <= 0 || settings.height <= 0) return false;
     if (!avcodec_find_encoder_by_name("libx265")) return false;
     settings_ = settings;
+    queueCapacity_ = queueCapacity(hevcPictureSize({settings.width, settings.height}));
     return true;
 }
 
@@ -119,7 +128,7 @@ void FfmpegMovieWriter::startSession(double hostSeconds) {
 
 bool FfmpegMovieWriter::isReadyForMoreMediaData() {
     std::lock_guard lock(mutex_);
-    return status_ == WriterStatus::writing && !inputFinished_ && queue_.size() < kQueueCapacity;
+    return status_ == WriterStatus::writing && !inputFinished_ && queue_.size() < queueCapacity_;
 }
 
 bool FfmpegMovieWriter::append(const PixelBuffer& frame, double hostSeconds) {
@@ -131,7 +140,7 @@ bool FfmpegMovieWriter::append(const PixelBuffer& frame, double hostSeconds) {
             error_ = "a frame came before the session started";
             return false;
         }
-        if (queue_.size() >= kQueueCapacity || hostSeconds < *sessionStart_) return false;
+        if (queue_.size() >= queueCapacity_ || hostSeconds < *sessionStart_) return false;
         // Each frame goes to the nearest step of the declared frame rate, and never to the step of the frame
         // before it (then to the next step). A reader of the fragmented file, which has no index of sample
         // times, takes the declared rate as the stream's own; captured times jitter by a few milliseconds,

@@ -66,6 +66,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<QueuedFrame> queue_;
+    size_t queueCapacity_ = 0;  // pictures, for the movie's size
     WriterStatus status_ = WriterStatus::unknown;
     std::optional<std::string> error_;
     std::optional<double> sessionStart_;
