@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,16 +11,6 @@
 #include <stdexcept>
 
 namespace stepstest {
-
-double nowSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
-}
-
-void pauseSeconds(double seconds) {
-    usleep(static_cast<useconds_t>(seconds * 1e6));
-}
 
 PrivateHome::PrivateHome() {
     for (const char* folder : {"/.config", "/.local/share", "/.cache", "/.local/state"})

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "step_clock.h"
 #include "support/tool_process.h"
 
 namespace stepstest {
@@ -48,10 +49,6 @@ private:
     pid_t pid_ = -1;
     std::string outputPath_;
 };
-
-/// Seconds on the monotonic clock, and a sleep.
-double nowSeconds();
-void pauseSeconds(double seconds);
 
 template <typename Accept>
 std::optional<nlohmann::json> AppProcess::waitForLine(Accept accept, double timeoutSeconds) const {

@@ -1,8 +1,6 @@
 #include "atspi_reader.h"
 
 #include <atspi/atspi.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <deque>
 
@@ -26,16 +24,6 @@ std::string takeString(gchar* text) {
 
 }  // namespace
 
-double monotonicSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
-}
-
-void sleepSeconds(double seconds) {
-    usleep(static_cast<useconds_t>(seconds * 1e6));
-}
-
 Accessible::~Accessible() {
     if (object_) g_object_unref(object_);
 }
@@ -51,7 +39,7 @@ Accessible& Accessible::operator=(Accessible&& other) noexcept {
 
 Accessible applicationOf(pid_t pid, double timeoutSeconds) {
     ensureReady();
-    const double deadline = monotonicSeconds() + timeoutSeconds;
+    const double deadline = nowSeconds() + timeoutSeconds;
     for (;;) {
         AtspiAccessible* desktop = atspi_get_desktop(0);
         const gint count = atspi_accessible_get_child_count(desktop, nullptr);
@@ -65,8 +53,8 @@ Accessible applicationOf(pid_t pid, double timeoutSeconds) {
             g_object_unref(app);
         }
         g_object_unref(desktop);
-        if (monotonicSeconds() >= deadline) return Accessible();
-        sleepSeconds(0.2);
+        if (nowSeconds() >= deadline) return Accessible();
+        pauseSeconds(0.2);
     }
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "step_clock.h"
+
 typedef struct _AtspiAccessible AtspiAccessible;
 
 namespace stepstest {
@@ -56,16 +58,12 @@ bool isShowing(const Accessible& object);
 template <typename Read, typename Value>
 auto eventually(Read read, const Value& expected, double timeoutSeconds = 10) -> decltype(read());
 
-/// Monotonic seconds.
-double monotonicSeconds();
-void sleepSeconds(double seconds);
-
 template <typename Read, typename Value>
 auto eventually(Read read, const Value& expected, double timeoutSeconds) -> decltype(read()) {
-    const double deadline = monotonicSeconds() + timeoutSeconds;
+    const double deadline = nowSeconds() + timeoutSeconds;
     auto value = read();
-    while (!(value == expected) && monotonicSeconds() < deadline) {
-        sleepSeconds(0.1);
+    while (!(value == expected) && nowSeconds() < deadline) {
+        pauseSeconds(0.1);
         value = read();
     }
     return value;
