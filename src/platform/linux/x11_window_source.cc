@@ -127,8 +127,9 @@ public:
         XDamageSubtract(display_, damage_, None, parts_);
         int count = 0;
         XRectangle* rectangles = XFixesFetchRegion(display_, parts_, &count);
+        if (!rectangles) return std::nullopt;  // not read: the whole content counts as changed
         std::vector<PixelRect> areas;
-        if (rectangles && count > kMostChangedAreas) {
+        if (count > kMostChangedAreas) {
             int left = rectangles[0].x, top = rectangles[0].y, right = left, bottom = top;
             for (int i = 0; i < count; ++i) {
                 left = std::min<int>(left, rectangles[i].x);
@@ -138,11 +139,11 @@ public:
             }
             areas.push_back({left, top, right - left, bottom - top});
         } else {
-            for (int i = 0; rectangles && i < count; ++i) {
+            for (int i = 0; i < count; ++i) {
                 areas.push_back({rectangles[i].x, rectangles[i].y, rectangles[i].width, rectangles[i].height});
             }
         }
-        if (rectangles) XFree(rectangles);
+        XFree(rectangles);
         return areas;
     }
 
