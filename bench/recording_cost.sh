@@ -33,12 +33,10 @@ for program in mousepad xdotool ffmpeg ffprobe python3 /usr/bin/time; do
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qc-recording.XXXXXX")
-editor_pid=""
+# mousepad and the fixed script (start_mousepad, stop_mousepad, drive).
+source "$root/bench/mousepad_editing.sh"
 cleanup() {
-  if [ -n "$editor_pid" ]; then
-    kill "$editor_pid" 2>/dev/null
-    wait "$editor_pid" 2>/dev/null
-  fi
+  stop_mousepad
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -46,33 +44,7 @@ trap cleanup EXIT
 # CPU seconds of this session's X server (server_cpu).
 source "$root/bench/session_xserver.sh"
 
-# mousepad with a private home (it keeps settings there), a long text to scroll, filling the screen.
-mkdir -p "$work/home/config" "$work/home/data" "$work/home/cache" "$work/home/state"
-for line in $(seq 400); do echo "Line $line: the quick brown fox jumps over the lazy dog, again and again."; done \
-  >"$work/text.txt"
-HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_DATA_HOME=$work/home/data \
-  XDG_CACHE_HOME=$work/home/cache XDG_STATE_HOME=$work/home/state mousepad "$work/text.txt" >/dev/null 2>&1 &
-editor_pid=$!
-window=$(xdotool search --sync --onlyvisible --pid "$editor_pid" --class mousepad 2>/dev/null | head -1)
-[ -n "$window" ] || { echo "recording_cost: mousepad did not show a window" >&2; exit 70; }
-xdotool windowmove "$window" 0 0 windowsize "$window" 1440 900 windowfocus "$window"
-sleep 2
-
-# The fixed script: typing, scrolling, opening menus, until SECONDS have passed.
-drive() {
-  local end=$((SECONDS + seconds))
-  xdotool windowfocus "$window" >/dev/null 2>&1 || true
-  while ((SECONDS < end)); do
-    xdotool key ctrl+End
-    xdotool type --delay 40 "Typed while recording: the quick brown fox. "
-    xdotool key Return
-    xdotool mousemove --window "$window" 700 450 click --repeat 10 --delay 60 4
-    xdotool click --repeat 10 --delay 60 5
-    xdotool key alt+f; sleep 0.5; xdotool key Escape
-    xdotool key alt+e; sleep 0.5; xdotool key Escape
-    xdotool key Page_Up; sleep 0.2; xdotool key Page_Down
-  done
-}
+start_mousepad "$work"
 
 count_frames() {
   local frames
@@ -91,7 +63,7 @@ measure() {
   local damage_pid=$!
   /usr/bin/time -f "%U %S %M" -o "$work/$name.time" "$@" >"$work/$name.out" 2>"$work/$name.err" &
   local recorder_pid=$!
-  drive
+  drive "$seconds"
   wait "$recorder_pid" || { echo "recording_cost: the $name recording failed:" >&2; cat "$work/$name.err" >&2; exit 1; }
   wait "$damage_pid"
   local server; server=$(awk -v a="$before" -v b="$(server_cpu)" 'BEGIN { printf "%.2f", b - a }')
