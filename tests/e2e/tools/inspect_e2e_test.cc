@@ -167,9 +167,10 @@ TEST(InspectTool, TheFixtureIsReportedWithItsEntryItsWindowAndADumpRelativeToIt)
     // Limits below the bounds are raised: 10 records, the rest left out.
     const auto small = home.inspect({{"app", kFixtureId}, {"maxNodes", 3}, {"maxDepth", 0}, {"launch", false}});
     ASSERT_EQ(small.status, 0) << small.out << small.err;
-    EXPECT_LE(small.last()["nodes"].size(), 10u);
-    EXPECT_EQ(small.last()["truncated"], true);
-    for (const json& node : small.last()["nodes"]) EXPECT_LE(node["depth"].get<int>(), 1);
+    const json smallResult = small.last();
+    EXPECT_LE(smallResult["nodes"].size(), 10u);
+    EXPECT_EQ(smallResult["truncated"], true);
+    for (const json& node : smallResult["nodes"]) EXPECT_LE(node["depth"].get<int>(), 1);
 }
 
 TEST(InspectTool, MousepadIsLaunchedAndShowsItsMenuBarAndWindow) {
