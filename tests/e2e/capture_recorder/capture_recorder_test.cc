@@ -264,11 +264,15 @@ TEST_F(MovieRecording, WhileIdleTheWriterPutsEveryFrameOnDiskAndTheGapSurvivesIn
     EXPECT_NEAR(facts.streamSeconds, 13.0, 0.002);
     EXPECT_FALSE(facts.fragmented);
     const auto frames = support::runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
-                                             "packet=pts_time", "-of", "csv=p=0", path});
+                                             "packet=pts_time,flags", "-of", "csv=p=0", path});
     const auto lines = frames.lines();
     ASSERT_EQ(lines.size(), 15u);
     EXPECT_NEAR(std::stod(lines[9]), 9 / 30.0, 0.001);
     EXPECT_NEAR(std::stod(lines[10]), 12.0, 0.001) << "the frame after the still stretch keeps its time";
+    // The encoder went on through the still stretch: the only keyframe is the first frame.
+    for (size_t index = 0; index < lines.size(); ++index) {
+        EXPECT_EQ(lines[index].find(",K") != std::string::npos, index == 0) << "frame " << index << ": " << lines[index];
+    }
     EXPECT_EQ(decodeMovie(path).errors, "");
 }
 

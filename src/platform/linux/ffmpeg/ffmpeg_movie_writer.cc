@@ -336,11 +336,14 @@ void FfmpegMovieWriter::openEncoder() {
 }
 
 void FfmpegMovieWriter::flushWhileIdle() {
-    if (!(encoder_ && encoder_->holdsFrames()) && !pending_->data) return;
+    const bool encoderHoldsFrames = encoder_ && encoder_->holdsFrames();
+    if (!encoderHoldsFrames && !pending_->data) return;
     // Nothing new for a while (a still window): the frames held inside the encoder and the last encoded one
-    // go to the file now, so that a crash during a long still stretch loses nothing that was captured. The
-    // encoder can only be drained by ending it; the next frame starts a new one.
-    if (encoder_) {
+    // go to the file now, so that a crash during a long still stretch loses nothing that was captured. An
+    // encoder that holds frames can only be drained by ending it, and the next frame starts a new one with a
+    // keyframe. One that holds none (no reordering or look-ahead, the usual case) goes on: a restart would
+    // cost a keyframe after every pause, and x265 leaves some memory behind each time it is closed.
+    if (encoderHoldsFrames) {
         encoder_->flush([this](AVPacket* packet) { writeEncoded(packet); });
         encoder_.reset();
     }
