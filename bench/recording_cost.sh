@@ -53,9 +53,13 @@ count_frames() {
   echo "${frames:-0}"
 }
 
+count_keyframes() {
+  ffprobe -v error -select_streams v:0 -show_entries packet=flags -of csv=p=0 "$1" 2>/dev/null | grep -c K || true
+}
+
 # One recording: the recorder command runs while the script drives mousepad and the damage is counted.
-# Writes "cpu server peak_kib frames bytes damaged_ticks" to $work/$name.result, and the damage events' times
-# to $work/$name.times.
+# Writes "cpu server peak_kib frames bytes damaged_ticks keyframes" to $work/$name.result, and the damage
+# events' times to $work/$name.times.
 measure() {
   local name=$1; shift
   local before; before=$(server_cpu)
@@ -71,6 +75,7 @@ measure() {
   local damaged; damaged=$(sed -n 's/.*"ticks":\([0-9]*\).*/\1/p' "$work/$name.damage")
   echo "$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }') $server $peak" \
     "$(count_frames "$work/$name.mov") $(stat -c %s "$work/$name.mov" 2>/dev/null || echo 0) ${damaged:-0}" \
+    "$(count_keyframes "$work/$name.mov")" \
     >"$work/$name.result"
   [ -s "$work/$name.err" ] && { echo "$name said:"; head -5 "$work/$name.err"; } >&2
   return 0
@@ -88,13 +93,13 @@ measure ffmpeg ffmpeg -nostdin -hide_banner -loglevel error -f x11grab -framerat
   -b:v "$rate" -pix_fmt yuv420p -tag:v hvc1 -y "$work/ffmpeg.mov"
 echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
 
-read -r oc ox om of ob od <"$work/ours.result"
-read -r rc rx rm rf rb rd <"$work/ffmpeg.result"
+read -r oc ox om of ob od ok <"$work/ours.result"
+read -r rc rx rm rf rb rd rk <"$work/ffmpeg.result"
 start=$(sed -n 's/.*"start":\([0-9.]*\).*/\1/p' "$work/ours.out")
 duration=$(sed -n 's/.*"duration":\([0-9.]*\).*/\1/p' "$work/ours.out")
 read -r oh ol < <("$root/bench/lost_changes.py" "$work/ours.times" "$start" "$duration" "$work/ours.mov" "$fps")
-awk -v oc="$oc" -v ox="$ox" -v om="$om" -v of="$of" -v ob="$ob" -v od="$od" -v oh="$oh" -v ol="$ol" \
-    -v rc="$rc" -v rx="$rx" -v rm="$rm" -v rf="$rf" -v rb="$rb" -v rd="$rd" 'BEGIN {
+awk -v oc="$oc" -v ox="$ox" -v om="$om" -v of="$of" -v ob="$ob" -v od="$od" -v ok="$ok" -v oh="$oh" -v ol="$ol" \
+    -v rc="$rc" -v rx="$rx" -v rm="$rm" -v rf="$rf" -v rb="$rb" -v rd="$rd" -v rk="$rk" 'BEGIN {
   printf "mousepad %dx%d, %d fps, %d s of typing, scrolling and menus\n", '"$width"', '"$height"', '"$fps"', '"$seconds"'
   printf "%-34s %12s %12s %8s  %s\n", "", "recorder", "ffmpeg", "ratio", "target"
   printf "%-34s %12.2f %12.2f %8.2f  <= 0.3\n", "CPU seconds (recorder)", oc, rc, (rc > 0 ? oc / rc : 0)
@@ -103,6 +108,7 @@ awk -v oc="$oc" -v ox="$ox" -v om="$om" -v of="$of" -v ob="$ob" -v od="$od" -v o
   printf "%-34s %12.1f %12.1f %8.2f  <= 0.5\n", "peak memory (MB)", om / 1024, rm / 1024, (rm > 0 ? om / rm : 0)
   printf "%-34s %12.2f %12.2f %8.2f\n", "movie size (MB)", ob / 1e6, rb / 1e6, (rb > 0 ? ob / rb : 0)
   printf "%-34s %12d %12d\n", "frames in the movie", of, rf
+  printf "%-34s %12d %12d\n", "keyframes in the movie", ok, rk
   printf "%-34s %12d %12d\n", "ticks with damage while recording", od, rd
   rl = rd - rf; if (rl < 0) rl = 0
   printf "%-34s %12d\n", "changes a frame period apart", oh
