@@ -33,7 +33,8 @@ std::vector<PixelRect> clippedTo(const std::vector<PixelRect>& areas, const Pixe
         const int left = std::max(area.x, frame.x), top = std::max(area.y, frame.y);
         const int right = std::min(area.x + area.width, frame.x + frame.width);
         const int bottom = std::min(area.y + area.height, frame.y + frame.height);
-        if (right > left && bottom > top) clipped.push_back({left - frame.x, top - frame.y, right - left, bottom - top});
+        if (right > left && bottom > top)
+            clipped.push_back({left - frame.x, top - frame.y, right - left, bottom - top});
     }
     return clipped;
 }

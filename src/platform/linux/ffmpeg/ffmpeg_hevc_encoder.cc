@@ -86,7 +86,8 @@ void HevcEncoder::open(const VideoSettings& settings, bool globalHeader) {
     const int opened = avcodec_open2(context_, codec, &options);
     av_dict_free(&options);
     if (opened < 0) {
-        fail("cannot open libx265 for " + std::to_string(settings.width) + "x" + std::to_string(settings.height), opened);
+        fail("cannot open libx265 for " + std::to_string(settings.width) + "x" + std::to_string(settings.height),
+             opened);
     }
 }
 

@@ -23,9 +23,10 @@ class FragmentedMovieFile;
 /// Writes one movie. `append` converts each frame to 4:2:0 on the caller's thread, into a picture kept from
 /// frame to frame where the frame says what changed, and queues a copy; the writer's own encoder thread
 /// encodes and writes. The caller's buffer is free again when `append` returns. When the queue is full the
-/// input is not ready and the caller drops the frame. While recording, the file is a fragmented movie flushed about every second, so a crash
-/// loses little, and what the encoder holds is written out after half a second without a new frame;
-/// `finishWriting` turns it into an ordinary movie that replaces it atomically.
+/// input is not ready and the caller drops the frame. While recording, the file is a fragmented movie
+/// flushed every half second of movie time, so a crash loses little, and the last encoded frame (with
+/// anything the encoder holds) is written out after half a second without a new frame; `finishWriting`
+/// turns it into an ordinary movie that replaces it atomically.
 class FfmpegMovieWriter final : public MovieWriter {
 public:
     explicit FfmpegMovieWriter(std::string path);
