@@ -14,6 +14,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "support/protocol_log.h"
+
 extern char** environ;
 
 namespace support {
@@ -59,6 +61,7 @@ std::string toolPath() {
 }
 
 ToolRun runProgram(const std::vector<std::string>& argv, const ToolOptions& options) {
+    ProtocolRecord protocol(argv, options.workingDirectory);
     std::vector<std::string> envStrings = environmentWith(options.set, options.unset);
     std::vector<std::string> argvCopy = argv;
     std::vector<char*> envp = nullTerminated(envStrings), args = nullTerminated(argvCopy);
@@ -112,6 +115,7 @@ ToolRun runProgram(const std::vector<std::string>& argv, const ToolOptions& opti
     int status = 0;
     waitpid(pid, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    protocol.finish(run.out, run.status);
     return run;
 }
 

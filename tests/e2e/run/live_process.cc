@@ -22,7 +22,8 @@ double nowSeconds() {
 }
 
 LiveProcess::LiveProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& set,
-                         const std::string& stderrPath) {
+                         const std::string& stderrPath)
+    : protocol_(argv) {
     std::vector<std::string> envStrings = support::environmentWith(set);
     std::vector<std::string> argvCopy = argv;
     std::vector<char*> envp = support::nullTerminated(envStrings), args = support::nullTerminated(argvCopy);
@@ -48,6 +49,9 @@ LiveProcess::LiveProcess(const std::vector<std::string>& argv, const std::map<st
 
 LiveProcess::~LiveProcess() {
     stop();
+    std::string output;
+    for (const std::string& line : lines_) output += line + "\n";
+    protocol_.finish(output, status_);
     if (outFd_ >= 0) close(outFd_);
 }
 

@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/protocol_log.h"
+
 namespace runtest {
 
 class LiveProcess {
@@ -50,6 +52,7 @@ private:
     std::vector<std::string> lines_;
     int status_ = -1;
     bool reaped_ = false;
+    support::ProtocolRecord protocol_;  // what the tool said, for the protocol log
 };
 
 /// Monotonic seconds, for the tests' own deadlines.

@@ -1,0 +1,174 @@
+#!/usr/bin/python3
+"""The Debian package, from this build tree to a clean root.
+
+  install_test.py BUILD_DIR SOURCE_DIR PROTOCOL_LOG
+
+CPack builds the .deb; lintian must report no error; the control fields carry the dependencies that
+dpkg-shlibdeps found and the recommendations; dpkg-deb unpacks the package into an empty folder, and the tool
+installed there runs with an empty environment of libraries and, where mount namespaces are available, with
+the source and build trees hidden behind empty file systems, so that nothing of them can be used: `version`,
+`ocr` of an image, the demo's recording on a virtual desktop (scripts/demo with QC_TOOL naming the installed
+tool), and `ocr` once more with the text recognition module removed. What the installed tool wrote goes to the
+protocol log, where the schema check reads it with every other run.
+"""
+
+import base64
+import glob
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+build_dir, source_dir, protocol_log = (os.path.realpath(path) for path in sys.argv[1:4])
+faults = []
+
+
+def check(condition, message):
+    if not condition:
+        faults.append(message)
+        print("FAULT: " + message)
+    return condition
+
+
+def run(argv, **options):
+    return subprocess.run(argv, capture_output=True, text=True, **options)
+
+
+def record(args, stdout, status, job=None):
+    """Appends a run of the installed tool to the protocol log, in the test support's format."""
+    entry = {"args": args, "job": None, "stdout": base64.b64encode(stdout.encode()).decode(), "status": status}
+    if job is not None:
+        with open(job, "rb") as file:
+            entry["job"] = {"path": job, "base64": base64.b64encode(file.read()).decode()}
+    with open(protocol_log, "a", encoding="utf-8") as file:
+        file.write(json.dumps(entry) + "\n")
+
+
+def hidden_trees_prefix():
+    """A command prefix that runs its command with the source and build trees hidden, or [] when this
+    machine cannot make a mount namespace."""
+    trees = [source_dir] + ([] if build_dir.startswith(source_dir + "/") else [build_dir])
+    mounts = " && ".join("mount -t tmpfs qc-hidden '%s'" % tree for tree in trees)
+    prefix = ["unshare", "--mount", "--propagation", "private", "sh", "-c", mounts + ' && exec "$@"', "sh"]
+    probe = run(prefix + ["test", "!", "-e", os.path.join(source_dir, "CMakeLists.txt")])
+    if probe.returncode != 0:
+        print("note: no mount namespace here (%s); the trees stay visible, the tool still runs from the "
+              "clean root only" % probe.stderr.strip())
+        return []
+    return prefix
+
+
+def main():
+    architecture = run(["dpkg", "--print-architecture"]).stdout.strip()
+    multiarch = run(["dpkg-architecture", "-qDEB_HOST_MULTIARCH"]).stdout.strip()
+    work = tempfile.mkdtemp(prefix="qc-package.")
+    try:
+        started = time.monotonic()
+        built = run(["cpack", "-G", "DEB", "--config", os.path.join(build_dir, "CPackConfig.cmake"),
+                     "-B", os.path.join(work, "package")])
+        if not check(built.returncode == 0, "cpack failed: " + built.stdout + built.stderr):
+            return
+        debs = glob.glob(os.path.join(work, "package", "*.deb"))
+        check(len(debs) == 1, "cpack wrote %s" % debs)
+        deb = debs[0]
+        name = os.path.basename(deb)
+        control_version = run(["dpkg-deb", "-f", deb, "Version"]).stdout.strip()
+        check(name == "quorrel-capture_%s_%s.deb" % (control_version, architecture), "package file " + name)
+        print("package: %s in %.1f s" % (name, time.monotonic() - started))
+
+        depends = run(["dpkg-deb", "-f", deb, "Depends"]).stdout
+        for library in ("libc6", "libavcodec", "libtesseract", "libatspi", "libx11-6", "libicu"):
+            check(library in depends, "Depends lacks %s: %s" % (library, depends))
+        recommends = run(["dpkg-deb", "-f", deb, "Recommends"]).stdout.strip()
+        check(recommends == "at-spi2-core, tesseract-ocr-eng", "Recommends: " + recommends)
+
+        started = time.monotonic()
+        lint = run(["lintian", "--tag-display-limit", "0", deb])
+        errors = [line for line in lint.stdout.splitlines() if line.startswith("E:")]
+        check(not errors and lint.returncode == 0, "lintian: " + lint.stdout + lint.stderr)
+        print("lintian: %d errors, %d warnings in %.1f s" % (
+            len(errors), sum(line.startswith("W:") for line in lint.stdout.splitlines()),
+            time.monotonic() - started))
+
+        root = os.path.join(work, "root")
+        check(run(["dpkg-deb", "-x", deb, root]).returncode == 0, "dpkg-deb -x failed")
+        modules = os.path.join(root, "usr/lib", multiarch, "quorrel-capture")
+        tool = os.path.join(root, "usr/bin/quorrel-capture")
+        for path in [tool, "usr/share/man/man1/quorrel-capture.1.gz", "usr/share/doc/quorrel-capture/copyright",
+                     "usr/share/doc/quorrel-capture/changelog.gz"] + \
+                ["usr/share/quorrel-capture/schema/%s.schema.json" % schema
+                 for schema in ("capture-job", "inspect-job", "ocr-job", "output")] + \
+                [os.path.join(modules, "quorrel-capture-%s.so" % module)
+                 for module in ("x11", "atspi", "ffmpeg", "tesseract")]:
+            check(os.path.isfile(os.path.join(root, path)), "the package lacks " + path)
+        for elf in [tool] + glob.glob(os.path.join(modules, "*.so")):
+            dynamic = run(["readelf", "-d", elf]).stdout
+            check("RPATH" not in dynamic and "RUNPATH" not in dynamic, elf + " has a library search path")
+
+        # What the installed tool needs from outside its root: an image and the demo's two scripts.
+        image = os.path.join(work, "menu-bar.png")
+        shutil.copy(os.path.join(source_dir, "bench/ocr/corpus/dejavu-sans-12px-dark.png"), image)
+        demo_root = os.path.join(work, "demo")
+        os.makedirs(os.path.join(demo_root, "scripts"))
+        for script in ("demo", "desktop-session"):
+            shutil.copy(os.path.join(source_dir, "scripts", script), os.path.join(demo_root, "scripts"))
+        ocr_job = os.path.join(work, "ocr.json")
+        with open(ocr_job, "w", encoding="utf-8") as file:
+            json.dump({"images": [image]}, file)
+
+        prefix = hidden_trees_prefix()
+        environment = {name: value for name, value in os.environ.items()
+                       if name not in ("LD_LIBRARY_PATH", "LD_PRELOAD", "QC_TOOL", "TESSDATA_PREFIX")}
+        environment["PATH"] = "/usr/sbin:/usr/bin:/sbin:/bin"
+
+        def installed(*args, tool_path=tool, timeout=60):
+            answer = run(prefix + [tool_path, *args], env=environment, cwd=work, timeout=timeout)
+            record(list(args), answer.stdout, answer.returncode, job=args[1] if len(args) > 1 else None)
+            return answer
+
+        version = installed("version")
+        check(version.returncode == 0 and version.stdout ==
+              '{"features":["region","ocr","inspect","preflight"],"type":"result","version":"2"}\n',
+              "version: %d %r %r" % (version.returncode, version.stdout, version.stderr))
+
+        ocr = installed("ocr", ocr_job)
+        if check(ocr.returncode == 0, "ocr: %d %s %s" % (ocr.returncode, ocr.stdout, ocr.stderr)):
+            texts = [line["text"] for line in json.loads(ocr.stdout.splitlines()[-1])["results"][0]["lines"]]
+            check("File Edit View Help" in texts, "ocr read %s" % texts)
+
+        # A module missing from the installed tree is named at its installed place.
+        broken = os.path.join(work, "broken")
+        shutil.copytree(root, broken, symlinks=True)
+        broken_modules = os.path.join(broken, "usr/lib", multiarch, "quorrel-capture")
+        os.remove(os.path.join(broken_modules, "quorrel-capture-tesseract.so"))
+        missing = installed("ocr", ocr_job, tool_path=os.path.join(broken, "usr/bin/quorrel-capture"))
+        entry = json.loads(missing.stdout.splitlines()[-1])["results"][0] if missing.stdout else {}
+        check(entry.get("error", "").startswith("cannot load the text recognition module: %s/"
+                                                "quorrel-capture-tesseract.so: " % broken_modules),
+              "a missing module: %s" % missing.stdout)
+
+        # The demo's recording of mousepad on a virtual desktop, by the installed tool.
+        started = time.monotonic()
+        demo = run(prefix + [os.path.join(demo_root, "scripts/demo")], env=dict(environment, QC_TOOL=tool),
+                   cwd=work, timeout=240)
+        print("demo: status %d in %.1f s" % (demo.returncode, time.monotonic() - started))
+        check(demo.returncode == 0, "the demo failed: %s\n%s" % (demo.stdout[-3000:], demo.stderr[-3000:]))
+        lines = [line for line in demo.stdout.splitlines() if line.startswith('{"')]
+        if check(len(lines) >= 3, "the demo wrote %r" % demo.stdout[-2000:]):
+            record(["version"], lines[0] + "\n", -1)
+            record(["run", os.path.join(demo_root, "demo-output/job.json")], "\n".join(lines[1:]) + "\n", -1,
+                   job=os.path.join(demo_root, "demo-output/job.json"))
+            result = json.loads(lines[-1])
+            check(result.get("type") == "result" and result.get("frames", 0) > 10, "the demo's result: " + lines[-1])
+            check(os.path.getsize(os.path.join(demo_root, "demo-output/demo.mov")) > 10000, "no movie")
+            check(os.path.isfile(os.path.join(demo_root, "demo-output/contact-sheet.png")), "no contact sheet")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+main()
+print("package.install: %s" % ("FAILED" if faults else "passed"))
+sys.exit(1 if faults else 0)
