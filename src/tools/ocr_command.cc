@@ -18,9 +18,11 @@ namespace {
 Out::Message readImage(platform::TextRecognizer* recognizer, const std::string& path, const jobs::OCRJob& job,
                        std::optional<LanguageChoice>& languages) {
     if (!recognizer) return failedEntry(path, "text recognition is not available in this build");
-    const std::unique_ptr<platform::DecodedImage> image = recognizer->decode(path);
-    if (!image) return failedEntry(path, kUnreadableImage);
+    // A recogniser that cannot be set up (its module missing) fails each image with its reason; the
+    // command still answers with an entry for every image.
     try {
+        const std::unique_ptr<platform::DecodedImage> image = recognizer->decode(path);
+        if (!image) return failedEntry(path, kUnreadableImage);
         if (!languages) {
             // The installed languages are looked up only when the job names some.
             const bool named = job.languages && !job.languages->empty();

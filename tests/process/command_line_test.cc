@@ -174,6 +174,18 @@ TEST(CommandLine, AMissingBackendModuleEndsInOneErrorLineNamingIt) {
               0u)
         << line;
     EXPECT_EQ(run.status, 1);
+
+    // The recogniser's module is missing too: every image gets an entry saying so, in a result line.
+    const std::string job = folder.write("ocr.json", R"({"images": ["a.png", "b.png"]})");
+    const auto ocr = support::runProgram({lonely, "ocr", job}, outsideDesktop());
+    EXPECT_EQ(ocr.status, 0) << ocr.out << ocr.err;
+    const auto result = ocr.last();
+    ASSERT_EQ(result["type"], "result") << ocr.out;
+    ASSERT_EQ(result["results"].size(), 2u) << result;
+    for (const auto& entry : result["results"]) {
+        EXPECT_EQ(entry["error"].get<std::string>().rfind("cannot load the ", 0), 0u) << entry;
+        EXPECT_EQ(entry["lines"], nlohmann::json::array());
+    }
 }
 
 }  // namespace

@@ -94,15 +94,27 @@ TEST(OcrTool, BadImagesGetFailedEntriesAndTheSamePathTwiceIsReadTwice) {
     const std::string text = dir.write("notes.png", "this is not an image\n");
     const std::string empty = dir.write("empty.png", "");
     const std::string missing = dir.path() + "/missing.png";
+    // Cut short: the PNG and JPEG readers complain about these, on their own standard error.
+    std::ifstream whole(image, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
+    const std::string cutPng = dir.write("cut.png", bytes.substr(0, bytes.size() / 2));
+    const std::string jpeg = dir.path() + "/label.jpg";
+    ASSERT_TRUE(toolstest::convertImage(image, jpeg));
+    std::ifstream wholeJpeg(jpeg, std::ios::binary);
+    const std::string jpegBytes((std::istreambuf_iterator<char>(wholeJpeg)), std::istreambuf_iterator<char>());
+    const std::string cutJpeg = dir.write("cut.jpg", jpegBytes.substr(0, 300));
     support::ToolRun run;
-    const json entries = runOcr(dir, {{"images", {image, missing, text, dir.path(), empty, image}}}, &run);
+    const json entries =
+        runOcr(dir, {{"images", {image, missing, text, dir.path(), empty, image, cutPng, cutJpeg}}}, &run);
 
     const auto lines = run.lines();
-    ASSERT_EQ(lines.size(), 7u) << run.out;
-    for (int i = 0; i < 6; ++i)
+    ASSERT_EQ(lines.size(), 9u) << run.out;
+    for (int i = 0; i < 8; ++i)
         EXPECT_EQ(json::parse(lines[i]),
-                  (json{{"type", "progress"}, {"message", "Reading text " + std::to_string(i + 1) + "/6"}}));
-    ASSERT_EQ(entries.size(), 6u);
+                  (json{{"type", "progress"}, {"message", "Reading text " + std::to_string(i + 1) + "/8"}}));
+    ASSERT_EQ(entries.size(), 8u);
+    // Standard error carries the tool's own diagnostics only; the libraries' complaints are not among them.
+    EXPECT_EQ(run.err, "");
     for (const std::string& bad : {missing, text, dir.path(), empty}) {
         const auto found =
             std::find_if(entries.begin(), entries.end(), [&](const json& e) { return e["image"] == bad; });
@@ -112,6 +124,41 @@ TEST(OcrTool, BadImagesGetFailedEntriesAndTheSamePathTwiceIsReadTwice) {
     EXPECT_FALSE(lineWith(entries[0], "Remember window size").is_null()) << entries[0].dump();
     EXPECT_EQ(entries[5], entries[0]);
     EXPECT_EQ(run.err.find("LEAK"), std::string::npos) << run.err;
+}
+
+// A tall scroll capture and a wide strip: enlarged, one of their sides would pass the longest page the
+// engine takes; one longer than that even unenlarged is read in bands, each line once.
+TEST(OcrTool, TallAndWideImagesAreReadWhole) {
+    support::TempDir dir;
+    const std::string tall = dir.path() + "/tall.png";
+    toolstest::drawTextImage(tall, 400, 11000, {{"Top of the list", 20, 30, 14}, {"Bottom of the list", 20, 10940, 14}});
+    const std::string wide = dir.path() + "/wide.png";
+    toolstest::drawTextImage(wide, 11000, 78, {{"Left status", 20, 30, 14}, {"Right status", 10800, 30, 14}});
+    // Enlarged 1.83 times (the page-area bound), 40000 pixels make bands of 17905 that overlap from 17777:
+    // the middle line lies in both bands and must be read once. Cairo draws at most 32767 pixels a side, so
+    // the image is two halves stacked.
+    const std::string upper = dir.path() + "/upper.png", lower = dir.path() + "/lower.png";
+    toolstest::drawTextImage(upper, 300, 20000, {{"First entry", 20, 30, 14}, {"Middle entry", 20, 17790, 14}});
+    toolstest::drawTextImage(lower, 300, 20000, {{"Last entry", 20, 19950, 14}});
+    const std::string longer = dir.path() + "/longer.png";
+    ASSERT_EQ(support::runProgram({"ffmpeg", "-v", "error", "-i", upper, "-i", lower, "-filter_complex", "vstack",
+                                   longer})
+                  .status,
+              0);
+    support::ToolRun run;
+    const json entries = runOcr(dir, {{"images", {tall, wide, longer}}}, &run);
+    ASSERT_EQ(entries.size(), 3u);
+    for (const json& entry : entries) EXPECT_FALSE(entry.contains("error")) << entry.dump();
+    for (const char* text : {"Top of the list", "Bottom of the list"})
+        EXPECT_FALSE(lineWith(entries[0], text).is_null()) << text << entries[0].dump();
+    for (const char* text : {"Left status", "Right status"})
+        EXPECT_FALSE(lineWith(entries[1], text).is_null()) << text << entries[1].dump();
+    EXPECT_EQ(entries[2]["lines"].size(), 3u) << entries[2].dump();
+    for (const char* text : {"First entry", "Middle entry", "Last entry"})
+        EXPECT_FALSE(lineWith(entries[2], text).is_null()) << text << entries[2].dump();
+    const json last = lineWith(entries[2], "Last entry");
+    if (!last.is_null()) EXPECT_NEAR(last["y"].get<double>() * 40000, 39950, 12) << last;
+    EXPECT_EQ(run.err, "");
 }
 
 TEST(OcrTool, EveryCommonImageFormatIsDecoded) {
