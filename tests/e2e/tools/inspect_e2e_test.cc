@@ -199,6 +199,22 @@ TEST(InspectTool, MousepadIsLaunchedAndShowsItsMenuBarAndWindow) {
     if (pid > 0) kill(pid, SIGTERM);
 }
 
+// A window whose accessible name is empty is titled as its title bar shows it, in "window", in
+// "windows" and in the windows command alike.
+TEST(InspectTool, AWindowWithoutAnAccessibleNameHasTheTitleItsTitleBarShows) {
+    PrivateHome home;
+    const auto run = home.inspect({{"app", "gtk3-widget-factory"}, {"maxNodes", 5}}, 90);
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const json result = run.last();
+    const int pid = result.value("pid", 0);
+    const json listed = windowsEntry(home, pid);
+    ASSERT_FALSE(listed.is_null());
+    EXPECT_EQ(listed["title"], "gtk3-widget-factory");
+    EXPECT_EQ(result["window"]["title"], listed["title"]);
+    EXPECT_EQ(result["windows"], json{listed["title"]});
+    if (pid > 0) kill(pid, SIGTERM);
+}
+
 TEST(InspectTool, LaunchFalseOnAStoppedApplicationLaunchesNothing) {
     PrivateHome home;
     // The fixture ran and was stopped: it is found by its entry's name no more, and nothing starts it again.

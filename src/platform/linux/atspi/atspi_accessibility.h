@@ -61,4 +61,7 @@ bool chooseInOpenMenu(const AtspiNode& node);
 /// Raises and activates the X11 window behind a window element; true when a window was found and asked.
 bool raiseWindow(const Element& window);
 
+/// The title the X11 window behind a window element carries (`_NET_WM_NAME`, else `WM_NAME`), or nothing.
+std::optional<std::string> titleBarText(const Element& window);
+
 }  // namespace platform::linux_desktop

@@ -93,10 +93,13 @@ std::optional<Value> stateFlag(AtspiAccessible* object, AtspiStateType state) {
     return Value{hasState(*states, state)};
 }
 
-std::optional<Value> title(const AtspiNode& node, AtspiRole role) {
+// A window's title is what its title bar shows: the accessible name, else the X window's own title, and
+// the empty string when it has neither (such a window still has a title, an empty one).
+std::optional<Value> title(const Element& element, const AtspiNode& node, AtspiRole role) {
     if (node.kind() == NodeKind::menuOfOpener || nameUseFor(role) != NameUse::title) return std::nullopt;
     auto name = nameOf(node);
     if (name && isMenuItemRole(role)) name = withoutShortcutPadding(std::move(*name));
+    if (name && name->empty() && isWindowNode(node)) return Value{titleBarText(element).value_or("")};
     return nonEmpty(std::move(name));
 }
 
@@ -187,7 +190,7 @@ std::optional<Value> AtspiAccessibility::attribute(const Element& element, std::
         case Attribute::roleDescription:
             if (isMenu) return Value{std::string("menu")};
             return nonEmpty(readLocalizedRoleName(object));
-        case Attribute::title: return title(node, *role);
+        case Attribute::title: return title(element, node, *role);
         case Attribute::description: return description(node, *role);
         case Attribute::identifier:
             if (isMenu) return std::nullopt;

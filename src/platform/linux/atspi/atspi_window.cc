@@ -41,6 +41,14 @@ bool AtspiAccessibility::setSize(const Element& element, Size size) {
     return moveResize(element, std::nullopt, size);
 }
 
+std::optional<std::string> titleBarText(const Element& window) {
+    DisplayPtr display = openDisplay();
+    if (!display) return std::nullopt;
+    const auto client = clientWindowOf(display.get(), window);
+    if (!client) return std::nullopt;
+    return client->title;
+}
+
 bool raiseWindow(const Element& window) {
     DisplayPtr display = openDisplay();
     if (!display) return false;
