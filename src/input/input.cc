@@ -15,31 +15,34 @@ platform::InputEvents& events() { return *platform::services().input; }
 void pause(uint32_t micros) { platform::services().clock->sleep(micros / 1e6); }
 
 // Key down, hold, key up, pause: the same for a combination and for the Enter of a typed line feed.
-void pressParsed(const Combo& combo, int32_t pid) {
-    events().postKey(pid, combo.keyCode, combo.flags, true);
+// False, with nothing more posted, when the key-down could not be delivered.
+bool pressParsed(const Combo& combo, int32_t pid) {
+    if (!events().postKey(pid, combo.keyCode, combo.flags, true)) return false;
     pause(keyPauseMicros);
     events().postKey(pid, combo.keyCode, combo.flags, false);
     pause(keyPauseMicros);
+    return true;
 }
 
 }  // namespace
 
-void press(const std::string& combo, int32_t pid) {
+bool press(const std::string& combo, int32_t pid) {
     const auto parsed = parseCombo(combo);
     if (!parsed) throw CaptureError("unknown key " + combo, "bad_request");
-    pressParsed(*parsed, pid);
+    return pressParsed(*parsed, pid);
 }
 
-void type(const std::string& text, int32_t pid, uint32_t pauseMicros) {
+bool type(const std::string& text, int32_t pid, uint32_t pauseMicros) {
     for (const std::string& character : text::graphemeClusters(text)) {
         // Only a lone line feed is Enter; a carriage return, alone or before a line feed, is a character.
         if (character == "\n") {
-            pressParsed(Combo{enterKeyCode, 0}, pid);
+            if (!pressParsed(Combo{enterKeyCode, 0}, pid)) return false;
             continue;
         }
-        events().postCharacter(pid, character);
+        if (!events().postCharacter(pid, character)) return false;
         pause(pauseMicros);
     }
+    return true;
 }
 
 void click(platform::ScreenPoint point) {
@@ -49,6 +52,8 @@ void click(platform::ScreenPoint point) {
     pause(buttonHoldMicros);
     events().postLeftUp(point);
 }
+
+bool reaches(platform::ScreenPoint point, int32_t pid) { return events().pointReachesProcess(point, pid); }
 
 void scroll(platform::ScreenPoint point, int32_t dx, int32_t dy) {
     events().postMouseMoved(point);

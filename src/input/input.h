@@ -38,15 +38,20 @@ const std::map<std::string, uint16_t>& keyCodes();
 std::optional<Combo> parseCombo(std::string_view text);
 
 /// Presses and releases the combination `combo` in process `pid`. Throws CaptureError ("unknown key ",
-/// "bad_request") when it cannot be parsed; nothing is posted then.
-void press(const std::string& combo, int32_t pid);
+/// "bad_request") when it cannot be parsed; nothing is posted then. False when the key could not be
+/// delivered to the process.
+bool press(const std::string& combo, int32_t pid);
 
 /// Types `text` into process `pid` one user-perceived character at a time, pausing `pauseMicros` after
-/// each; a line feed is pressed as the Enter key.
-void type(const std::string& text, int32_t pid, uint32_t pauseMicros = characterPauseMicros);
+/// each; a line feed is pressed as the Enter key. Stops at the first character that cannot be delivered
+/// to the process and returns false; true when every character was.
+bool type(const std::string& text, int32_t pid, uint32_t pauseMicros = characterPauseMicros);
 
 /// Clicks the left button at `point`.
 void click(platform::ScreenPoint point);
+
+/// Whether a click at `point` reaches process `pid`: the window there is one of its own.
+bool reaches(platform::ScreenPoint point, int32_t pid);
 
 /// Scrolls at `point` by `dx` (horizontal) and `dy` (vertical) pixels in eight equal wheel events; the
 /// remainder of each amount divided by eight is dropped.

@@ -85,14 +85,29 @@ bool logClickAtCentre(const platform::Element& element, ClickLog& log, platform:
     return true;
 }
 
-void click(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
-           const std::optional<platform::Element>& window,
-           ClickLog& log) {
+// Keys that did not reach the application fail the step: typing into whatever else has the focus, or
+// into nothing, is not what the step asked for.
+CaptureError keysNotDelivered(const jobs::Step& step, size_t index) {
+    return CaptureError("step " + stepNumber(index) + " (" + step.action +
+                        "): the keys could not be delivered: no window of the application took the keyboard focus");
+}
+
+void click(const jobs::Step& step, size_t index, int32_t pid, const std::optional<platform::Element>& axApp,
+           const std::optional<platform::Element>& window, ClickLog& log) {
     const platform::Element element = target(step, index, axApp, window);
     platform::ScreenPoint point;
     if (!logClickAtCentre(element, log, &point))
         throw CaptureError("step " + stepNumber(index) + ": element has no frame");
-    if (!AX::press(element)) Input::click(point);
+    if (AX::press(element)) {
+        bridge::pause(kPauseAfterClickSeconds);
+        return;
+    }
+    // The pointer is the fallback; at a point on no window of the application it would click something else.
+    if (!Input::reaches(point, pid))
+        throw CaptureError("step " + stepNumber(index) + " (click): the element's centre (" +
+                           std::to_string(std::lround(point.x)) + ", " + std::to_string(std::lround(point.y)) +
+                           ") lies on no window of the application");
+    Input::click(point);
     bridge::pause(kPauseAfterClickSeconds);
 }
 
@@ -104,16 +119,20 @@ void type(const jobs::Step& step, size_t index, int32_t pid, const std::optional
         logClickAtCentre(element, log);
         bridge::pause(kPauseAfterTypeFocusSeconds);
     }
-    Input::type(step.value ? *step.value : step.text.value_or(""), pid);
+    if (!Input::type(step.value ? *step.value : step.text.value_or(""), pid)) throw keysNotDelivered(step, index);
     bridge::pause(kPauseAfterTypingSeconds);
 }
 
+// At the target's centre, else the window's; a window without an element frame is scrolled at the centre
+// of the area being recorded, never at a corner of the screen (where a desktop may act on its own).
 void scroll(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
-            const std::optional<platform::Element>& window) {
+            const std::optional<platform::Element>& window, const ClickLog& log) {
     std::optional<platform::Rect> frame;
     if (namesTarget(step)) frame = AX::frame(target(step, index, axApp, window));
     if (!frame && window) frame = AX::frame(*window);
-    const platform::ScreenPoint point = frame ? centre(*frame) : platform::ScreenPoint{0, 0};
+    const jobs::Rect& recorded = log.rect();
+    const platform::ScreenPoint point =
+        frame ? centre(*frame) : platform::ScreenPoint{recorded.x + recorded.width / 2, recorded.y + recorded.height / 2};
     Input::scroll(point, wheelAmount(-step.x.value_or(0)), wheelAmount(-step.y.value_or(kDefaultScrollPixels)));
     bridge::pause(kPauseAfterScrollSeconds);
 }
@@ -171,16 +190,16 @@ void perform(const jobs::Step& step, size_t index, int32_t pid, const std::optio
              const std::optional<platform::Element>& window, ClickLog& log) {
     const std::string& action = step.action;
     if (action == "click") {
-        click(step, index, axApp, window, log);
+        click(step, index, pid, axApp, window, log);
     } else if (action == "focus") {
         AX::focus(target(step, index, axApp, window));
     } else if (action == "type") {
         type(step, index, pid, axApp, window, log);
     } else if (action == "press") {
-        Input::press(step.key.value_or("enter"), pid);
+        if (!Input::press(step.key.value_or("enter"), pid)) throw keysNotDelivered(step, index);
         bridge::pause(kPauseAfterKeySeconds);
     } else if (action == "scroll") {
-        scroll(step, index, axApp, window);
+        scroll(step, index, axApp, window, log);
     } else if (action == "wait") {
         wait(step);
     } else if (action == "menu") {

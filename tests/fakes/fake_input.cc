@@ -10,17 +10,32 @@ PostedEvent& FakeInput::record(PostedEvent::Kind kind) {
     return events.back();
 }
 
-void FakeInput::postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) {
+bool FakeInput::postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) {
+    if (down && unfocusable.count(pid)) return false;
     auto& event = record(down ? PostedEvent::Kind::keyDown : PostedEvent::Kind::keyUp);
     event.pid = pid;
     event.keyCode = keyCode;
     event.flags = flags;
+    return true;
 }
 
-void FakeInput::postCharacter(int32_t pid, const std::string& character) {
+bool FakeInput::postCharacter(int32_t pid, const std::string& character) {
+    if (unfocusable.count(pid)) return false;
     auto& event = record(PostedEvent::Kind::character);
     event.pid = pid;
     event.character = character;
+    return true;
+}
+
+bool FakeInput::pointReachesProcess(platform::ScreenPoint point, int32_t pid) {
+    if (windowsTopFirst.empty()) return true;
+    for (const ScreenWindow& window : windowsTopFirst) {
+        const platform::Rect& f = window.frame;
+        if (point.x >= f.origin.x && point.y >= f.origin.y && point.x < f.origin.x + f.size.width &&
+            point.y < f.origin.y + f.size.height)
+            return window.pid == pid;
+    }
+    return false;
 }
 
 void FakeInput::postMouseMoved(platform::ScreenPoint point) {

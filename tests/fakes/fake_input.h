@@ -2,8 +2,11 @@
 // An input event sink for unit tests: records every posted event with the clock time it was posted at.
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "platform/accessibility.h"
 
 #include "platform/clock.h"
 #include "platform/input_events.h"
@@ -30,8 +33,19 @@ public:
 
     std::vector<PostedEvent> events;
 
-    void postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) override;
-    void postCharacter(int32_t pid, const std::string& character) override;
+    /// A window on the fake screen: who owns it and where it is.
+    struct ScreenWindow {
+        int32_t pid = 0;
+        platform::Rect frame;
+    };
+    /// The windows on screen, top-most first; with none, every point reaches every process.
+    std::vector<ScreenWindow> windowsTopFirst;
+    /// Processes none of whose windows can take the keyboard focus: their key events are not delivered.
+    std::set<int32_t> unfocusable;
+
+    bool postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) override;
+    bool postCharacter(int32_t pid, const std::string& character) override;
+    bool pointReachesProcess(platform::ScreenPoint point, int32_t pid) override;
     void postMouseMoved(platform::ScreenPoint point) override;
     void postLeftDown(platform::ScreenPoint point) override;
     void postLeftUp(platform::ScreenPoint point) override;

@@ -57,6 +57,30 @@ TEST_F(Perform, ClickOnAnElementWithoutPressClicksThePointerAtItsCentre) {
     EXPECT_EQ(pauses(), (std::vector<double>{0.45}));
 }
 
+// A step that reports success must have had its effect: a pointer click at a point on another process's
+// window (or on none), and keys no window of the application would take, fail the step instead.
+TEST_F(Perform, InputThatCannotReachTheApplicationFailsTheStep) {
+    input.windowsTopFirst = {{kPid + 1, {{200, 90}, {100, 40}}}, {kPid, {{0, 0}, {800, 600}}}};
+    EXPECT_EQ(failure([&] { perform(labelled("click", "Open"), 1); }),
+              "external: step 2 (click): the element's centre (240, 110) lies on no window of the application");
+    EXPECT_TRUE(input.events.empty());
+    input.windowsTopFirst = {{kPid, {{0, 0}, {800, 600}}}};
+    perform(labelled("click", "Open"));
+    EXPECT_EQ(input.events.size(), 3u);
+    input.events.clear();
+
+    input.unfocusable = {kPid};
+    jobs::Step typing = step("type");
+    typing.value = "abc";
+    EXPECT_EQ(failure([&] { perform(typing, 2); }),
+              "external: step 3 (type): the keys could not be delivered: no window of the application took the "
+              "keyboard focus");
+    EXPECT_EQ(failure([&] { perform(step("press"), 4); }),
+              "external: step 5 (press): the keys could not be delivered: no window of the application took the "
+              "keyboard focus");
+    EXPECT_TRUE(input.events.empty());
+}
+
 TEST_F(Perform, TargetFailuresSayWhatWasWantedHowLongAndWhatIsCloseInTheWindow) {
     jobs::Step missing = labelled("click", "Sve");
     missing.ms = 2000;
@@ -173,8 +197,11 @@ TEST_F(Perform, WithoutAnInterfaceKeysAndWaitsStillActWhileTargetsAndMenusFailWi
     ASSERT_EQ(input.events.size(), 2u);
     EXPECT_EQ(input.events[0].pid, kPid);
     jobs::Step scroll = step("scroll");
-    run::perform(scroll, 1, kPid, none, none, log);
-    EXPECT_EQ(input.events[2].point.x, 0);  // no frame: the origin
+    run::ClickLog recorded({100, 50, 640, 480}, [] { return std::optional<double>(); });
+    run::perform(scroll, 1, kPid, none, none, recorded);
+    // No element frame: the centre of the recorded area, never the screen's corner.
+    EXPECT_EQ(input.events[2].point.x, 420);
+    EXPECT_EQ(input.events[2].point.y, 290);
     jobs::Step click = labelled("click", "okay");
     click.ms = 300;
     EXPECT_EQ(failure([&] { run::perform(click, 2, kPid, none, none, log); }),
@@ -186,7 +213,7 @@ TEST_F(Perform, WithoutAnInterfaceKeysAndWaitsStillActWhileTargetsAndMenusFailWi
     EXPECT_TRUE(log.clicks().empty());
 }
 
-TEST_F(Perform, ScrollAtTheTargetTheWindowOrTheOriginInEightEvents) {
+TEST_F(Perform, ScrollAtTheTargetTheWindowOrTheRecordedAreaInEightEvents) {
     auto scrolls = [&] {
         std::vector<PostedEvent> found;
         for (const auto& event : input.events)
@@ -217,9 +244,12 @@ TEST_F(Perform, ScrollAtTheTargetTheWindowOrTheOriginInEightEvents) {
 
     perform(labelled("scroll", "Ghost"));  // a target without a frame: the window's centre
     EXPECT_EQ(scrolls()[0].point.x, 400);
-    ax.setAttribute("window", "AXSize", std::string("no size"));  // no window frame either: the origin
-    perform(step("scroll"));
-    EXPECT_EQ(scrolls()[0].point.x, 0);
+    ax.setAttribute("window", "AXSize", std::string("no size"));  // no window frame either: the recorded area
+    run::ClickLog recorded({100, 50, 640, 480}, [] { return std::optional<double>(); });
+    run::perform(step("scroll"), 0, kPid, ax.element("app"), ax.element("window"), recorded);
+    events = scrolls();
+    EXPECT_EQ(events[0].point.x, 420);
+    EXPECT_EQ(events[0].point.y, 290);
     EXPECT_EQ(pauses(), (std::vector<double>{0.35, 0.35, 0.35, 0.35}));
     EXPECT_TRUE(log.clicks().empty());
 }

@@ -39,17 +39,20 @@ private:
 
 class ModuleInputEvents final : public InputEvents {
 public:
-    void postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) override {
-        module_.get().postKey(pid, keyCode, flags, down);
+    bool postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) override {
+        return module_.get().postKey(pid, keyCode, flags, down);
     }
-    void postCharacter(int32_t pid, const std::string& character) override {
-        module_.get().postCharacter(pid, character);
+    bool postCharacter(int32_t pid, const std::string& character) override {
+        return module_.get().postCharacter(pid, character);
     }
     void postMouseMoved(ScreenPoint point) override { module_.get().postMouseMoved(point); }
     void postLeftDown(ScreenPoint point) override { module_.get().postLeftDown(point); }
     void postLeftUp(ScreenPoint point) override { module_.get().postLeftUp(point); }
     void postScroll(ScreenPoint point, int32_t dxPixels, int32_t dyPixels) override {
         module_.get().postScroll(point, dxPixels, dyPixels);
+    }
+    bool pointReachesProcess(ScreenPoint point, int32_t pid) override {
+        return module_.get().pointReachesProcess(point, pid);
     }
 
 private:

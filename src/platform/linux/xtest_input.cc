@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "app/out.h"
+#include "platform/linux/x11_window_frame.h"
 #include "platform/linux/xtest_focus.h"
 #include "platform/linux/xtest_key_table.h"
 
@@ -70,49 +71,48 @@ bool XTestInput::reachProcess(Display* display, int32_t pid) {
         unreachablePid_.reset();
         return true;
     }
-    Out::log("XTEST: no window of process " + std::to_string(pid) +
-             " could take the keyboard focus; its key events are skipped");
     unreachablePid_ = pid;
     unreachableSince_ = now;
     return false;
 }
 
-void XTestInput::postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) {
+bool XTestInput::postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) {
     std::lock_guard lock(mutex_);
     Display* display = this->display();
-    if (!display) return;
+    if (!display) return false;
     if (!down) {
         // Release what the matching key-down pressed, key first, then its modifiers in reverse order.
         const auto it = std::find_if(held_.rbegin(), held_.rend(),
                                      [keyCode](const HeldKey& held) { return held.virtualKey == keyCode; });
-        if (it == held_.rend()) return;
+        if (it == held_.rend()) return true;
         key(display, it->keycode, false);
         for (auto modifierKey = it->modifiers.rbegin(); modifierKey != it->modifiers.rend(); ++modifierKey) {
             key(display, *modifierKey, false);
         }
         held_.erase(std::next(it).base());
         XSync(display, False);
-        return;
+        return true;
     }
     const KeySym keysym = keysymForVirtualKey(keyCode);
-    if (keysym == NoSymbol || !reachProcess(display, pid)) return;
+    if (keysym == NoSymbol || !reachProcess(display, pid)) return false;
     const KeyboardLayout layout(display);
     // A symbol the layout has only on a shifted level or not at all (the slash of a German layout) gets
     // a spare key of its own, so that the combination's modifiers are exactly the ones asked for.
     std::optional<KeyCode> keycode = layout.plainKey(keysym);
     if (!keycode) keycode = spareKeys_.lend(display, keysym, layout);
-    if (!keycode) return;
+    if (!keycode) return false;
     HeldKey held{keyCode, *keycode, modifierKeys(layout, flags)};
     for (KeyCode modifierKey : held.modifiers) key(display, modifierKey, true);
     key(display, held.keycode, true);
     held_.push_back(held);
     XSync(display, False);
+    return true;
 }
 
-void XTestInput::postCharacter(int32_t pid, const std::string& character) {
+bool XTestInput::postCharacter(int32_t pid, const std::string& character) {
     std::lock_guard lock(mutex_);
     Display* display = this->display();
-    if (!display || !reachProcess(display, pid)) return;
+    if (!display || !reachProcess(display, pid)) return false;
     // Caps Lock would turn a lower-case letter on a lent key into upper case; the character is typed as
     // given, so the lock is lifted around it (applications read it from the key events themselves).
     const bool capsLocked = capsLockLocked(display);
@@ -138,6 +138,22 @@ void XTestInput::postCharacter(int32_t pid, const std::string& character) {
     }
     if (capsLocked) setCapsLock(display, true);
     XSync(display, False);
+    return true;
+}
+
+bool XTestInput::pointReachesProcess(ScreenPoint point, int32_t pid) {
+    std::lock_guard lock(mutex_);
+    Display* display = this->display();
+    if (!display) return false;
+    // The top-most viewable window holding the point receives the click, whoever owns it.
+    for (const ClientWindow& window : clientWindowsTopFirst(display)) {
+        const Rect& frame = window.frame;
+        if (point.x < frame.origin.x || point.y < frame.origin.y || point.x >= frame.origin.x + frame.size.width ||
+            point.y >= frame.origin.y + frame.size.height)
+            continue;
+        return window.pid == pid;
+    }
+    return false;
 }
 
 void XTestInput::moveTo(Display* display, ScreenPoint point) {

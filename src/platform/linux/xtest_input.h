@@ -25,8 +25,9 @@ public:
     XTestInput() = default;
     ~XTestInput() override;
 
-    void postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) override;
-    void postCharacter(int32_t pid, const std::string& character) override;
+    bool postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) override;
+    bool postCharacter(int32_t pid, const std::string& character) override;
+    bool pointReachesProcess(ScreenPoint point, int32_t pid) override;
     void postMouseMoved(ScreenPoint point) override;
     void postLeftDown(ScreenPoint point) override;
     void postLeftUp(ScreenPoint point) override;
