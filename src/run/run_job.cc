@@ -1,5 +1,6 @@
 #include "run/run_job.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -32,6 +33,12 @@ namespace {
 platform::Applications& applications() { return *platform::services().applications; }
 
 jobs::Rect toRect(const platform::CaptureRect& rect) { return {rect.x, rect.y, rect.width, rect.height}; }
+
+// Whether a step looks for an element: a target or a menu.
+bool needsElements(const std::vector<jobs::Step>& steps) {
+    return std::any_of(steps.begin(), steps.end(),
+                       [](const jobs::Step& step) { return targeted(step) || step.action == "menu"; });
+}
 
 // Centres the window on the main screen's visible frame at the requested size.
 void placeWindow(const platform::Element& window, const jobs::Size& size) {
@@ -78,6 +85,8 @@ void runCapture(const jobs::Job& job) {
             if (!target.found()) throw CaptureError("no window for " + app, "not_found");
             axApp = target.application;
             window = target.window;
+            if (!window && !recordUser && needsElements(job.steps.value_or(std::vector<jobs::Step>{})))
+                Out::log(noAccessibilityTreeLine(app));
             if (window) {
                 if (platform::Accessibility* backend = AX::backend()) backend->performAction(*window, "AXRaise");
             } else {

@@ -36,4 +36,17 @@ TargetWindow findTargetWindow(int32_t pid, const std::optional<std::string>& tit
     }
 }
 
+bool showsWindows(int32_t pid) {
+    try {
+        return bridge::blocking([&] { return capture::windowOfProcess(pid, std::nullopt); }).has_value();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+std::string noAccessibilityTreeLine(const std::string& app) {
+    return app + ": its windows are on screen, but it exposes no accessibility tree, so none of its elements "
+                 "can be found (a toolkit whose accessibility is off, or a program without one)";
+}
+
 }  // namespace run

@@ -34,5 +34,10 @@ struct TargetWindow {
 /// at the deadline, whichever comes first). Nothing found leaves both windows absent.
 TargetWindow findTargetWindow(int32_t pid, const std::optional<std::string>& title, double deadlineHostSeconds);
 
+/// Whether process `pid` shows an ordinary window on screen; false when the desktop cannot be asked.
+bool showsWindows(int32_t pid);
 
+/// The diagnostic line for `app` when its windows are on screen but it exposes no accessibility tree, so
+/// that a script author knows why none of its elements can be found.
+std::string noAccessibilityTreeLine(const std::string& app);
 }  // namespace run

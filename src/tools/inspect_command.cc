@@ -15,6 +15,7 @@
 #include "platform/services.h"
 #include "run/app_launch.h"
 #include "run/main_window.h"
+#include "run/target_window.h"
 #include "tools/inspect_values.h"
 
 namespace tools {
@@ -55,7 +56,12 @@ Out::Message inspectResult(const jobs::InspectJob& job) {
     const platform::ApplicationProcess process = findApplication(job);
     std::optional<AX::Element> application;
     const std::optional<AX::Element> window = findWindow(process.pid, job.windowTitle, application);
-    if (!window) throw CaptureError(noWindowMessage(job.app, job.windowTitle, windowTitles(application)), "not_found");
+    if (!window) {
+        const std::vector<std::string> titles = windowTitles(application);
+        if ((!application || AX::windows(*application).empty()) && run::showsWindows(process.pid))
+            Out::log(run::noAccessibilityTreeLine(job.app));
+        throw CaptureError(noWindowMessage(job.app, job.windowTitle, titles), "not_found");
+    }
 
     const AX::Rect frame = AX::frame(*window).value_or(AX::Rect{});
     const Tree::Dump dump = Tree::dump(*window, frame.origin, nodeLimit(job.maxNodes), depthLimit(job.maxDepth));

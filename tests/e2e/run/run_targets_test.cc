@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 
 #include "run_desktop.h"
@@ -110,6 +111,30 @@ TEST(RunTargets, AProgramWithoutAnAccessibilityTreeIsRecordedByItsProcess) {
                                               "window's elements."},
                                   {"code", "not_found"}}));
     EXPECT_TRUE(runtest::progressLine(early, "Recording xmessage").is_null());
+    // Standard error says why nothing can be found in it.
+    EXPECT_NE(early.err.find("Plain Message: its windows are on screen, but it exposes no accessibility tree"),
+              std::string::npos)
+        << early.err;
+    support::ToolOptions withFolder;
+    withFolder.set = folder.environment();
+    const auto inspect = support::runTool(
+        {"inspect", folder.job({{"app", "Plain Message"}, {"launch", false}}, "inspect.json")}, withFolder);
+    EXPECT_EQ(inspect.last()["message"], "no window for Plain Message; windows: []");
+    EXPECT_NE(inspect.err.find("exposes no accessibility tree"), std::string::npos) << inspect.err;
+
+    // A scroll without a target goes to the middle of the recorded window, never to a corner of the screen
+    // (where openbox switches desktops and the window would be gone for every later run).
+    const auto scrolled = folder.run({{"app", "Plain Message"},
+                                      {"out", folder.path() + "/scrolled.mov"},
+                                      {"tailMs", 0},
+                                      {"steps", json::array({{{"action", "scroll"}}})}});
+    ASSERT_EQ(scrolled.status, 0) << scrolled.out << scrolled.err;
+    const json frame = scrolled.last()["window"];
+    const auto pointer = support::runProgram({"xdotool", "getmouselocation", "--shell"});
+    int x = -1, y = -1;
+    ASSERT_EQ(std::sscanf(pointer.out.c_str(), "X=%d\nY=%d", &x, &y), 2) << pointer.out;
+    EXPECT_NEAR(x, frame["x"].get<double>() + frame["width"].get<double>() / 2, 1) << frame;
+    EXPECT_NEAR(y, frame["y"].get<double>() + frame["height"].get<double>() / 2, 1) << frame;
     const auto late = folder.run({{"app", "Plain Message"},
                                   {"out", folder.path() + "/late.mov"},
                                   {"steps", json::array({{{"action", "press"}, {"key", "left"}},
