@@ -4,12 +4,18 @@
 // leaves the application unable to answer any accessibility request until that dialog closes, and the
 // following steps could not find the dialog's controls. The key press reaches the menu through its keyboard
 // grab and the action runs from the application's main loop, which goes on serving requests.
+//
+// The key is made with XTEST on a connection of our own. The registry daemon's key events
+// (atspi_generate_keyboard_event) need the daemon to have the display, which a bus activated by a service
+// manager before the graphical session exported DISPLAY lacks: the call then succeeds and nothing is typed.
 
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include "platform/linux/atspi/atspi_accessibility.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
+#include "platform/linux/x11_display.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -44,11 +50,17 @@ bool selectInMenu(AtspiAccessible* menu, int index) {
     return done.has_value();
 }
 
+// Presses and releases Return; false when the display or its XTEST extension cannot be had.
 bool pressEnter() {
-    GError* error = nullptr;
-    const gboolean sent = atspi_generate_keyboard_event(XK_Return, nullptr, ATSPI_KEY_SYM, &error);
-    if (error) g_error_free(error);
-    return sent;
+    const DisplayPtr display = openDisplay();
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!display || !XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor)) return false;
+    const KeyCode enter = XKeysymToKeycode(display.get(), XK_Return);
+    if (enter == 0) return false;
+    XTestFakeKeyEvent(display.get(), enter, True, CurrentTime);
+    XTestFakeKeyEvent(display.get(), enter, False, CurrentTime);
+    XSync(display.get(), False);
+    return true;
 }
 
 }  // namespace
