@@ -11,7 +11,7 @@
 #include <exception>
 #include <string>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "capture/window_pickers.h"
 #include "capture/window_recorder.h"
 #include "platform/clock.h"

@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "base/utf8.h"
+
 namespace Out {
 
 /// A message object: keys are kept sorted by the underlying map, so every level serialises in key order.
@@ -14,8 +16,5 @@ using Message = nlohmann::json;
 /// a line impossible to write. Whole doubles print without a fraction (3.0 as 3), others in the shortest
 /// form that reads back to the same double.
 std::string serialize(const Message& value);
-
-/// `text` with every invalid UTF-8 sequence replaced by U+FFFD.
-std::string validUtf8(std::string_view text);
 
 }  // namespace Out

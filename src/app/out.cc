@@ -3,30 +3,12 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdlib>
 #include <thread>
 
 namespace Out {
-namespace {
 
-// One write call for the whole line (retrying only what a signal or a short write left over), so that
-// lines from different threads or processes never interleave.
-void writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return;  // a closed or broken stream: nobody is left to tell
-        }
-        done += static_cast<size_t>(written);
-    }
-}
-
-}  // namespace
-
-void emit(const Message& message) { writeAll(STDOUT_FILENO, serialize(message) + "\n"); }
+void emit(const Message& message) { writeWhole(STDOUT_FILENO, serialize(message) + "\n"); }
 
 void progress(const std::string& text, const Message& extra) {
     Message line = extra.is_object() ? extra : Message::object();
@@ -34,8 +16,6 @@ void progress(const std::string& text, const Message& extra) {
     line["message"] = text;
     emit(line);
 }
-
-void log(const std::string& text) { writeAll(STDERR_FILENO, validUtf8(text) + "\n"); }
 
 Message errorLine(const std::string& message, const std::string& code, const Message& extra) {
     Message line = extra.is_object() ? extra : Message::object();

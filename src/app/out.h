@@ -3,8 +3,9 @@
 
 #include <string>
 
-#include "app/capture_error.h"
 #include "app/json_line.h"
+#include "base/capture_error.h"
+#include "base/diagnostics.h"
 
 namespace Out {
 
@@ -13,9 +14,6 @@ void emit(const Message& message);
 
 /// Writes a progress line: `extra` with "type" "progress" and "message" `text` (both win over `extra`).
 void progress(const std::string& text, const Message& extra = Message::object());
-
-/// Writes `text` as one plain line on standard error.
-void log(const std::string& text);
 
 /// Writes the error line and ends the process at once: status 2 for the code "permission", 1 otherwise.
 [[noreturn]] void fail(const std::string& message, const std::string& code,

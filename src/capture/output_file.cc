@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 
 namespace capture {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "platform/services.h"
 #include "text/unicode.h"
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <system_error>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "capture/output_file.h"
 #include "platform/clock.h"
 #include "platform/services.h"

@@ -1,6 +1,6 @@
 #include "input/input.h"
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "text/unicode.h"

@@ -1,6 +1,6 @@
 #include "run/app_launch.h"
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "capture/output_file.h"
 
 namespace run {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/bridge.h"
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "ax/ax.h"
 #include "ax/search.h"
 #include "ax/suggest.h"

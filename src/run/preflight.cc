@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "ax/search.h"
 #include "ax/suggest.h"
 #include "run/perform.h"

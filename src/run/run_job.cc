@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "app/bridge.h"
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "app/out.h"
 #include "app/permissions.h"
 #include "ax/ax.h"

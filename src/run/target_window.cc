@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/bridge.h"
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "ax/ax.h"
 #include "capture/window_pickers.h"
 #include "platform/clock.h"

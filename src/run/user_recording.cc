@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "app/bridge.h"
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "app/out.h"
 #include "platform/clock.h"
 #include "platform/services.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "fakes/fake_applications.h"
 #include "fakes/fake_platform.h"
 #include "run/app_launch.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "capture/window_recorder.h"
 #include "fakes/fake_capture.h"
 #include "fakes/fake_platform.h"

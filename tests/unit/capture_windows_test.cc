@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "capture/list_windows.h"
 #include "capture/window_pickers.h"
 #include "fakes/fake_capture.h"

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "app/bridge.h"
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "app/dispatch.h"
 #include "app/permissions.h"
 #include "fakes/fake_platform.h"

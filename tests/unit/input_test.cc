@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "fakes/fake_input.h"
 #include "fakes/fake_platform.h"
 #include "input/input.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/bridge.h"
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "fakes/fake_platform.h"
 #include "run/job_values.h"
 #include "run/region_capture.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "fakes/fake_accessibility.h"
 #include "fakes/fake_input.h"
 #include "fakes/fake_platform.h"

@@ -8,7 +8,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "platform/linux/bgra_scaler.h"
 #include "platform/linux/module_services.h"
 

@@ -1,6 +1,6 @@
 #include "platform/linux/x11_capture.h"
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "platform/linux/x11_capture_stream.h"
 #include "platform/linux/x11_display.h"
 #include "platform/linux/x11_windows.h"

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <set>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "platform/linux/posix_clock.h"
 #include "platform/linux/x11_frame_sources.h"
 

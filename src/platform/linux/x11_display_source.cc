@@ -17,7 +17,7 @@
 #include <map>
 #include <vector>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "platform/linux/x11_frame_sources.h"
 #include "platform/linux/x11_properties.h"
 #include "platform/linux/x11_windows.h"

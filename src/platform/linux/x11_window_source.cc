@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "platform/linux/x11_frame_sources.h"
 #include "platform/linux/x11_windows.h"
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/out.h"
+#include "base/diagnostics.h"
 #include "platform/linux/x11_window_frame.h"
 #include "platform/linux/xtest_focus.h"
 #include "platform/linux/xtest_key_table.h"

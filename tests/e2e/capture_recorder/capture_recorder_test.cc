@@ -16,7 +16,7 @@
 #include <iterator>
 #include <thread>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "capture/window_recorder.h"
 #include "movie_probe.h"
 #include "platform/linux/ffmpeg/ffmpeg_movie_writer.h"

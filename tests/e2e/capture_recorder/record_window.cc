@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "capture/window_recorder.h"
 #include "platform/screen_capture.h"
 #include "platform/services.h"

@@ -16,7 +16,7 @@
 #include <vector>
 #include <thread>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "platform/linux/x11_capture.h"
 #include "test_window_process.h"
 #include "window_decorations.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/capture_error.h"
+#include "base/capture_error.h"
 #include "platform/linux/module_services.h"
 
 namespace {
