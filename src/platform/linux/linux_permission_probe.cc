@@ -3,9 +3,9 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include "platform/linux/dbus_session.h"
-#include "platform/linux/x11_display.h"
-#include "platform/linux/x11_screen_permission.h"
+#include "platform/linux/x11/dbus_session.h"
+#include "platform/linux/x11/x11_display.h"
+#include "platform/linux/x11/x11_screen_permission.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "base/capture_error.h"
-#include "platform/linux/x11_capture.h"
+#include "platform/linux/x11/x11_capture.h"
 #include "test_window_process.h"
 #include "window_decorations.h"
 

@@ -9,10 +9,10 @@
 #include <fstream>
 
 #include "live_process.h"
-#include "platform/linux/desktop_apps.h"
-#include "platform/linux/process_launch.h"
-#include "platform/linux/desktop_entries.h"
-#include "platform/linux/desktop_entry_command.h"
+#include "platform/linux/x11/desktop_apps.h"
+#include "platform/linux/x11/process_launch.h"
+#include "platform/linux/x11/desktop_entries.h"
+#include "platform/linux/x11/desktop_entry_command.h"
 #include "support/tool_process.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include "platform/linux/atspi/atspi_accessibility.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
-#include "platform/linux/x11_display.h"
-#include "platform/linux/x11_window_frame.h"
+#include "platform/linux/x11/x11_display.h"
+#include "platform/linux/x11/x11_window_frame.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -15,7 +15,7 @@
 #include "platform/linux/atspi/atspi_accessibility.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
-#include "platform/linux/x11_display.h"
+#include "platform/linux/x11/x11_display.h"
 
 namespace platform::linux_desktop {
 namespace {

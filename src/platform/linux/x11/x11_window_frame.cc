@@ -1,4 +1,4 @@
-#include "platform/linux/x11_window_frame.h"
+#include "platform/linux/x11/x11_window_frame.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -7,8 +7,8 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/linux/x11_display.h"
-#include "platform/linux/x11_properties.h"
+#include "platform/linux/x11/x11_display.h"
+#include "platform/linux/x11/x11_properties.h"
 
 namespace platform::linux_desktop {
 namespace {

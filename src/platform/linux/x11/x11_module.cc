@@ -3,11 +3,11 @@
 
 #include <X11/Xlib.h>
 
-#include "platform/linux/desktop_apps.h"
-#include "platform/linux/x11_capture.h"
-#include "platform/linux/x11_screen_permission.h"
-#include "platform/linux/xinput_user_events.h"
-#include "platform/linux/xtest_input.h"
+#include "platform/linux/x11/desktop_apps.h"
+#include "platform/linux/x11/x11_capture.h"
+#include "platform/linux/x11/x11_screen_permission.h"
+#include "platform/linux/x11/xinput_user_events.h"
+#include "platform/linux/x11/xtest_input.h"
 
 namespace {
 

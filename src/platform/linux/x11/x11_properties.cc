@@ -1,4 +1,4 @@
-#include "platform/linux/x11_properties.h"
+#include "platform/linux/x11/x11_properties.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

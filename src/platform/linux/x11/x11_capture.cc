@@ -1,9 +1,9 @@
-#include "platform/linux/x11_capture.h"
+#include "platform/linux/x11/x11_capture.h"
 
 #include "base/capture_error.h"
-#include "platform/linux/x11_capture_stream.h"
-#include "platform/linux/x11_display.h"
-#include "platform/linux/x11_windows.h"
+#include "platform/linux/x11/x11_capture_stream.h"
+#include "platform/linux/x11/x11_display.h"
+#include "platform/linux/x11/x11_windows.h"
 
 namespace platform::linux_desktop {
 

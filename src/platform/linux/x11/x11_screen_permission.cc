@@ -1,8 +1,8 @@
-#include "platform/linux/x11_screen_permission.h"
+#include "platform/linux/x11/x11_screen_permission.h"
 
 #include <X11/Xutil.h>
 
-#include "platform/linux/x11_display.h"
+#include "platform/linux/x11/x11_display.h"
 
 namespace platform::linux_desktop {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/x11_app_windows.h"
+#include "platform/linux/x11/x11_app_windows.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/linux/x11_properties.h"
-#include "platform/linux/x11_windows.h"
+#include "platform/linux/x11/x11_properties.h"
+#include "platform/linux/x11/x11_windows.h"
 
 namespace platform::linux_desktop {
 namespace {

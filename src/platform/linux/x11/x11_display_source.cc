@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "base/capture_error.h"
-#include "platform/linux/x11_frame_sources.h"
-#include "platform/linux/x11_properties.h"
-#include "platform/linux/x11_windows.h"
+#include "platform/linux/x11/x11_frame_sources.h"
+#include "platform/linux/x11/x11_properties.h"
+#include "platform/linux/x11/x11_windows.h"
 
 namespace platform::linux_desktop {
 namespace {

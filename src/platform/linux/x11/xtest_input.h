@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/input_events.h"
-#include "platform/linux/x11_display.h"
-#include "platform/linux/xtest_keyboard.h"
+#include "platform/linux/x11/x11_display.h"
+#include "platform/linux/x11/xtest_keyboard.h"
 
 namespace platform::linux_desktop {
 

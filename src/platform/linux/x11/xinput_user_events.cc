@@ -1,10 +1,10 @@
-#include "platform/linux/xinput_user_events.h"
+#include "platform/linux/x11/xinput_user_events.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <glib.h>
 
-#include "platform/linux/x11_display.h"
+#include "platform/linux/x11/x11_display.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/linux/xtest_key_table.h"
+#include "platform/linux/x11/xtest_key_table.h"
 
 #include <X11/keysym.h>
 #include <unicode/utf8.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/desktop_apps.h"
+#include "platform/linux/x11/desktop_apps.h"
 
 #include <unistd.h>
 
@@ -7,11 +7,11 @@
 #include <map>
 #include <stdexcept>
 
-#include "platform/linux/process_launch.h"
-#include "platform/linux/x11_app_windows.h"
-#include "platform/linux/x11_window_frame.h"
-#include "platform/linux/desktop_entries.h"
-#include "platform/linux/desktop_entry_command.h"
+#include "platform/linux/x11/process_launch.h"
+#include "platform/linux/x11/x11_app_windows.h"
+#include "platform/linux/x11/x11_window_frame.h"
+#include "platform/linux/x11/desktop_entries.h"
+#include "platform/linux/x11/desktop_entry_command.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/linux/xtest_focus.h"
+#include "platform/linux/x11/xtest_focus.h"
 
 #include <X11/Xatom.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/linux/x11_properties.h"
+#include "platform/linux/x11/x11_properties.h"
 
 namespace platform::linux_desktop {
 namespace {

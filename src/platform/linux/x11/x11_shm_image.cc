@@ -1,10 +1,10 @@
-#include "platform/linux/x11_shm_image.h"
+#include "platform/linux/x11/x11_shm_image.h"
 
 #include <X11/Xutil.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include "platform/linux/x11_display.h"
+#include "platform/linux/x11/x11_display.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/linux/xtest_input.h"
+#include "platform/linux/x11/xtest_input.h"
 
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -7,9 +7,9 @@
 #include <cmath>
 
 #include "base/diagnostics.h"
-#include "platform/linux/x11_window_frame.h"
-#include "platform/linux/xtest_focus.h"
-#include "platform/linux/xtest_key_table.h"
+#include "platform/linux/x11/x11_window_frame.h"
+#include "platform/linux/x11/xtest_focus.h"
+#include "platform/linux/x11/xtest_key_table.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/linux/x11_display.h"
+#include "platform/linux/x11/x11_display.h"
 
 #include <atomic>
 #include <cstdlib>

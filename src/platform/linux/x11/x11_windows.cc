@@ -1,4 +1,4 @@
-#include "platform/linux/x11_windows.h"
+#include "platform/linux/x11/x11_windows.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -12,7 +12,7 @@
 #include <map>
 #include <set>
 
-#include "platform/linux/x11_properties.h"
+#include "platform/linux/x11/x11_properties.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/linux/bgra_scaler.h"
-#include "platform/linux/x11_display.h"
+#include "platform/linux/x11/x11_display.h"
 #include "platform/screen_capture.h"
 
 namespace platform::linux_desktop {

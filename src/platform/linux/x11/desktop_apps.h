@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "platform/applications.h"
-#include "platform/linux/x11_display.h"
+#include "platform/linux/x11/x11_display.h"
 
 namespace platform::linux_desktop {
 

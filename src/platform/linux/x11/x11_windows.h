@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/desktop_entries.h"
-#include "platform/linux/x11_properties.h"
+#include "platform/linux/x11/desktop_entries.h"
+#include "platform/linux/x11/x11_properties.h"
 #include "platform/screen_capture.h"
 
 namespace platform::linux_desktop {
