@@ -4,6 +4,8 @@
 #include <map>
 
 #include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_geometry.h"
+#include "platform/linux/atspi/atspi_toolkit.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
 
@@ -29,7 +31,7 @@ std::optional<Extents> menuExtents(const Element& menu) {
     if (!items) return std::nullopt;
     std::optional<Rect> span;
     for (const Element& item : *items) {
-        const auto extents = readExtents(nodeOf(item).object());
+        const auto extents = screenExtents(nodeOf(item));
         if (!extents || !extents->position || extents->size.width <= 0 || extents->size.height <= 0) continue;
         const double left = extents->position->x, top = extents->position->y;
         const double right = left + extents->size.width, bottom = top + extents->size.height;
@@ -49,7 +51,7 @@ std::optional<Extents> menuExtents(const Element& menu) {
 std::optional<Extents> extentsOf(const Element& element) {
     const AtspiNode& node = nodeOf(element);
     if (node.kind() == NodeKind::menuOfOpener) return menuExtents(element);
-    return readExtents(node.object());
+    return screenExtents(node);
 }
 
 // AXPosition and AXSize come from one extents call: a frame reads the two one after the other, so the size
@@ -72,9 +74,14 @@ std::optional<Extents> extentsForSize(const Element& element) {
     return extentsOf(element);
 }
 
+// The name as the widget shows it (atspi_toolkit.h).
 std::optional<std::string> nameOf(const AtspiNode& node) {
-    if (auto properties = accessibleProperties(node)) return properties->name;
-    return readName(node.object());
+    auto name = [&]() -> std::optional<std::string> {
+        if (auto properties = accessibleProperties(node)) return properties->name;
+        return readName(node.object());
+    }();
+    if (name) name = shownName(node.object(), std::move(*name));
+    return name;
 }
 
 std::optional<std::string> descriptionOf(const AtspiNode& node) {

@@ -2,6 +2,7 @@
 // item holds one AXMenu whose children are the items, where AT-SPI puts the items straight under the item).
 
 #include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_geometry.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
 
@@ -31,6 +32,9 @@ std::optional<ElementList> visibleChildren(const AtspiNode& node) {
     auto children = readChildren(object, fresh ? std::optional<int>(fresh->childCount) : std::nullopt);
     if (!children) return std::nullopt;
     ElementList visible;
+    // Each child learns the top-level it is in: the application's children are top-levels themselves.
+    const bool ofApplication = node.atspiRole() == ATSPI_ROLE_APPLICATION;
+    AtspiAccessible* topLevel = node.topLevelMemo();
     for (AtspiAccessible* child : *children) {
         const auto states = readStates(child);
         if (!states || !hasState(*states, ATSPI_STATE_VISIBLE) || hasState(*states, ATSPI_STATE_DEFUNCT)) {
@@ -38,6 +42,9 @@ std::optional<ElementList> visibleChildren(const AtspiNode& node) {
             continue;
         }
         Element element = adoptElement(child);
+        nodeOf(element).rememberTopLevel(ofApplication ? child : topLevel);
+        nodeOf(element).rememberPopover(ofApplication ? std::optional<AtspiAccessible*>(nullptr)
+                                                      : popoverForChildren(node));
         if (nodeOf(element).atspiRole() != ATSPI_ROLE_MENU_BAR) visible.push_back(std::move(element));
     }
     return visible;
@@ -110,8 +117,9 @@ std::optional<ElementList> AtspiAccessibility::children(const Element& element) 
     }
     if (*role == ATSPI_ROLE_MENU && opensMenu(node.object())) {
         // The item's own children become the children of the menu it holds.
-        return ElementList{adoptElement(static_cast<AtspiAccessible*>(g_object_ref(node.object())),
-                                        NodeKind::menuOfOpener)};
+        Element menu = adoptElement(static_cast<AtspiAccessible*>(g_object_ref(node.object())), NodeKind::menuOfOpener);
+        nodeOf(menu).rememberTopLevel(node.topLevelMemo());
+        return ElementList{std::move(menu)};
     }
     return visibleChildren(node);
 }

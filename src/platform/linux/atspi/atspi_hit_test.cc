@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_geometry.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/x11/x11_display.h"
@@ -19,8 +20,8 @@ bool contains(const Rect& rect, Point point) {
            point.y < rect.origin.y + rect.size.height;
 }
 
-std::optional<Rect> rectOf(AtspiAccessible* object) {
-    const auto extents = readExtents(object);
+std::optional<Rect> rectOf(const Element& element) {
+    const auto extents = screenExtents(nodeOf(element));
     if (!extents || !extents->position) return std::nullopt;
     return Rect{*extents->position, extents->size};
 }
@@ -38,7 +39,9 @@ AtspiAccessible* accessibleWindowFor(AtspiAccessible* application, const ClientW
     AtspiAccessible* best = nullptr;
     double bestMismatch = 0;
     for (AtspiAccessible* child : *children) {
-        const auto rect = rectOf(child);
+        const Element element = adoptElement(static_cast<AtspiAccessible*>(g_object_ref(child)));
+        nodeOf(element).rememberTopLevel(child);
+        const auto rect = rectOf(element);
         if (rect && contains(*rect, point)) {
             const double score = std::min(mismatch(*rect, window.frame), mismatch(*rect, window.clientArea));
             if (!best || score < bestMismatch) {
@@ -53,9 +56,11 @@ AtspiAccessible* accessibleWindowFor(AtspiAccessible* application, const ClientW
     return best;
 }
 
-// Descends from `object` to the deepest accessible that the toolkit reports at the point.
+// Descends from `object` (a top-level) to the deepest accessible that the toolkit reports at the point,
+// asked in the toolkit's own coordinates.
 AtspiAccessible* deepestAt(AtspiAccessible* object, Point point) {
-    const int x = static_cast<int>(std::floor(point.x)), y = static_cast<int>(std::floor(point.y));
+    const Point asked = toolkitPoint(object, point);
+    const int x = static_cast<int>(std::floor(asked.x)), y = static_cast<int>(std::floor(asked.y));
     for (int depth = 0; depth < kMaxHitDepth; ++depth) {
         AtspiComponent* component = atspiInterface(object, atspi_accessible_get_component_iface);
         if (!component) break;
@@ -89,7 +94,7 @@ std::optional<Element> openMenuItemAt(AtspiAccessibility& service, const Element
     for (size_t next = 0; next < queue.size() && next < kMenuBudget; ++next) {
         const Element element = queue[next];
         if (nodeOf(element).kind() == NodeKind::object && next > 0) {
-            const auto rect = rectOf(nodeOf(element).object());
+            const auto rect = rectOf(element);
             if (rect && contains(*rect, point)) deepest = element;
         }
         if (auto children = service.children(element)) queue.insert(queue.end(), children->begin(), children->end());

@@ -9,6 +9,18 @@ AtspiNode::AtspiNode(AtspiAccessible* object, NodeKind kind) : object_(object), 
 
 AtspiNode::~AtspiNode() {
     if (object_) g_object_unref(object_);
+    if (topLevel_) g_object_unref(topLevel_);
+    if (popover_ && *popover_) g_object_unref(*popover_);
+}
+
+void AtspiNode::rememberPopover(std::optional<AtspiAccessible*> popover) const {
+    if (!popover || popover_) return;
+    popover_ = *popover ? static_cast<AtspiAccessible*>(g_object_ref(*popover)) : nullptr;
+}
+
+void AtspiNode::rememberTopLevel(AtspiAccessible* topLevel) const {
+    if (!topLevel || topLevel_) return;
+    topLevel_ = static_cast<AtspiAccessible*>(g_object_ref(topLevel));
 }
 
 bool AtspiNode::sameElement(const ElementNode& other) const {

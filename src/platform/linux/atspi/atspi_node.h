@@ -45,6 +45,14 @@ public:
     /// The name, description, id and child count fetched together (see accessibleProperties below).
     std::optional<std::pair<double, AccessibleProperties>>& propertiesMemo() const { return properties_; }
 
+    /// The top-level object that holds this one, when known (atspi_geometry.h); the node keeps a reference.
+    AtspiAccessible* topLevelMemo() const { return topLevel_; }
+    void rememberTopLevel(AtspiAccessible* topLevel) const;
+
+    /// The pop-over that holds this object (null for none), once known (atspi_geometry.h); kept referenced.
+    std::optional<AtspiAccessible*> popoverMemo() const { return popover_; }
+    void rememberPopover(std::optional<AtspiAccessible*> popover) const;
+
 private:
     AtspiAccessible* object_;
     NodeKind kind_;
@@ -52,6 +60,8 @@ private:
     mutable std::optional<AxRole> axRole_;
     mutable std::optional<std::pair<double, Extents>> extentsForSize_;
     mutable std::optional<std::pair<double, AccessibleProperties>> properties_;
+    mutable AtspiAccessible* topLevel_ = nullptr;
+    mutable std::optional<AtspiAccessible*> popover_;
 };
 
 /// How long properties fetched together answer later reads of the same handle: the reads a dump, a label

@@ -150,12 +150,24 @@ bool hasState(const std::vector<AtspiStateType>& states, AtspiStateType state) {
     return false;
 }
 
+// The text is asked for up to offset -1 (the end). GTK 4.8 answers that with nothing, whatever the text, so
+// an empty answer is checked against the character count and asked again up to it.
 std::optional<std::string> readText(AtspiAccessible* object) {
-    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->text) return *ahead->text;
+    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->text) {
+        if (!*ahead->text || !(*ahead->text)->empty()) return *ahead->text;
+    }
     AtspiText* text = atspiInterface(object, atspi_accessible_get_text_iface);
     if (!text) return std::nullopt;
     auto content = takeString(atspiCall(
         object, [&](GError** error) { return atspi_text_get_text(text, 0, -1, error); }, isNull));
+    if (content && content->empty()) {
+        const auto count = atspiCall(
+            object, [&](GError** error) { return atspi_text_get_character_count(text, error); },
+            [](gint n) { return n < 0; });
+        if (count && *count > 0)
+            content = takeString(atspiCall(
+                object, [&](GError** error) { return atspi_text_get_text(text, 0, *count, error); }, isNull));
+    }
     g_object_unref(text);
     return content;
 }

@@ -43,6 +43,11 @@ bool atspiReady() {
     const char* sessionBus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     if (!sessionBus || !*sessionBus) return false;
     if (!accessibilityBusAnswers()) return false;
+    // libatspi's own warnings ("dbind": an application without the toolkit cache, as GTK 4's bridge is) would
+    // reach the tool's standard error, which carries only the tool's diagnostics; a failed call is answered
+    // as absence anyway.
+    g_log_set_handler("dbind", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO),
+                      [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
     const int status = atspi_init();
     if (status != 0 && status != 1) return false;
     // The second figure is the grace period libatspi gives newly seen applications (15 s by default); none here.

@@ -2,6 +2,7 @@
 // AXRaise raises and activates it. AT-SPI can neither find nor move a top-level window by itself.
 
 #include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_geometry.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_window_frame.h"
@@ -27,6 +28,7 @@ bool moveResize(const Element& element, const std::optional<Point>& origin, cons
     if (!display) return false;
     const auto window = clientWindowOf(display.get(), element);
     if (!window) return false;
+    forgetWindowPlacements();
     return moveResizeFrame(display.get(), *window, origin, size);
 }
 

@@ -83,6 +83,15 @@ double distance(const Rect& a, const Rect& b) {
 
 }  // namespace
 
+std::optional<Margins> declaredShadow(Display* display, Window client) {
+    const auto extents = longProperty(display, client, "_GTK_FRAME_EXTENTS", XA_CARDINAL);
+    if (extents.size() != 4) return std::nullopt;
+    Margins margins{static_cast<double>(extents[0]), static_cast<double>(extents[1]), static_cast<double>(extents[2]),
+                    static_cast<double>(extents[3])};
+    if (margins.left == 0 && margins.right == 0 && margins.top == 0 && margins.bottom == 0) return std::nullopt;
+    return margins;
+}
+
 std::vector<ClientWindow> clientWindowsTopFirst(Display* display) {
     std::vector<ClientWindow> windows;
     Window root = 0, parent = 0, *children = nullptr;
@@ -111,6 +120,7 @@ std::vector<ClientWindow> clientWindowsTopFirst(Display* display) {
         auto title = utf8Property(display, window.client, atom(display, "_NET_WM_NAME"));
         if (!title || title->empty()) title = textProperty(display, window.client, XA_WM_NAME);
         window.title = title.value_or("");
+        window.invisibleMargins = declaredShadow(display, window.client);
         windows.push_back(std::move(window));
     }
     if (children) XFree(children);

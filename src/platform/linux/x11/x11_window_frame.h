@@ -12,6 +12,11 @@
 
 namespace platform::linux_desktop {
 
+/// How far a window's visible content lies inside its X11 window on each side.
+struct Margins {
+    double left = 0, right = 0, top = 0, bottom = 0;
+};
+
 /// An application's top-level window as X11 shows it.
 struct ClientWindow {
     Window client = 0;     // the application's own window
@@ -21,7 +26,13 @@ struct ClientWindow {
     int pid = 0;           // 0 when unknown
     std::string title;
     bool overrideRedirect = false;  // menus and other pop-ups that bypass the window manager
+    // The invisible shadow a client-side decorated window draws around itself under a compositor, as it
+    // declares it (`_GTK_FRAME_EXTENTS`); nothing when it declares none.
+    std::optional<Margins> invisibleMargins;
 };
+
+/// The shadow that `client` declares in `_GTK_FRAME_EXTENTS` (left, right, top, bottom), or nothing.
+std::optional<Margins> declaredShadow(Display* display, Window client);
 
 /// The viewable top-level windows, top-most first.
 std::vector<ClientWindow> clientWindowsTopFirst(Display* display);

@@ -1,0 +1,191 @@
+#include "platform/linux/atspi/atspi_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "platform/linux/atspi/atspi_session.h"
+#include "platform/linux/atspi/atspi_toolkit.h"
+#include "platform/linux/x11/x11_display.h"
+#include "platform/linux/x11/x11_window_frame.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+constexpr int kMaxParentClimb = 256;
+// A placement answers the reads of the next moment (a dump reads hundreds of frames in a second); a window
+// that moves meanwhile is seen again after this long.
+constexpr double kPlacementFreshSeconds = 0.25;
+
+std::map<std::string, std::pair<double, WindowPlacement>>& placements() {
+    static std::map<std::string, std::pair<double, WindowPlacement>> kept;
+    return kept;
+}
+
+std::optional<WindowPlacement> placementOf(AtspiAccessible* topLevel) {
+    const auto pid = readProcessId(topLevel);
+    const auto extents = readExtents(topLevel);
+    if (!pid || !extents) return std::nullopt;
+    DisplayPtr display = openDisplay();
+    if (!display) return std::nullopt;
+    const auto window = findClientWindow(display.get(), *pid, readName(topLevel).value_or(""), std::nullopt);
+    if (!window) return std::nullopt;
+    WindowPlacement placement;
+    const Rect& client = window->clientArea;
+    if (const auto shadow = window->invisibleMargins) {
+        // Drawn by a compositor: the shadow around the content is declared, and is no part of the window.
+        placement.contentOrigin = {client.origin.x + shadow->left, client.origin.y + shadow->top};
+        placement.visibleFrame = {placement.contentOrigin,
+                                  {client.size.width - shadow->left - shadow->right,
+                                   client.size.height - shadow->top - shadow->bottom}};
+        return placement;
+    }
+    // Without a compositor GTK 4 draws a border of its own inside the X11 window, and measures the window's
+    // content inside it: the border is what the two sizes differ by, the same on every side.
+    const double borderX = std::max(0.0, (client.size.width - extents->size.width) / 2);
+    const double borderY = std::max(0.0, (client.size.height - extents->size.height) / 2);
+    placement.contentOrigin = {client.origin.x + borderX, client.origin.y + borderY};
+    placement.visibleFrame = window->frame;
+    return placement;
+}
+
+bool sameObject(AtspiAccessible* a, AtspiAccessible* b) {
+    return a == b || (busNameOf(a) == busNameOf(b) && objectPathOf(a) == objectPathOf(b));
+}
+
+std::optional<AtspiRole> roleOf(AtspiAccessible* object) {
+    return atspiCall(
+        object, [&](GError** error) { return atspi_accessible_get_role(object, error); },
+        [](AtspiRole found) { return found == ATSPI_ROLE_INVALID; });
+}
+
+// A GTK 4 pop-over is a surface of its own (an override-redirect X11 window of the same size), while the
+// toolkit measures it and its objects from its parent widget's place in the window: the translation is where
+// that window is against where the pop-over says it is.
+std::optional<WindowPlacement> popoverPlacementOf(AtspiAccessible* popover) {
+    const auto pid = readProcessId(popover);
+    const auto extents = readExtents(popover);
+    if (!pid || !extents || !extents->position) return std::nullopt;
+    DisplayPtr display = openDisplay();
+    if (!display) return std::nullopt;
+    for (const ClientWindow& window : clientWindowsTopFirst(display.get())) {
+        if (window.pid != *pid || !window.overrideRedirect) continue;
+        if (std::abs(window.frame.size.width - extents->size.width) > 1 ||
+            std::abs(window.frame.size.height - extents->size.height) > 1)
+            continue;
+        return WindowPlacement{{window.frame.origin.x - extents->position->x, window.frame.origin.y - extents->position->y},
+                               window.frame};
+    }
+    return std::nullopt;
+}
+
+// Placements are kept a moment, by object.
+template <typename Compute>
+std::optional<WindowPlacement> kept(AtspiAccessible* object, Compute compute) {
+    const std::string key = busNameOf(object) + objectPathOf(object);
+    const double now = detail::nowSeconds();
+    auto& all = placements();
+    if (const auto found = all.find(key); found != all.end() && now - found->second.first <= kPlacementFreshSeconds)
+        return found->second.second;
+    auto placement = compute(object);
+    if (placement)
+        all[key] = {now, *placement};
+    else
+        all.erase(key);
+    return placement;
+}
+
+// The GTK 4 pop-over holding the node's object (the object itself when it is one), a new reference; null
+// when it is in none.
+AtspiAccessible* popoverOf(const AtspiNode& node) {
+    if (node.atspiRole() == ATSPI_ROLE_MENU) return static_cast<AtspiAccessible*>(g_object_ref(node.object()));
+    if (const auto known = node.popoverMemo())
+        return *known ? static_cast<AtspiAccessible*>(g_object_ref(*known)) : nullptr;
+    AtspiAccessible* current = static_cast<AtspiAccessible*>(g_object_ref(node.object()));
+    AtspiAccessible* found = nullptr;
+    for (int step = 0; step < kMaxParentClimb && current; ++step) {
+        const auto role = roleOf(current);
+        if (!role || *role == ATSPI_ROLE_APPLICATION || *role == ATSPI_ROLE_DESKTOP_FRAME) break;
+        if (*role == ATSPI_ROLE_MENU) {
+            found = current;
+            current = nullptr;
+            break;
+        }
+        AtspiAccessible* parent = readParent(current);
+        g_object_unref(current);
+        current = parent;
+    }
+    if (current) g_object_unref(current);
+    node.rememberPopover(found);
+    return found;
+}
+
+}  // namespace
+
+std::optional<AtspiAccessible*> popoverForChildren(const AtspiNode& node) {
+    if (node.kind() == NodeKind::object && node.atspiRole() == ATSPI_ROLE_MENU && runsGtk4(node.object()))
+        return node.object();
+    return node.popoverMemo();
+}
+
+std::optional<WindowPlacement> windowRelativePlacement(AtspiAccessible* topLevel) {
+    if (!topLevel || !runsGtk4(topLevel)) return std::nullopt;
+    return kept(topLevel, placementOf);
+}
+
+AtspiAccessible* topLevelOf(const AtspiNode& node) {
+    if (AtspiAccessible* known = node.topLevelMemo()) return static_cast<AtspiAccessible*>(g_object_ref(known));
+    AtspiAccessible* current = static_cast<AtspiAccessible*>(g_object_ref(node.object()));
+    for (int step = 0; step < kMaxParentClimb; ++step) {
+        AtspiAccessible* parent = readParent(current);
+        if (!parent) break;
+        const auto role = atspiCall(
+            parent, [&](GError** error) { return atspi_accessible_get_role(parent, error); },
+            [](AtspiRole found) { return found == ATSPI_ROLE_INVALID; });
+        if (!role || *role == ATSPI_ROLE_DESKTOP_FRAME) {
+            g_object_unref(parent);
+            break;
+        }
+        if (*role == ATSPI_ROLE_APPLICATION) {
+            g_object_unref(parent);
+            node.rememberTopLevel(current);
+            return current;
+        }
+        g_object_unref(current);
+        current = parent;
+    }
+    g_object_unref(current);
+    return nullptr;
+}
+
+std::optional<Extents> screenExtents(const AtspiNode& node) {
+    AtspiAccessible* object = node.object();
+    auto extents = readExtents(object);
+    if (!extents || !runsGtk4(object)) return extents;
+    // Measured from the pop-over it is in, else from its window.
+    AtspiAccessible* reference = popoverOf(node);
+    const bool inPopover = reference != nullptr;
+    if (!reference) reference = topLevelOf(node);
+    if (!reference) return extents;
+    const auto placement = inPopover ? kept(reference, popoverPlacementOf) : windowRelativePlacement(reference);
+    const bool isReference = sameObject(reference, object);
+    g_object_unref(reference);
+    if (!placement) return extents;
+    if (isReference) return Extents{placement->visibleFrame.origin, placement->visibleFrame.size};
+    if (extents->position)
+        extents->position = Point{extents->position->x + placement->contentOrigin.x,
+                                  extents->position->y + placement->contentOrigin.y};
+    return extents;
+}
+
+Point toolkitPoint(AtspiAccessible* topLevel, Point point) {
+    const auto placement = windowRelativePlacement(topLevel);
+    if (!placement) return point;
+    return {point.x - placement->contentOrigin.x, point.y - placement->contentOrigin.y};
+}
+
+void forgetWindowPlacements() { placements().clear(); }
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,22 @@
+#pragma once
+// What the toolkits' accessibility bridges do differently, answered in one place: which toolkit an object's
+// application runs, and the names a toolkit gives that are not what its widgets show.
+
+#include <atspi/atspi.h>
+
+#include <string>
+
+namespace platform::linux_desktop {
+
+/// Whether the application behind `object` runs GTK 4 or later, whose bridge measures every extent from the
+/// window's content (whatever coordinate type is asked for) and names unlabelled widgets by their type.
+/// Asked once per application; false when the application does not answer.
+bool runsGtk4(AtspiAccessible* object);
+
+/// The name as the widget shows it. GTK 4.8 joins a widget's label and the names of the objects labelling
+/// it, which for a button are its own label: "7 7" for a button that shows "7"; such a name gives the label
+/// once. GTK 4 names a widget that nothing labels after its type ("GtkMenuButton", "AdwGizmo"): that is no
+/// name. Other toolkits' names are kept as they are.
+std::string shownName(AtspiAccessible* object, std::string name);
+
+}  // namespace platform::linux_desktop
