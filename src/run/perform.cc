@@ -12,6 +12,7 @@
 #include "ax/search.h"
 #include "ax/suggest.h"
 #include "input/input.h"
+#include "run/popover_menu.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "text/joined.h"
@@ -92,22 +93,23 @@ CaptureError keysNotDelivered(const jobs::Step& step, size_t index) {
                         "): the keys could not be delivered: no window of the application took the keyboard focus");
 }
 
+// The pointer is the fallback where an element cannot be pressed; at a point on no window of the
+// application it would click something else, so the step fails instead.
+void pointerClick(platform::ScreenPoint point, size_t index, const std::string& action, int32_t pid) {
+    if (!Input::reaches(point, pid))
+        throw CaptureError("step " + stepNumber(index) + " (" + action + "): the element's centre (" +
+                           std::to_string(std::lround(point.x)) + ", " + std::to_string(std::lround(point.y)) +
+                           ") lies on no window of the application");
+    Input::click(point);
+}
+
 void click(const jobs::Step& step, size_t index, int32_t pid, const std::optional<platform::Element>& axApp,
            const std::optional<platform::Element>& window, ClickLog& log) {
     const platform::Element element = target(step, index, axApp, window);
     platform::ScreenPoint point;
     if (!logClickAtCentre(element, log, &point))
         throw CaptureError("step " + stepNumber(index) + ": element has no frame");
-    if (AX::press(element)) {
-        bridge::pause(kPauseAfterClickSeconds);
-        return;
-    }
-    // The pointer is the fallback; at a point on no window of the application it would click something else.
-    if (!Input::reaches(point, pid))
-        throw CaptureError("step " + stepNumber(index) + " (click): the element's centre (" +
-                           std::to_string(std::lround(point.x)) + ", " + std::to_string(std::lround(point.y)) +
-                           ") lies on no window of the application");
-    Input::click(point);
+    if (!AX::press(element)) pointerClick(point, index, step.action, pid);
     bridge::pause(kPauseAfterClickSeconds);
 }
 
@@ -141,13 +143,47 @@ void wait(const jobs::Step& step) {
     bridge::pause(step.ms ? std::min(*step.ms / 1000, kLongestWaitSeconds) : kDefaultWaitSeconds);
 }
 
+// Presses the element through the accessibility interface, else clicks it with the pointer where that
+// reaches the application.
+void pressOrClick(const platform::Element& element, size_t index, int32_t pid) {
+    if (AX::press(element)) return;
+    const auto frame = AX::frame(element);
+    if (!frame) throw CaptureError("step " + stepNumber(index) + ": element has no frame");
+    pointerClick(centre(*frame), index, "menu", pid);
+}
+
+// An application without a menu bar: the first title is a button of the window that opens a pop-over, and
+// every later title is an item of that pop-over.
+void popoverMenu(const jobs::Step& step, size_t index, int32_t pid, const platform::Element& button) {
+    const std::vector<std::string>& path = *step.path;
+    pressOrClick(button, index, pid);
+    bridge::pause(kPauseAfterMenuItemSeconds);
+    for (size_t t = 1; t < path.size(); ++t) {
+        const auto found = popoverItem(button, path[t]);
+        if (!found)
+            throw CaptureError("step " + stepNumber(index) + ": menu item " + path[t] +
+                                   " not found; closest: " + Suggest::menuTitles(button, path[t]),
+                               "not_found");
+        AX::press(*found);
+        bridge::pause(kPauseAfterMenuItemSeconds);
+    }
+    bridge::pause(kPauseAfterLastMenuItemSeconds);
+}
+
 // Presses the menu bar item and then each menu item of the path in turn, each searched inside the item
-// pressed before it (whose menu that press opened).
-void menu(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp) {
+// pressed before it (whose menu that press opened). Without a menu bar, a button of the window titled as
+// the path's first title opens the menu as a pop-over.
+void menu(const jobs::Step& step, size_t index, int32_t pid, const std::optional<platform::Element>& axApp,
+          const std::optional<platform::Element>& window) {
     if (!step.path || step.path->empty())
         throw CaptureError("step " + stepNumber(index) + ": menu needs a path", "bad_request");
     const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
-    if (!bar) throw CaptureError("no menu bar");
+    if (!bar) {
+        const auto button = window ? menuButton(*window, step.path->front()) : std::nullopt;
+        if (!button) throw CaptureError("no menu bar");
+        popoverMenu(step, index, pid, *button);
+        return;
+    }
     std::optional<platform::Element> current;
     for (const std::string& title : *step.path) {
         const auto found = current ? AX::find(*current, "AXMenuItem", title, AX::kMenuSearchBudget)
@@ -203,7 +239,7 @@ void perform(const jobs::Step& step, size_t index, int32_t pid, const std::optio
     } else if (action == "wait") {
         wait(step);
     } else if (action == "menu") {
-        menu(step, index, axApp);
+        menu(step, index, pid, axApp, window);
     } else {
         throw CaptureError("unknown step action " + action, "bad_request");
     }

@@ -6,18 +6,28 @@
 #include "ax/search.h"
 #include "ax/suggest.h"
 #include "run/perform.h"
+#include "run/popover_menu.h"
 #include "text/joined.h"
 
 namespace run {
 namespace {
 
+// What the preflight made of a menu step.
+enum class MenuCheck { notChecked, found, opensLater };
+
 // Whether every title of the step's menu path is in the menu bar; throws when one is not. Steps without a
-// path, and applications without a menu bar, are not checked (false).
-bool menuPathFound(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp) {
-    if (!step.path || step.path->empty()) return false;
-    const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
-    if (!bar) return false;
+// path are not checked, nor applications without a menu bar, unless the path's first title is a button of
+// the window that opens a pop-over: its items are there only once it is open, so the rest of the path waits
+// for the run.
+MenuCheck menuPathFound(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
+                        const std::optional<platform::Element>& window) {
+    if (!step.path || step.path->empty()) return MenuCheck::notChecked;
     const std::vector<std::string>& path = *step.path;
+    const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
+    if (!bar) {
+        if (!window || !menuButton(*window, path.front())) return MenuCheck::notChecked;
+        return path.size() == 1 ? MenuCheck::found : MenuCheck::opensLater;
+    }
     std::optional<platform::Element> previous;
     for (size_t t = 0; t < path.size(); ++t) {
         const auto found = previous ? AX::find(*previous, "AXMenuItem", path[t], AX::kMenuSearchBudget)
@@ -36,7 +46,7 @@ bool menuPathFound(const jobs::Step& step, size_t index, const std::optional<pla
                                ifEmpty(prefix, kEmptyMenuPrefix) + "; closest: " + Suggest::menuTitles(listed, path[t]),
                            "not_found");
     }
-    return true;
+    return MenuCheck::found;
 }
 
 // The target in the window, else in the first of the application's windows that has it.
@@ -64,7 +74,12 @@ Out::Message preflight(const std::vector<jobs::Step>& steps, const std::optional
         const jobs::Step& step = steps[i];
         const int number = static_cast<int>(i + 1);
         if (step.action == "menu") {
-            if (menuPathFound(step, i, axApp)) checked.push_back(number);
+            const MenuCheck menu = menuPathFound(step, i, axApp, window);
+            if (menu == MenuCheck::found) checked.push_back(number);
+            // The pop-over's first item is what the run waits for; nothing of it is there to suggest now.
+            if (menu == MenuCheck::opensLater)
+                deferred.push_back(
+                    {{"step", number}, {"role", "AXMenuItem"}, {"label", (*step.path)[1]}, {"closestNow", Out::Message::array()}});
         } else if (targeted(step)) {
             if (targetFound(step, axApp, window)) {
                 checked.push_back(number);

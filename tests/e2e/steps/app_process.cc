@@ -10,6 +10,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "atspi_reader.h"
+
 namespace stepstest {
 
 PrivateHome::PrivateHome() {
@@ -82,6 +84,17 @@ nlohmann::json progressLine(const support::ToolRun& run, const std::string& mess
         if (value.is_object() && value.value("type", "") == "progress" && value.value("message", "") == message)
             return value;
     return nullptr;
+}
+
+StartedApp::StartedApp(const PrivateHome& home, const std::vector<std::string>& argv, const std::string& windowRole)
+    : process(argv, home.environment(), home.path() + "/app.out") {
+    const double deadline = nowSeconds() + 30;
+    while (nowSeconds() < deadline && !ready) {
+        const Accessible app = applicationOf(process.pid(), 1);
+        ready = static_cast<bool>(findObject(app, windowRole, "", 5));
+        if (!ready) pauseSeconds(0.2);
+    }
+    pauseSeconds(0.5);  // let the first window finish drawing
 }
 
 }  // namespace stepstest

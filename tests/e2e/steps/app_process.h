@@ -50,6 +50,14 @@ private:
     std::string outputPath_;
 };
 
+/// An application started with a private home, once its window (an object of AT-SPI role `windowRole`) is
+/// on the accessibility bus; `ready` says whether it came within 30 s.
+struct StartedApp {
+    StartedApp(const PrivateHome& home, const std::vector<std::string>& argv, const std::string& windowRole);
+    AppProcess process;
+    bool ready = false;
+};
+
 template <typename Accept>
 std::optional<nlohmann::json> AppProcess::waitForLine(Accept accept, double timeoutSeconds) const {
     const double deadline = nowSeconds() + timeoutSeconds;

@@ -127,7 +127,13 @@ std::optional<std::string> textOf(const Accessible& object) {
     AtspiText* text = atspi_accessible_get_text_iface(object.get());
     if (!text) return std::nullopt;
     GError* error = nullptr;
-    gchar* content = atspi_text_get_text(text, 0, -1, &error);
+    // Up to the character count: GTK 4.8 answers "up to the end" (-1) with nothing.
+    const gint count = atspi_text_get_character_count(text, &error);
+    if (error) {
+        g_error_free(error);
+        error = nullptr;
+    }
+    gchar* content = atspi_text_get_text(text, 0, count > 0 ? count : -1, &error);
     g_object_unref(text);
     if (error) {
         g_error_free(error);

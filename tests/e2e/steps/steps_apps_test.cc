@@ -16,6 +16,7 @@ using nlohmann::json;
 using stepstest::Accessible;
 using stepstest::AppProcess;
 using stepstest::PrivateHome;
+using stepstest::StartedApp;
 
 json job(const std::string& app, const std::string& out, const json& steps) {
     return {{"app", app}, {"out", out}, {"settleMs", 500}, {"tailMs", 300}, {"fps", 30}, {"steps", steps}};
@@ -38,22 +39,6 @@ bool holdsText(pid_t pid, const std::string& text) {
 bool eventuallyHoldsText(pid_t pid, const std::string& text) {
     return stepstest::eventually([&] { return holdsText(pid, text); }, true, 5);
 }
-
-// The application started with a private home, once its window is on the accessibility bus.
-struct StartedApp {
-    StartedApp(const PrivateHome& home, std::vector<std::string> argv, const std::string& windowRole)
-        : process(argv, home.environment(), home.path() + "/app.out") {
-        const double deadline = stepstest::nowSeconds() + 30;
-        while (stepstest::nowSeconds() < deadline && !ready) {
-            const Accessible app = stepstest::applicationOf(process.pid(), 1);
-            ready = static_cast<bool>(stepstest::findObject(app, windowRole, "", 5));
-            if (!ready) stepstest::pauseSeconds(0.2);
-        }
-        stepstest::pauseSeconds(0.5);  // let the first window finish drawing
-    }
-    AppProcess process;
-    bool ready = false;
-};
 
 std::string describe(const support::ToolRun& run) {
     return run.out + run.err;

@@ -1,0 +1,168 @@
+// GTK 4 programs from Debian driven through `quorrel-capture run` and `inspect`: GNOME Calculator and GNOME
+// Text Editor. Their bridge measures extents from the window and names buttons by their label twice; every
+// effect is read back by the test itself, from the accessibility bus, from X11 and from the movie.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app_process.h"
+#include "atspi_reader.h"
+
+namespace {
+
+using nlohmann::json;
+using stepstest::Accessible;
+using stepstest::PrivateHome;
+using stepstest::StartedApp;
+
+json job(const std::string& app, const std::string& out, const json& steps) {
+    return {{"app", app}, {"out", out}, {"settleMs", 500}, {"tailMs", 300}, {"fps", 30}, {"steps", steps}};
+}
+
+std::string describe(const support::ToolRun& run) { return run.out + run.err; }
+
+// The mapped X11 windows of `pid`, by id.
+std::vector<std::string> xWindowsOf(pid_t pid) {
+    const auto found = support::runProgram({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)});
+    std::vector<std::string> ids;
+    std::istringstream lines(found.out);
+    for (std::string id; std::getline(lines, id);) ids.push_back(id);
+    return ids;
+}
+
+// The largest X11 window of `pid` as xwininfo reports it: its position on the root and its size.
+json xWindowOf(pid_t pid) {
+    json largest;
+    for (const std::string& id : xWindowsOf(pid)) {
+        const auto info = support::runProgram({"xwininfo", "-id", id});
+        int x = 0, y = 0, width = 0, height = 0;
+        const auto read = [&](const char* key, int& value) {
+            const size_t at = info.out.find(key);
+            if (at != std::string::npos) std::sscanf(info.out.c_str() + at + std::strlen(key), "%d", &value);
+        };
+        read("Absolute upper-left X:", x);
+        read("Absolute upper-left Y:", y);
+        read("Width:", width);
+        read("Height:", height);
+        if (largest.is_null() || width * height > largest["width"].get<int>() * largest["height"].get<int>())
+            largest = {{"x", x}, {"y", y}, {"width", width}, {"height", height}};
+    }
+    return largest;
+}
+
+json movieSize(const std::string& path) {
+    const auto probe = support::runProgram(
+        {"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "stream=width,height", "-of", "json", path});
+    const json parsed = json::parse(probe.out, nullptr, false);
+    if (parsed.is_discarded() || parsed["streams"].empty()) return nullptr;
+    return {{"width", parsed["streams"][0]["width"]}, {"height", parsed["streams"][0]["height"]}};
+}
+
+bool holdsText(pid_t pid, const std::string& text) {
+    const Accessible app = stepstest::applicationOf(pid);
+    for (const auto& each : stepstest::findAll(app, "text"))
+        if (stepstest::textOf(each) == text) return true;
+    return false;
+}
+
+void expectFractionsInside(const json& clicks) {
+    for (const json& click : clicks) {
+        EXPECT_GT(click["x"].get<double>(), 0) << click;
+        EXPECT_LT(click["x"].get<double>(), 1) << click;
+        EXPECT_GT(click["y"].get<double>(), 0) << click;
+        EXPECT_LT(click["y"].get<double>(), 1) << click;
+    }
+}
+
+TEST(StepsOnGtk4, CalculatorButtonsAreFoundByWhatTheyShowAndTheWindowIsRecordedAtTheAskedSize) {
+    PrivateHome home;
+    StartedApp calculator(home, {"gnome-calculator"}, "frame");
+    ASSERT_TRUE(calculator.ready) << "gnome-calculator did not appear on the accessibility bus";
+    const pid_t pid = calculator.process.pid();
+    json run = job("org.gnome.Calculator", home.path() + "/sum.mov",
+                   json::array({{{"action", "click"}, {"label", "7"}},
+                                {{"action", "click"}, {"label", "+"}},
+                                {{"action", "click"}, {"label", "8"}},
+                                {{"action", "click"}, {"label", "="}}}));
+    run["windowSize"] = {{"width", 400}, {"height", 560}};
+    const auto sum = home.run(run);
+    ASSERT_EQ(sum.status, 0) << describe(sum);
+    EXPECT_TRUE(stepstest::eventually([&] { return holdsText(pid, "15"); }, true, 5));
+
+    const json result = sum.last();
+    std::vector<std::string> labels;
+    for (const json& click : result["clicks"]) labels.push_back(click.value("label", ""));
+    EXPECT_EQ(labels, (std::vector<std::string>{"7", "+", "8", "="}));
+    expectFractionsInside(result["clicks"]);
+    // The window as X11 has it, the result's window and the movie are all the size asked for.
+    const json window = xWindowOf(pid);
+    EXPECT_EQ(result["window"], window);
+    EXPECT_EQ(window["width"], 400);
+    EXPECT_EQ(window["height"], 560);
+    EXPECT_EQ(movieSize(result["output"]), (json{{"width", 400}, {"height", 560}}));
+}
+
+TEST(StepsOnGtk4, TextEditorPointerClicksPopoverMenusStaticTextsAndTheInspectedWindowLandWhereTheyAre) {
+    PrivateHome home;
+    StartedApp editor(home, {"gnome-text-editor", "--ignore-session", "--standalone"}, "frame");
+    ASSERT_TRUE(editor.ready) << "gnome-text-editor did not appear on the accessibility bus";
+    const pid_t pid = editor.process.pid();
+
+    // The View menu button offers no press action of its own: the pointer clicks it, where it is on the
+    // screen, and its pop-over opens (a window of its own on X11; GTK 4.8 reports no "showing" state).
+    const size_t windowsBefore = xWindowsOf(pid).size();
+    const auto opened = home.run(job("org.gnome.TextEditor", home.path() + "/open.mov",
+                                     json::array({{{"action", "click"}, {"role", "Button"}, {"label", "View"}}})));
+    ASSERT_EQ(opened.status, 0) << describe(opened);
+    expectFractionsInside(opened.last()["clicks"]);
+    EXPECT_EQ(stepstest::eventually([&] { return xWindowsOf(pid).size(); }, windowsBefore + 1, 3), windowsBefore + 1);
+
+    // A pop-over item chosen by path, after the pop-over is closed again; a label found by its text.
+    const auto chosen = home.run(job("org.gnome.TextEditor", home.path() + "/chosen.mov",
+                                     json::array({{{"action", "press"}, {"key", "escape"}},
+                                                  {{"action", "menu"}, {"path", {"View", "Line Numbers"}}},
+                                                  {{"action", "click"}, {"role", "StaticText"}, {"label", "New Document"}}})));
+    ASSERT_EQ(chosen.status, 0) << describe(chosen);
+    // The editor keeps the choice in its settings (GSettings in a file of the private home).
+    const auto lineNumbersOn = [&] {
+        std::ifstream settings(home.path() + "/.config/glib-2.0/settings/keyfile");
+        const std::string text((std::istreambuf_iterator<char>(settings)), std::istreambuf_iterator<char>());
+        return text.find("show-line-numbers=true") != std::string::npos;
+    };
+    EXPECT_TRUE(stepstest::eventually(lineNumbersOn, true, 3));
+    const json clicks = chosen.last()["clicks"];
+    ASSERT_EQ(clicks.size(), 1u) << clicks;
+    EXPECT_EQ(clicks[0]["role"], "AXStaticText");
+    EXPECT_EQ(clicks[0]["label"], "New Document");
+    expectFractionsInside(clicks);
+    EXPECT_EQ(chosen.last()["preflight"]["deferred"][0],
+              (json{{"step", 2}, {"role", "AXMenuItem"}, {"label", "Line Numbers"}, {"closestNow", json::array()}}));
+
+    // inspect's window is the X11 window, with and without a compositor (openbox declares no frame extents,
+    // so GTK 4.8 draws its own border either way and no shadow).
+    for (const bool composited : {false, true}) {
+        std::unique_ptr<stepstest::AppProcess> compositor;
+        if (composited)
+            compositor = std::make_unique<stepstest::AppProcess>(std::vector<std::string>{"xcompmgr", "-n"},
+                                                                 home.environment(), home.path() + "/xcompmgr.out");
+        stepstest::pauseSeconds(composited ? 1 : 0);
+        support::ToolOptions options;
+        options.set = home.environment();
+        const std::string inspectJob = home.path() + "/inspect.json";
+        std::FILE* file = std::fopen(inspectJob.c_str(), "w");
+        std::fputs(R"({"app": "org.gnome.TextEditor", "launch": false, "maxNodes": 20})", file);
+        std::fclose(file);
+        const auto inspect = support::runTool({"inspect", inspectJob}, options);
+        ASSERT_EQ(inspect.status, 0) << describe(inspect);
+        json window = inspect.last()["window"];
+        window.erase("title");
+        EXPECT_EQ(window, xWindowOf(pid)) << (composited ? "with a compositor" : "without a compositor");
+    }
+}
+
+}  // namespace
