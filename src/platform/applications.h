@@ -60,8 +60,20 @@ public:
     virtual std::optional<std::string> applicationNamed(const std::string& name) = 0;
 
     /// Starts the application at `path` (as `isApplicationPath` or the lookups above give it) so that it
-    /// outlives this program, and returns its process. Throws a platform error naming what failed.
+    /// outlives this program, and returns its process: the one started, which may be a launcher that hands
+    /// the application on to another process. When `path` describes the application (a desktop entry), the
+    /// record also carries that description's identity, name and path. Throws a platform error naming what
+    /// failed.
     virtual ApplicationProcess open(const std::string& path) = 0;
+
+    /// Whether process `pid` was started by process `ancestor`, directly or through processes in between,
+    /// as far as the chain of parents can still be followed (a process whose parent ended has lost it).
+    /// A platform that cannot tell answers false.
+    virtual bool descendsFrom(int32_t pid, int32_t ancestor) {
+        (void)pid;
+        (void)ancestor;
+        return false;
+    }
 
     /// The identity an application started from `path` will carry, when the path tells it.
     virtual std::optional<std::string> identityOf(const std::string& path) = 0;

@@ -1,6 +1,9 @@
 #include "run/app_launch.h"
 
+#include <exception>
+
 #include "base/capture_error.h"
+#include "capture/window_pickers.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 
@@ -14,36 +17,67 @@ bool matches(const platform::ApplicationProcess& candidate, const std::string& a
            candidate.executablePath == app;
 }
 
-std::optional<platform::ApplicationProcess> findByPid(int32_t pid) {
-    for (auto& candidate : applications().running())
-        if (candidate.pid == pid) return candidate;
+// Whether process `pid` shows an ordinary window on screen; false when the desktop cannot be asked.
+bool showsWindow(int32_t pid) {
+    try {
+        return capture::windowOfProcess(pid, std::nullopt).has_value();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The running application that is the one started as `started`, looked for once: the started process
+// itself; else an application with the identity the entry gives (a launcher that handed over to an
+// instance of its own, or whose program's windows name the entry); else a process the started one started
+// (a launcher script running the real program) once it shows a window. A process it started that shows
+// none yet may be a first attempt that gives way to another: LibreOffice's soffice.bin, on a new profile,
+// ends after connecting to the display and is started again by its launcher. Such a process is kept in
+// `starting`, to be returned when the wait ends with nothing better.
+std::optional<platform::ApplicationProcess> findStarted(const platform::ApplicationProcess& started,
+                                                        const std::optional<std::string>& identity,
+                                                        std::optional<platform::ApplicationProcess>& starting) {
+    const std::vector<platform::ApplicationProcess> running = applications().running();
+    for (const auto& candidate : running)
+        if (candidate.pid == started.pid) return candidate;
+    if (identity)
+        for (const auto& candidate : running)
+            if (candidate.identity == identity) return candidate;
+    starting.reset();
+    for (const auto& candidate : running) {
+        if (!applications().descendsFrom(candidate.pid, started.pid)) continue;
+        if (showsWindow(candidate.pid)) return candidate;
+        if (!starting) starting = candidate;
+    }
     return std::nullopt;
 }
 
-std::optional<platform::ApplicationProcess> findByIdentity(const std::string& identity) {
-    for (auto& candidate : applications().running())
-        if (candidate.identity == identity) return candidate;
-    return std::nullopt;
+// The application as the host asked for it: a process the desktop cannot tie to an installed application
+// (soffice.bin, whose leader windows name no entry) is the application of the entry it was started from.
+platform::ApplicationProcess describedByEntry(platform::ApplicationProcess found,
+                                              const platform::ApplicationProcess& started) {
+    if (found.entryPath || !started.entryPath) return found;
+    found.identity = started.identity;
+    found.name = started.name;
+    found.entryPath = started.entryPath;
+    return found;
 }
 
-// Waits until the started process is one of the running applications, or, when it has ended, until an
-// application with the identity it was started for is running (a single-instance launcher that handed
-// over and left). A process that is still alive at the deadline is returned as it is. One that ended
-// without a successor is a failed launch: at once when nothing could succeed it (a program started by
-// path has no identity), at the deadline otherwise.
+// Waits until the started application is running (`findStarted`). At the deadline, a process the started
+// one started, else the started process itself when it is still alive, is returned as it is. A started
+// process that ended without a successor is a failed launch: at once when nothing could succeed it (a
+// program started by path has no identity), at the deadline otherwise.
 platform::ApplicationProcess awaitRegistration(const platform::ApplicationProcess& started,
                                                const std::optional<std::string>& identity,
                                                const std::string& path, double deadlineHostSeconds) {
     auto& clock = *platform::services().clock;
+    std::optional<platform::ApplicationProcess> starting;
     for (;;) {
-        if (auto known = findByPid(started.pid)) return *known;
+        if (auto found = findStarted(started, identity, starting)) return describedByEntry(std::move(*found), started);
+        const bool timeUp = clock.hostSeconds() >= deadlineHostSeconds;
+        if (timeUp && starting) return describedByEntry(std::move(*starting), started);
         const bool ended = applications().isTerminated(started.pid);
-        if (ended && identity) {
-            if (auto successor = findByIdentity(*identity)) return *successor;
-        }
-        if (ended && (!identity || clock.hostSeconds() >= deadlineHostSeconds))
-            throw CaptureError("the application ended without showing up: " + path);
-        if (clock.hostSeconds() >= deadlineHostSeconds) return started;
+        if (ended && (!identity || timeUp)) throw CaptureError("the application ended without showing up: " + path);
+        if (timeUp) return started;
         clock.sleep(kLaunchPollSeconds);
     }
 }

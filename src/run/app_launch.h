@@ -24,8 +24,11 @@ std::optional<platform::ApplicationProcess> runningApp(const std::string& app);
 std::optional<std::string> resolveAppURL(const std::string& app);
 
 /// A running application for `app`: a running one is activated and returned at once; otherwise the
-/// resolved application is started and returned once the desktop knows it (an application whose launcher
-/// hands over to an instance of its own and exits is found by its identity). Throws CaptureError
+/// resolved application is started and returned once the desktop knows it: the started process, else an
+/// application with the identity the entry gives (a launcher that hands over to an instance of its own),
+/// else a process the started one started (a launcher script running the real program) once it shows a
+/// window. A process the desktop ties to no installed application carries the identity, name and path of
+/// the entry it was started from. Throws CaptureError
 /// "app not found: <app>" (code "not_found") when nothing resolves, and the platform's error when the
 /// application cannot be started. A started process that ends without a successor fails with "the
 /// application ended without showing up: <path>": at once when the path tells no identity to hand over to,

@@ -50,15 +50,22 @@ platform::ApplicationProcess FakeApplications::open(const std::string& path) {
     started.identity = entry->identity;
     started.name = entry->name;
     started.entryPath = entry->path;
-    if (entry->launcherExits) {
-        terminated.insert(entry->pid);
-        if (entry->successor) pending_[entry->successor->pid] = {*entry->successor, entry->registerPolls};
-    } else if (entry->registers) {
-        pending_[entry->pid] = {started, entry->registerPolls};
+    if (entry->launcherExits) terminated.insert(entry->pid);
+    if (entry->successor) pending_[entry->successor->pid] = {*entry->successor, entry->registerPolls};
+    if (entry->child) {
+        parents[entry->child->pid] = entry->pid;
+        pending_[entry->child->pid] = {*entry->child, entry->registerPolls};
     }
-    platform::ApplicationProcess process;
-    process.pid = entry->pid;
+    if (!entry->launcherExits && !entry->child && entry->registers) pending_[entry->pid] = {started, entry->registerPolls};
+    // The started process as the desktop starts it from an entry: its pid and the entry's description.
+    platform::ApplicationProcess process = started;
     return process;
+}
+
+bool FakeApplications::descendsFrom(int32_t pid, int32_t ancestor) {
+    for (auto parent = parents.find(pid); parent != parents.end(); parent = parents.find(parent->second))
+        if (parent->second == ancestor) return true;
+    return false;
 }
 
 std::optional<std::string> FakeApplications::identityOf(const std::string& path) {

@@ -26,8 +26,11 @@ public:
         int registerPolls = 0;
         /// Whether the started process ends at once (a launcher handing over to another instance).
         bool launcherExits = false;
-        /// The instance the launcher hands over to, appearing among the running applications.
+        /// The instance the launcher hands over to, appearing among the running applications (whether or
+        /// not the launcher exits).
         std::optional<platform::ApplicationProcess> successor;
+        /// The program a launcher that stays alive starts as its child; it registers instead of the launcher.
+        std::optional<platform::ApplicationProcess> child;
         /// The error `open` throws instead of starting anything.
         std::optional<std::string> openError;
     };
@@ -40,6 +43,8 @@ public:
     std::vector<int32_t> activated;
     std::optional<platform::ScreenFrames> screen;
     int runningCalls = 0;
+    /// Each process's parent, for `descendsFrom`.
+    std::map<int32_t, int32_t> parents;
 
     std::vector<platform::ApplicationProcess> running() override;
     bool isTerminated(int32_t pid) override { return terminated.count(pid) > 0; }
@@ -48,6 +53,7 @@ public:
     std::optional<std::string> applicationNamed(const std::string& name) override;
     platform::ApplicationProcess open(const std::string& path) override;
     std::optional<std::string> identityOf(const std::string& path) override;
+    bool descendsFrom(int32_t pid, int32_t ancestor) override;
     void activate(const platform::ApplicationProcess& application) override {
         activated.push_back(application.pid);
     }

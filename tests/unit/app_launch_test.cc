@@ -4,6 +4,7 @@
 
 #include "base/capture_error.h"
 #include "fakes/fake_applications.h"
+#include "fakes/fake_capture.h"
 #include "fakes/fake_platform.h"
 #include "run/app_launch.h"
 
@@ -108,6 +109,60 @@ TEST_F(AppLaunchTest, ASingleInstanceLauncherThatExitsIsFoundByItsIdentity) {
     apps.installed[0].launcherExits = true;
     apps.installed[0].successor = running(77, "org.example.Calc", std::nullopt);
     EXPECT_EQ(run::launch("org.example.Calc").pid, 77);
+}
+
+TEST_F(AppLaunchTest, ALauncherThatStaysAliveIsFoundThroughTheProgramItStarted) {
+    // LibreOffice: the entry's command is a launcher that runs soffice.bin as its child and waits for it;
+    // the child's windows do not name the entry.
+    fakes::FakeCapturePlatform desktop;
+    platform::ShareableWindow shown;
+    shown.owningApplication = platform::RunningApplication{43, "", "Soffice"};
+    shown.frame = {0, 0, 640, 480};
+    desktop.capture.content.windows = {shown};
+    apps.installed = {installed("/data/writer.desktop", "writer", "Writer", 42)};
+    apps.installed[0].registerPolls = 2;
+    apps.installed[0].child = running(43, std::nullopt, "Soffice", std::nullopt, "/opt/office/soffice.bin");
+    const double start = platform.clock.hostSeconds();
+    const ApplicationProcess app = run::launch("Writer");
+    EXPECT_EQ(app.pid, 43);
+    EXPECT_EQ(app.identity, "writer");
+    EXPECT_EQ(app.name, "Writer");
+    EXPECT_EQ(app.entryPath, "/data/writer.desktop");
+    EXPECT_EQ(app.executablePath, "/opt/office/soffice.bin");
+    EXPECT_LT(platform.clock.hostSeconds() - start, 1.0);
+}
+
+TEST_F(AppLaunchTest, AProgramThatEndsBeforeShowingAWindowIsFollowedToItsNextStart) {
+    // LibreOffice on a new profile: the first soffice.bin connects to the display and ends; the launcher
+    // starts a second one, whose window names the entry.
+    apps.installed = {installed("/data/writer.desktop", "writer", "Writer", 42)};
+    apps.installed[0].child = running(43, std::nullopt, "Soffice");
+    const double start = platform.clock.hostSeconds();
+    class Restart final : public platform::Clock {
+    public:
+        Restart(fakes::FakeClock& clock, FakeApplications& apps) : clock_(clock), apps_(apps) {}
+        double hostSeconds() override { return clock_.hostSeconds(); }
+        double epochSeconds() override { return clock_.epochSeconds(); }
+        void sleep(double seconds) override {
+            clock_.sleep(seconds);
+            if (clock_.sleeps.size() == 10) apps_.terminated.insert(43);
+            if (clock_.sleeps.size() == 20) {
+                apps_.apps.push_back(running(44, "writer", "Writer", "/data/writer.desktop"));
+                apps_.parents[44] = 42;
+            }
+        }
+
+    private:
+        fakes::FakeClock& clock_;
+        FakeApplications& apps_;
+    } restart(platform.clock, apps);
+    platform::Services services = platform::services();
+    services.clock = &restart;
+    const platform::Services before = platform::install(services);
+    const ApplicationProcess app = run::launch("Writer");
+    platform::install(before);
+    EXPECT_EQ(app.pid, 44);
+    EXPECT_NEAR(platform.clock.hostSeconds() - start, 20 * run::kLaunchPollSeconds, 1e-9);
 }
 
 TEST_F(AppLaunchTest, ALauncherThatExitsWithoutASuccessorFailsAfterTheWait) {

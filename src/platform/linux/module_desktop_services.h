@@ -72,6 +72,7 @@ public:
     }
     ApplicationProcess open(const std::string& path) override { return module_.get().open(path); }
     std::optional<std::string> identityOf(const std::string& path) override { return module_.get().identityOf(path); }
+    bool descendsFrom(int32_t pid, int32_t ancestor) override { return module_.get().descendsFrom(pid, ancestor); }
     void activate(const ApplicationProcess& application) override { module_.get().activate(application); }
     std::optional<ScreenFrames> mainScreen() override { return module_.get().mainScreen(); }
     bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const CaptureRect& frame) override {

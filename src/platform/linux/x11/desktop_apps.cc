@@ -39,18 +39,30 @@ std::string processName(pid_t pid) {
     return name;
 }
 
-// What a process's windows and executable say about it, for finding its desktop entry.
-ApplicationHints hintsFor(const std::vector<AppWindow>& windows, const std::string& executable) {
+// What one window and the process's executable say about the application, for finding its desktop entry.
+ApplicationHints hintsFor(const AppWindow& window, const std::string& executable) {
     ApplicationHints hints;
-    for (const auto& window : windows) {
-        if (hints.gtkApplicationId.empty()) hints.gtkApplicationId = window.toolkitId;
-        if (hints.wmClassClass.empty() && hints.wmClassInstance.empty()) {
-            hints.wmClassClass = window.resClass;
-            hints.wmClassInstance = window.resName;
-        }
-    }
+    hints.gtkApplicationId = window.toolkitId;
+    hints.wmClassClass = window.resClass;
+    hints.wmClassInstance = window.resName;
     hints.executablePath = executable.empty() ? "" : canonical(executable);
     return hints;
+}
+
+// The entry of the process that owns `windows` (in `applicationWindows` order): the one named by its
+// front-most viewable managed window that names one, else by any other of its windows. One process can
+// serve several entries (LibreOffice's soffice.bin draws Writer's and Calc's windows); its leader windows
+// (soffice.bin's "Soffice") name none.
+std::optional<DesktopEntry> entryOf(const std::vector<AppWindow>& windows, const std::string& executable,
+                                    const std::vector<DesktopEntry>& entries) {
+    std::vector<const AppWindow*> order;
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+        if (it->managed && it->viewable) order.push_back(&*it);
+    for (const auto& window : windows)
+        if (!(window.managed && window.viewable)) order.push_back(&window);
+    for (const AppWindow* window : order)
+        if (auto entry = matchDesktopEntry(entries, hintsFor(*window, executable))) return entry;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -79,7 +91,7 @@ std::vector<ApplicationProcess> DesktopApplications::running() {
         app.pid = pid;
         const std::string executable = executableOf(pid);
         if (!executable.empty()) app.executablePath = executable;
-        if (const auto entry = matchDesktopEntry(entries, hintsFor(windows, executable))) {
+        if (const auto entry = entryOf(windows, executable, entries)) {
             app.identity = entry->id;
             app.name = entry->name;
             app.entryPath = entry->path;
@@ -121,6 +133,7 @@ std::optional<std::string> DesktopApplications::applicationNamed(const std::stri
 }
 
 ApplicationProcess DesktopApplications::open(const std::string& path) {
+    ApplicationProcess started;
     std::vector<std::string> arguments;
     std::string workingDirectory;
     if (isDesktopEntryPath(path)) {
@@ -133,14 +146,18 @@ ApplicationProcess DesktopApplications::open(const std::string& path) {
             throw std::runtime_error("cannot launch " + path + ": " + arguments.front() + " is not installed");
         arguments.front() = *program;
         workingDirectory = entry->workingDirectory;
+        started.identity = entry->id;
+        if (!entry->name.empty()) started.name = entry->name;
+        started.entryPath = path;
     } else {
         arguments = {path};
     }
-    ApplicationProcess process;
-    process.pid = launchDetached(arguments, workingDirectory);
-    process.executablePath = arguments.front();
-    return process;
+    started.pid = launchDetached(arguments, workingDirectory);
+    started.executablePath = arguments.front();
+    return started;
 }
+
+bool DesktopApplications::descendsFrom(int32_t pid, int32_t ancestor) { return processDescendsFrom(pid, ancestor); }
 
 std::optional<std::string> DesktopApplications::identityOf(const std::string& path) {
     if (!isDesktopEntryPath(path)) return std::nullopt;

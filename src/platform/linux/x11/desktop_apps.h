@@ -20,6 +20,7 @@ public:
     std::optional<std::string> applicationNamed(const std::string& name) override;
     ApplicationProcess open(const std::string& path) override;
     std::optional<std::string> identityOf(const std::string& path) override;
+    bool descendsFrom(int32_t pid, int32_t ancestor) override;
     void activate(const ApplicationProcess& application) override;
     std::optional<ScreenFrames> mainScreen() override;
     bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const CaptureRect& frame) override;

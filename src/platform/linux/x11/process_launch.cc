@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
@@ -134,6 +135,37 @@ pid_t launchDetached(const std::vector<std::string>& arguments, const std::strin
         throw std::runtime_error("cannot launch " + program + ": " + reason);
     }
     return report.pid;
+}
+
+namespace {
+
+// The fields of /proc/<pid>/stat after the command name, which may itself hold spaces and parentheses.
+std::string statFields(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string content;
+    if (!std::getline(stat, content)) return "";
+    const auto close = content.rfind(')');
+    return close == std::string::npos || close + 2 > content.size() ? "" : content.substr(close + 2);
+}
+
+// The parent of `pid` (the fourth field of its stat line), 0 when it cannot be read.
+pid_t parentOf(pid_t pid) {
+    const std::string fields = statFields(pid);  // "S ppid ..."
+    const auto space = fields.find(' ');
+    if (space == std::string::npos) return 0;
+    return static_cast<pid_t>(std::strtol(fields.c_str() + space + 1, nullptr, 10));
+}
+
+}  // namespace
+
+bool processDescendsFrom(pid_t pid, pid_t ancestor) {
+    if (pid <= 1 || ancestor <= 0 || pid == ancestor) return false;
+    // Chains are short; the bound only guards against a table read while it changes.
+    for (int depth = 0; depth < 64 && pid > 1; ++depth) {
+        pid = parentOf(pid);
+        if (pid == ancestor) return true;
+    }
+    return false;
 }
 
 bool processEnded(pid_t pid) {

@@ -18,4 +18,8 @@ pid_t launchDetached(const std::vector<std::string>& arguments, const std::strin
 /// Whether the process `pid` has ended (it no longer exists, or only as a zombie).
 bool processEnded(pid_t pid);
 
+/// Whether `ancestor` is the parent of `pid`, or its parent's parent, and so on (from /proc/<pid>/stat).
+/// A process whose parent ended was adopted by init or a subreaper and no longer descends from it.
+bool processDescendsFrom(pid_t pid, pid_t ancestor);
+
 }  // namespace platform::linux_desktop

@@ -124,17 +124,22 @@ std::string processName(int32_t pid) {
     return name;
 }
 
-RunningApplication applicationOf(Display* display, const X11TopLevel& window,
-                                 const std::vector<DesktopEntry>& entries) {
-    RunningApplication application;
-    application.processID = window.pid;
+// What a window tells about the application it belongs to.
+ApplicationHints hintsOf(Display* display, const X11TopLevel& window) {
     ApplicationHints hints;
     hints.gtkApplicationId = utf8Property(display, window.client, atom(display, "_GTK_APPLICATION_ID")).value_or("");
     hints.wmClassInstance = windowClassOf(display, window.client, true);
     hints.wmClassClass = windowClassOf(display, window.client, false);
     // " (deleted)" marks an executable replaced since the process started; it matches nothing then.
     hints.executablePath = readLink("/proc/" + std::to_string(window.pid) + "/exe");
-    if (auto entry = matchDesktopEntry(entries, hints)) {
+    return hints;
+}
+
+RunningApplication applicationOf(const X11TopLevel& window, const ApplicationHints& hints,
+                                 const std::optional<DesktopEntry>& entry) {
+    RunningApplication application;
+    application.processID = window.pid;
+    if (entry) {
         application.bundleIdentifier = entry->id;
         application.applicationName = entry->name;
     }
@@ -239,28 +244,49 @@ std::vector<ShareableDisplay> readMonitors(Display* display) {
 ShareableContent readShareableContent(Display* display) {
     ShareableContent content;
     const auto entries = loadDesktopEntries();
-    std::map<int32_t, RunningApplication> applications;
     auto topLevels = stackedTopLevels(display);
+    std::reverse(topLevels.begin(), topLevels.end());  // front first
     const Atom netName = atom(display, "_NET_WM_NAME");
-    for (auto it = topLevels.rbegin(); it != topLevels.rend(); ++it) {  // front first
+
+    // Each window's own application, when its hints name an installed one. One process can serve several
+    // (LibreOffice's soffice.bin draws Writer's and Calc's windows), so a window that names an entry keeps
+    // it; a window that names none (a leader, a pop-up) takes its process's: that of the front-most
+    // ordinary window that names one, else of any window that does, else the front-most window's class.
+    std::vector<int> layers(topLevels.size());
+    std::vector<std::optional<RunningApplication>> own(topLevels.size());
+    std::map<int32_t, RunningApplication> byProcess;
+    std::map<int32_t, int> byProcessRank;  // 0: from an ordinary window, 1: from another, 2: no entry
+    for (size_t i = 0; i < topLevels.size(); ++i) {
+        const X11TopLevel& window = topLevels[i];
+        layers[i] = layerOf(display, window);
+        if (window.pid <= 0) continue;
+        const ApplicationHints hints = hintsOf(display, window);
+        const auto entry = matchDesktopEntry(entries, hints);
+        const RunningApplication application = applicationOf(window, hints, entry);
+        if (entry) own[i] = application;
+        const int rank = entry ? (layers[i] == 0 ? 0 : 1) : 2;
+        const auto known = byProcessRank.find(window.pid);
+        if (known == byProcessRank.end() || rank < known->second) {
+            byProcessRank[window.pid] = rank;
+            byProcess[window.pid] = application;
+        }
+    }
+    std::set<int32_t> listed;
+    for (size_t i = 0; i < topLevels.size(); ++i) {
+        const X11TopLevel& window = topLevels[i];
         // The window as the user sees it: the window manager's frame with its decorations (the client area
         // alone when nothing frames it), the part that a window capture records.
-        const auto frame = topLevelFrame(*it);
-        ShareableWindow window;
-        window.windowID = it->client;
-        window.windowLayer = layerOf(display, *it);
-        window.frame = frame;
-        window.title = utf8Property(display, it->client, netName);
-        if (!window.title) window.title = textProperty(display, it->client, XA_WM_NAME);
-        if (it->pid > 0) {
-            auto known = applications.find(it->pid);
-            if (known == applications.end()) {
-                known = applications.emplace(it->pid, applicationOf(display, *it, entries)).first;
-                content.applications.push_back(known->second);
-            }
-            window.owningApplication = known->second;
+        ShareableWindow shareable;
+        shareable.windowID = window.client;
+        shareable.windowLayer = layers[i];
+        shareable.frame = topLevelFrame(window);
+        shareable.title = utf8Property(display, window.client, netName);
+        if (!shareable.title) shareable.title = textProperty(display, window.client, XA_WM_NAME);
+        if (window.pid > 0) {
+            shareable.owningApplication = own[i] ? *own[i] : byProcess.at(window.pid);
+            if (listed.insert(window.pid).second) content.applications.push_back(byProcess.at(window.pid));
         }
-        content.windows.push_back(std::move(window));
+        content.windows.push_back(std::move(shareable));
     }
     content.displays = readMonitors(display);
     return content;
