@@ -74,15 +74,33 @@ platform::Element target(const jobs::Step& step, size_t index, const std::option
                        "not_found");
 }
 
-// Logs a click at the element's centre with its role and first label; false when it has no frame.
-bool logClickAtCentre(const platform::Element& element, ClickLog& log, platform::ScreenPoint* at = nullptr) {
-    const auto frame = AX::frame(element);
-    if (!frame) return false;
-    const platform::ScreenPoint point = centre(*frame);
+// The element's frame, read again every 0.15 s until the host clock reaches `deadlineHostSeconds`; read at
+// least once. An element can be in the tree a moment before it has a place on screen (a page's button in
+// Firefox gets its extents after the page is drawn).
+std::optional<platform::Rect> frameBy(const platform::Element& element, double deadlineHostSeconds) {
+    platform::Clock& clock = *platform::services().clock;
+    for (;;) {
+        if (auto frame = AX::frame(element)) return frame;
+        const double left = deadlineHostSeconds - clock.hostSeconds();
+        if (!(left > 0)) return std::nullopt;
+        clock.sleep(std::min(AX::kWaitSleepSeconds, left));
+    }
+}
+
+// Logs a click at the centre of the element's `frame` with its role and first label.
+platform::ScreenPoint logClickAt(const platform::Element& element, const platform::Rect& frame, ClickLog& log) {
+    const platform::ScreenPoint point = centre(frame);
     const std::vector<std::string> labels = AX::labels(element);
     log.log(point.x, point.y, AX::role(element),
             labels.empty() ? std::nullopt : std::optional<std::string>(labels.front()));
-    if (at) *at = point;
+    return point;
+}
+
+// Logs a click at the element's centre with its role and first label; false when it has no frame.
+bool logClickAtCentre(const platform::Element& element, ClickLog& log) {
+    const auto frame = AX::frame(element);
+    if (!frame) return false;
+    logClickAt(element, *frame, log);
     return true;
 }
 
@@ -105,10 +123,12 @@ void pointerClick(platform::ScreenPoint point, size_t index, const std::string& 
 
 void click(const jobs::Step& step, size_t index, int32_t pid, const std::optional<platform::Element>& axApp,
            const std::optional<platform::Element>& window, ClickLog& log) {
+    // The target and its frame share the step's lookup time.
+    const double deadline = platform::services().clock->hostSeconds() + lookupTimeoutSeconds(step);
     const platform::Element element = target(step, index, axApp, window);
-    platform::ScreenPoint point;
-    if (!logClickAtCentre(element, log, &point))
-        throw CaptureError("step " + stepNumber(index) + ": element has no frame");
+    const std::optional<platform::Rect> frame = frameBy(element, deadline);
+    if (!frame) throw CaptureError("step " + stepNumber(index) + ": element has no frame");
+    const platform::ScreenPoint point = logClickAt(element, *frame, log);
     if (!AX::press(element)) pointerClick(point, index, step.action, pid);
     bridge::pause(kPauseAfterClickSeconds);
 }
