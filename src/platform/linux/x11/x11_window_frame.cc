@@ -143,9 +143,54 @@ std::optional<ClientWindow> findClientWindow(Display* display, int pid, const st
     return best;
 }
 
-bool moveResizeFrame(Display* display, const ClientWindow& window, const std::optional<Point>& origin,
+namespace {
+
+// The states under which a window manager keeps a window's size and place to itself.
+constexpr const char* kFillingStates[] = {"_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ",
+                                          "_NET_WM_STATE_FULLSCREEN"};
+
+bool fillsScreen(Display* display, Window client) {
+    for (unsigned long state : longProperty(display, client, "_NET_WM_STATE", XA_ATOM))
+        for (const char* name : kFillingStates)
+            if (state == atom(display, name)) return true;
+    return false;
+}
+
+// Asks the window manager to take a maximised or full-screen window back to its normal state, and waits (at
+// most about a second each) until the state is gone and the frame has stopped changing. The window's
+// frame and client area are read again afterwards, since the decorations may differ between the states.
+// False when the window was in neither state.
+bool restoreToNormal(Display* display, ClientWindow& window) {
+    if (!fillsScreen(display, window.client)) return false;
+    constexpr long kRemove = 0, kSourcePager = 2;
+    sendRootMessage(display, window.client, "_NET_WM_STATE",
+                    {kRemove, static_cast<long>(atom(display, kFillingStates[0])),
+                     static_cast<long>(atom(display, kFillingStates[1])), kSourcePager, 0});
+    sendRootMessage(display, window.client, "_NET_WM_STATE",
+                    {kRemove, static_cast<long>(atom(display, kFillingStates[2])), 0, kSourcePager, 0});
+    XFlush(display);
+    waitUntil([&] { return !fillsScreen(display, window.client); });
+    std::optional<Rect> last;
+    int unchanged = 0;
+    waitUntil([&] {
+        const auto now = rootRect(display, window.outermost);
+        unchanged = now && last && distance(*now, *last) == 0 ? unchanged + 1 : 0;
+        last = now;
+        return unchanged >= 3;
+    });
+    if (const auto frame = rootRect(display, window.outermost)) window.frame = *frame;
+    if (const auto client = rootRect(display, window.client)) window.clientArea = *client;
+    return true;
+}
+
+}  // namespace
+
+bool moveResizeFrame(Display* display, const ClientWindow& placed, const std::optional<Point>& origin,
                      const std::optional<Size>& size) {
     if (!origin && !size) return false;
+    // A maximised or full-screen window ignores moves and resizes until it is back to normal.
+    ClientWindow window = placed;
+    if (windowManagerRuns(display)) restoreToNormal(display, window);
     // Decorations around the client: what the frame adds on each side.
     const double left = window.clientArea.origin.x - window.frame.origin.x;
     const double top = window.clientArea.origin.y - window.frame.origin.y;
