@@ -1,0 +1,151 @@
+// LibreOffice Writer 7.4 (Debian's libreoffice-writer with the GTK 3 plugin) launched cold from its desktop
+// entry by name, taken out of the maximised state it opens in, placed, sized and recorded; then listed and
+// inspected under the entry's name and id. Read back with ffprobe and the window's own X properties.
+//
+// Its desktop entry runs a launcher (oosplash) that starts soffice.bin as its child; on a new profile the
+// first soffice.bin ends after connecting to the display and a second one shows the window.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "support/tool_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// A profile whose first start asks nothing: no first-run wizard, no tip of the day, no "what's new" bar.
+constexpr const char* kProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Setup/Product"><prop oor:name="ooSetupLastVersion" oor:op="fuse"><value>7.4</value></prop></item>
+</oor:items>
+)";
+
+// A private home for Writer and the tool: settings, profile and caches of this test only.
+class WriterHome {
+public:
+    WriterHome() {
+        fs::create_directories(profile());
+        std::ofstream(profile() + "/registrymodifications.xcu") << kProfileSettings;
+    }
+    ~WriterHome() { endWriter(); }
+    const std::string& path() const { return dir_.path(); }
+    std::string profile() const { return path() + "/config/libreoffice/4/user"; }
+    support::ToolOptions options(double timeoutSeconds) const {
+        support::ToolOptions options;
+        options.set = {{"HOME", path()},
+                       {"XDG_CONFIG_HOME", path() + "/config"},
+                       {"XDG_CACHE_HOME", path() + "/cache"},
+                       {"XDG_DATA_HOME", path() + "/data"},
+                       {"SAL_USE_VCLPLUGIN", "gtk3"}};
+        options.timeoutSeconds = timeoutSeconds;
+        return options;
+    }
+    // Ends the launcher and the soffice.bin processes started with this home.
+    void endWriter() const {
+        const std::string marker = "HOME=" + path();
+        for (const auto& process : fs::directory_iterator("/proc")) {
+            const std::string name = process.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            const pid_t pid = std::stoi(name);
+            if (pid == getpid()) continue;
+            std::ifstream environ(process.path() / "environ", std::ios::binary);
+            for (std::string variable; std::getline(environ, variable, '\0');) {
+                if (variable == marker) {
+                    kill(pid, SIGTERM);
+                    break;
+                }
+            }
+        }
+    }
+
+private:
+    support::TempDir dir_;
+};
+
+std::string output(const std::vector<std::string>& argv) { return support::runProgram(argv).out; }
+
+// The X window that has the focus, as the window manager says.
+std::string activeWindow() {
+    const std::string line = output({"xprop", "-root", "_NET_ACTIVE_WINDOW"});
+    const auto at = line.find("0x");
+    return at == std::string::npos ? "" : line.substr(at, line.find_first_of(", \n", at) - at);
+}
+
+// The windows of class "Soffice" on screen: soffice.bin's own pop-ups (its menus), which name no entry.
+bool sofficePopUpShown() { return !output({"xdotool", "search", "--onlyvisible", "--class", "^Soffice$"}).empty(); }
+
+TEST(WriterFromItsEntry, LaunchedColdItIsPlacedOutOfItsMaximisedStateRecordedAndNamedByTheEntry) {
+    ASSERT_TRUE(fs::exists("/usr/share/applications/libreoffice-writer.desktop"))
+        << "install libreoffice-writer and libreoffice-gtk3 (scripts/setup)";
+    WriterHome home;
+    const std::string out = home.path() + "/writer.mov";
+    const std::string job = home.path() + "/job.json";
+    std::ofstream(job) << json{{"app", "LibreOffice Writer"},
+                               {"windowSize", {{"width", 1024}, {"height", 700}}},
+                               {"out", out},
+                               {"settleMs", 500},
+                               {"tailMs", 500}}
+                              .dump();
+    const auto started = std::chrono::steady_clock::now();
+    const support::ToolRun run = support::runTool({"run", job}, home.options(60));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::cout << "Writer launched cold and recorded in " << seconds << " s\n";
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    // One time limit for the launch and the window, whatever the machine: well inside it here.
+    EXPECT_LT(seconds, 20);
+
+    // The asked size, centred on the 1440 × 900 screen, although Writer opened maximised.
+    const json result = run.last();
+    EXPECT_EQ(result["window"], (json{{"x", 208}, {"y", 100}, {"width", 1024}, {"height", 700}}));
+    EXPECT_EQ(result["width"], 1024);
+    EXPECT_EQ(result["height"], 700);
+    EXPECT_NE(result["windowTitle"].get<std::string>().find("LibreOffice Writer"), std::string::npos);
+    const std::string probe = output({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                      "stream=width,height", "-of", "csv=p=0", out});
+    EXPECT_EQ(probe, "1024,700\n");
+    const std::string client = activeWindow();
+    ASSERT_FALSE(client.empty());
+    EXPECT_EQ(output({"xprop", "-id", client, "_NET_WM_STATE"}).find("MAXIMIZED"), std::string::npos);
+    EXPECT_NE(output({"xprop", "-id", client, "WM_CLASS"}).find("\"libreoffice-writer\""), std::string::npos);
+
+    // Listed under the entry's name and id, also while one of soffice.bin's own pop-ups (a menu, of class
+    // "Soffice") is in front of the document window.
+    support::runProgram({"xdotool", "key", "alt+f"});
+    for (int i = 0; i < 50 && !sofficePopUpShown(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(sofficePopUpShown()) << "the File menu did not open";
+    for (const std::string app : {"LibreOffice Writer", "libreoffice-writer"}) {
+        const json listed = support::runTool({"windows", "--app", app}, home.options(10)).last();
+        ASSERT_EQ(listed["windows"].size(), 1u) << app << ": " << listed;
+        const json& window = listed["windows"][0];
+        EXPECT_EQ(window["app"], "LibreOffice Writer");
+        EXPECT_EQ(window["bundleId"], "libreoffice-writer");
+        EXPECT_EQ(window["frame"], result["window"]);
+        EXPECT_EQ(window["title"], result["windowTitle"]);
+    }
+    support::runProgram({"xdotool", "key", "Escape"});
+
+    // inspect finds the running Writer under the same identity.
+    const std::string inspectJob = home.path() + "/inspect.json";
+    std::ofstream(inspectJob) << json{{"app", "LibreOffice Writer"}, {"launch", false}, {"maxNodes", 1}}.dump();
+    const json inspected = support::runTool({"inspect", inspectJob}, home.options(20)).last();
+    EXPECT_EQ(inspected["app"], "LibreOffice Writer");
+    EXPECT_EQ(inspected["bundleId"], "libreoffice-writer");
+    // The process found is the one that draws the window, not the launcher that was started.
+    EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(inspected["pid"].get<int>()) + "/exe").filename(),
+              "soffice.bin");
+}
+
+}  // namespace
