@@ -318,6 +318,30 @@ TEST_F(Perform, AnApplicationWithoutAMenuBarFailsAMenuStep) {
     EXPECT_EQ(failure([&] { run::perform(m, 0, 7, bare, ax.element("w7"), log); }), "external: no menu bar");
 }
 
+// Without a menu bar, a path's first title may be a button of the window whose press opens a pop-over: its
+// items are looked for in the pop-over once it has shown them, with the menu bar's pauses.
+TEST_F(Perform, WithoutAMenuBarAButtonOfTheWindowOpensAPopoverWhoseItemsAreChosen) {
+    const auto app = ax.addApplication(
+        7, fakes::El("AXApplication")
+               .kids({fakes::El("AXWindow").id("w7").frame(0, 0, 800, 600).kids(
+                   {fakes::El("AXButton").id("view").title("View").frame(500, 5, 30, 30).actions({"AXPress"})})}));
+    ax.onAction("view", "AXPress", [&] {
+        ax.addChild("view", fakes::El("AXMenu").kids({fakes::El("AXMenuItem").id("lines").title("Line Numbers").actions(
+                                                          {"AXPress"})}));
+    });
+    jobs::Step m = step("menu");
+    m.path = std::vector<std::string>{"view", "line num"};
+    run::perform(m, 0, 7, app, ax.element("w7"), log);
+    EXPECT_EQ(presses(), (std::vector<std::string>{"view AXPress", "lines AXPress"}));
+    EXPECT_EQ(pauses(), (std::vector<double>{0.25, 0.25, 0.3}));
+    EXPECT_TRUE(log.clicks().empty());
+
+    // A title the pop-over does not have fails as a menu title does, once the pop-over had its time.
+    m.path = std::vector<std::string>{"View", "Zoom"};
+    EXPECT_EQ(failure([&] { run::perform(m, 2, 7, app, ax.element("w7"), log); }),
+              "not_found: step 3: menu item Zoom not found; closest: ");
+}
+
 TEST(StepKinds, TargetedAndChangesUIFollowTheActionAndTheTarget) {
     auto with = [](const char* action, bool target) {
         jobs::Step s = steptest::step(action);
