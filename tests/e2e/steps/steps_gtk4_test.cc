@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <sstream>
 
@@ -121,6 +122,23 @@ TEST(StepsOnGtk4, TextEditorPointerClicksPopoverMenusStaticTextsAndTheInspectedW
     ASSERT_EQ(opened.status, 0) << describe(opened);
     expectFractionsInside(opened.last()["clicks"]);
     EXPECT_EQ(stepstest::eventually([&] { return xWindowsOf(pid).size(); }, windowsBefore + 1, 3), windowsBefore + 1);
+
+    // The user's own click on that button, in a user recording, is logged as hitting it.
+    const json frame = opened.last()["window"], toolClick = opened.last()["clicks"][0];
+    const int x = static_cast<int>(frame["x"].get<double>() + toolClick["x"].get<double>() * frame["width"].get<double>());
+    const int y = static_cast<int>(frame["y"].get<double>() + toolClick["y"].get<double>() * frame["height"].get<double>());
+    json recordUser = job("org.gnome.TextEditor", home.path() + "/user.mov", json::array());
+    recordUser.erase("steps");
+    recordUser["recordUser"] = true;
+    recordUser["durationSec"] = 3;
+    auto recording = std::async(std::launch::async, [&] { return home.run(recordUser); });
+    stepstest::pauseSeconds(1.5);
+    support::runProgram({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click", "1"});
+    const auto user = recording.get();
+    ASSERT_EQ(user.status, 0) << describe(user);
+    ASSERT_FALSE(user.last()["clicks"].empty()) << describe(user);
+    EXPECT_EQ(user.last()["clicks"][0]["role"], "AXButton") << user.last()["clicks"];
+    EXPECT_EQ(user.last()["clicks"][0]["label"], "View") << user.last()["clicks"];
 
     // A pop-over item chosen by path, after the pop-over is closed again; a label found by its text.
     const auto chosen = home.run(job("org.gnome.TextEditor", home.path() + "/chosen.mov",

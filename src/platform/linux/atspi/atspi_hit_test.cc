@@ -5,6 +5,7 @@
 
 #include "platform/linux/atspi/atspi_accessibility.h"
 #include "platform/linux/atspi/atspi_geometry.h"
+#include "platform/linux/atspi/atspi_toolkit.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/x11/x11_display.h"
@@ -102,6 +103,24 @@ std::optional<Element> openMenuItemAt(AtspiAccessibility& service, const Element
     return deepest;
 }
 
+// GTK 4.8 answers the point question for some objects only (a header bar's buttons give the window), so
+// for it the deepest object is found from the frames the backend reports: from `from`, the last child
+// whose frame holds the point, again and again (at most 64 levels).
+Element deepestByFrames(AtspiAccessibility& service, Element from, Point point) {
+    for (int depth = 0; depth < kMaxHitDepth; ++depth) {
+        const auto children = service.children(from);
+        if (!children) break;
+        std::optional<Element> holder;
+        for (const Element& child : *children) {
+            const auto rect = rectOf(child);
+            if (rect && rect->size.width > 0 && rect->size.height > 0 && contains(*rect, point)) holder = child;
+        }
+        if (!holder) break;
+        from = *holder;
+    }
+    return from;
+}
+
 }  // namespace
 
 std::optional<Element> AtspiAccessibility::elementAtPoint(Point point) {
@@ -122,6 +141,11 @@ std::optional<Element> AtspiAccessibility::elementAtPoint(Point point) {
         if (auto item = openMenuItemAt(*this, *app, point)) return item;
     AtspiAccessible* window = accessibleWindowFor(nodeOf(*app).object(), *top, point);
     if (!window) return std::nullopt;
+    if (runsGtk4(window)) {
+        const Element topLevel = adoptElement(window);
+        nodeOf(topLevel).rememberTopLevel(window);
+        return deepestByFrames(*this, topLevel, point);
+    }
     return adoptElement(deepestAt(window, point));
 }
 
