@@ -86,6 +86,12 @@ nlohmann::json progressLine(const support::ToolRun& run, const std::string& mess
     return nullptr;
 }
 
+nlohmann::json appJob(const std::string& app, const std::string& out, const nlohmann::json& steps) {
+    return {{"app", app}, {"out", out}, {"settleMs", 500}, {"tailMs", 300}, {"fps", 30}, {"steps", steps}};
+}
+
+std::string describe(const support::ToolRun& run) { return run.out + run.err; }
+
 StartedApp::StartedApp(const PrivateHome& home, const std::vector<std::string>& argv, const std::string& windowRole)
     : process(argv, home.environment(), home.path() + "/app.out") {
     const double deadline = nowSeconds() + 30;

@@ -50,6 +50,13 @@ private:
     std::string outputPath_;
 };
 
+/// A capture job for a third-party application `app` recording to `out` while it performs `steps`, with
+/// the short settle and tail the step tests use.
+nlohmann::json appJob(const std::string& app, const std::string& out, const nlohmann::json& steps);
+
+/// What a run wrote on both streams, for a failed assertion's message.
+std::string describe(const support::ToolRun& run);
+
 /// An application started with a private home, once its window (an object of AT-SPI role `windowRole`) is
 /// on the accessibility bus; `ready` says whether it came within 30 s.
 struct StartedApp {

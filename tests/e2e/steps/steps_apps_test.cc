@@ -17,10 +17,8 @@ using stepstest::Accessible;
 using stepstest::AppProcess;
 using stepstest::PrivateHome;
 using stepstest::StartedApp;
-
-json job(const std::string& app, const std::string& out, const json& steps) {
-    return {{"app", app}, {"out", out}, {"settleMs", 500}, {"tailMs", 300}, {"fps", 30}, {"steps", steps}};
-}
+using stepstest::appJob;
+using stepstest::describe;
 
 // The texts of every text object of the application, read from the accessibility bus.
 std::vector<std::string> textsOf(pid_t pid) {
@@ -40,10 +38,6 @@ bool eventuallyHoldsText(pid_t pid, const std::string& text) {
     return stepstest::eventually([&] { return holdsText(pid, text); }, true, 5);
 }
 
-std::string describe(const support::ToolRun& run) {
-    return run.out + run.err;
-}
-
 TEST(StepsOnMousepad, TypedTextAShortcutAndAMenuCommandThreeLevelsDeepReallyAct) {
     PrivateHome home;
     StartedApp mousepad(home, {"mousepad", "--disable-server"}, "frame");
@@ -52,13 +46,13 @@ TEST(StepsOnMousepad, TypedTextAShortcutAndAMenuCommandThreeLevelsDeepReallyAct)
 
     // Non-ASCII text and a line feed, typed into the editor's text view found by its role.
     const std::string typed = "héllo wörld ✓\nzweite zeile";
-    const auto typing = home.run(job("org.xfce.mousepad", home.path() + "/typing.mov",
+    const auto typing = home.run(appJob("org.xfce.mousepad", home.path() + "/typing.mov",
                                      json::array({{{"action", "type"}, {"role", "TextArea"}, {"value", typed}}})));
     ASSERT_EQ(typing.status, 0) << describe(typing);
     EXPECT_TRUE(eventuallyHoldsText(pid, typed)) << "texts now: " << json(textsOf(pid)).dump();
 
     // cmd+a selects everything; Edit > Convert > To Uppercase, written in another case and in part.
-    const auto converting = home.run(job("org.xfce.mousepad", home.path() + "/converting.mov",
+    const auto converting = home.run(appJob("org.xfce.mousepad", home.path() + "/converting.mov",
                                          json::array({{{"action", "focus"}, {"role", "TextArea"}},
                                                       {{"action", "press"}, {"key", "cmd+a"}},
                                                       {{"action", "menu"}, {"path", {"EDIT", "conv", "uppercase"}}}})));
@@ -79,7 +73,7 @@ TEST(StepsOnMousepad, PressingMenuTitlesOpensEachMenuOnScreen) {
     ASSERT_TRUE(mousepad.ready);
     // A path that ends at an item holding a menu leaves that menu open: Edit opened its menu, and Convert,
     // pressed inside it, opened its own.
-    const auto run = home.run(job("org.xfce.mousepad", home.path() + "/open.mov",
+    const auto run = home.run(appJob("org.xfce.mousepad", home.path() + "/open.mov",
                                   json::array({{{"action", "menu"}, {"path", {"Edit", "Convert"}}}})));
     ASSERT_EQ(run.status, 0) << describe(run);
     const Accessible app = stepstest::applicationOf(mousepad.process.pid());
@@ -97,7 +91,7 @@ TEST(StepsOnMousepad, AMenuItemThatOpensADialogLeavesTheApplicationAnsweringTheN
     const pid_t pid = mousepad.process.pid();
     // "Go to..." runs a dialog of its own; its Cancel button must still be found and pressed, and the
     // menus after it must still work.
-    const auto run = home.run(job("org.xfce.mousepad", home.path() + "/dialog.mov",
+    const auto run = home.run(appJob("org.xfce.mousepad", home.path() + "/dialog.mov",
                                   json::array({{{"action", "type"}, {"role", "TextArea"}, {"text", "one\ntwo"}},
                                                {{"action", "menu"}, {"path", {"Search", "Go to"}}},
                                                {{"action", "click"}, {"role", "Button"}, {"label", "Cancel"}},
@@ -119,7 +113,7 @@ TEST(StepsOnMousepad, AMenuTitleThatIsNotThereFailsBeforeRecordingWithTheNearest
     ASSERT_TRUE(mousepad.ready);
     const std::string out = home.path() + "/never.mov";
     const auto run =
-        home.run(job("org.xfce.mousepad", out,
+        home.run(appJob("org.xfce.mousepad", out,
                      json::array({{{"action", "type"}, {"text", "x"}},
                                   {{"action", "menu"}, {"path", {"Edit", "Convert", "To Uppercas", "Now"}}}})));
     EXPECT_EQ(run.status, 1) << describe(run);
@@ -132,7 +126,7 @@ TEST(StepsOnMousepad, AMenuTitleThatIsNotThereFailsBeforeRecordingWithTheNearest
     // A misspelt title lists the titles of the menu it was looked for in as a person reads them: without
     // the spaces mousepad pads its accessible names with, nearest first.
     const auto misspelt =
-        home.run(job("org.xfce.mousepad", out, json::array({{{"action", "menu"}, {"path", {"Edit", "Convrt"}}}})));
+        home.run(appJob("org.xfce.mousepad", out, json::array({{{"action", "menu"}, {"path", {"Edit", "Convrt"}}}})));
     EXPECT_EQ(misspelt.status, 1) << describe(misspelt);
     const std::string head = "step 1 (menu): no menu item \"Convrt\" at Edit; closest: \"Convert\", \"";
     EXPECT_EQ(misspelt.last().value("message", "").substr(0, head.size()), head);
@@ -152,7 +146,7 @@ TEST(StepsOnTheWidgetFactory, AShortcutReplacesTypedTextAndAClickSelectsTheSecon
 
     // The stack shows one page at a time on the accessibility bus too, so the typing is checked before the
     // click that changes the page.
-    const auto typing = home.run(job("gtk3-widget-factory", home.path() + "/typing.mov",
+    const auto typing = home.run(appJob("gtk3-widget-factory", home.path() + "/typing.mov",
                                      json::array({{{"action", "type"}, {"role", "TextField"}, {"value", "draft"}},
                                                   {{"action", "press"}, {"key", "cmd+a"}},
                                                   {{"action", "type"}, {"value", "Grüße ✓"}}})));
@@ -164,7 +158,7 @@ TEST(StepsOnTheWidgetFactory, AShortcutReplacesTypedTextAndAClickSelectsTheSecon
     EXPECT_EQ(typing.last()["clicks"][0]["role"], "AXTextField");
 
     const auto clicking =
-        home.run(job("gtk3-widget-factory", home.path() + "/clicking.mov",
+        home.run(appJob("gtk3-widget-factory", home.path() + "/clicking.mov",
                      json::array({{{"action", "click"}, {"role", "RadioButton"}, {"label", "page 2"}}})));
     ASSERT_EQ(clicking.status, 0) << describe(clicking);
     EXPECT_TRUE(stepstest::eventually([&] { return stepstest::isChecked(page2); }, true, 5));

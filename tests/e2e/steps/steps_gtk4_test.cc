@@ -20,12 +20,8 @@ using nlohmann::json;
 using stepstest::Accessible;
 using stepstest::PrivateHome;
 using stepstest::StartedApp;
-
-json job(const std::string& app, const std::string& out, const json& steps) {
-    return {{"app", app}, {"out", out}, {"settleMs", 500}, {"tailMs", 300}, {"fps", 30}, {"steps", steps}};
-}
-
-std::string describe(const support::ToolRun& run) { return run.out + run.err; }
+using stepstest::appJob;
+using stepstest::describe;
 
 // The mapped X11 windows of `pid`, by id.
 std::vector<std::string> xWindowsOf(pid_t pid) {
@@ -85,7 +81,7 @@ TEST(StepsOnGtk4, CalculatorButtonsAreFoundByWhatTheyShowAndTheWindowIsRecordedA
     StartedApp calculator(home, {"gnome-calculator"}, "frame");
     ASSERT_TRUE(calculator.ready) << "gnome-calculator did not appear on the accessibility bus";
     const pid_t pid = calculator.process.pid();
-    json run = job("org.gnome.Calculator", home.path() + "/sum.mov",
+    json run = appJob("org.gnome.Calculator", home.path() + "/sum.mov",
                    json::array({{{"action", "click"}, {"label", "7"}},
                                 {{"action", "click"}, {"label", "+"}},
                                 {{"action", "click"}, {"label", "8"}},
@@ -117,7 +113,7 @@ TEST(StepsOnGtk4, TextEditorPointerClicksPopoverMenusStaticTextsAndTheInspectedW
     // The View menu button offers no press action of its own: the pointer clicks it, where it is on the
     // screen, and its pop-over opens (a window of its own on X11; GTK 4.8 reports no "showing" state).
     const size_t windowsBefore = xWindowsOf(pid).size();
-    const auto opened = home.run(job("org.gnome.TextEditor", home.path() + "/open.mov",
+    const auto opened = home.run(appJob("org.gnome.TextEditor", home.path() + "/open.mov",
                                      json::array({{{"action", "click"}, {"role", "Button"}, {"label", "View"}}})));
     ASSERT_EQ(opened.status, 0) << describe(opened);
     expectFractionsInside(opened.last()["clicks"]);
@@ -127,7 +123,7 @@ TEST(StepsOnGtk4, TextEditorPointerClicksPopoverMenusStaticTextsAndTheInspectedW
     const json frame = opened.last()["window"], toolClick = opened.last()["clicks"][0];
     const int x = static_cast<int>(frame["x"].get<double>() + toolClick["x"].get<double>() * frame["width"].get<double>());
     const int y = static_cast<int>(frame["y"].get<double>() + toolClick["y"].get<double>() * frame["height"].get<double>());
-    json recordUser = job("org.gnome.TextEditor", home.path() + "/user.mov", json::array());
+    json recordUser = appJob("org.gnome.TextEditor", home.path() + "/user.mov", json::array());
     recordUser.erase("steps");
     recordUser["recordUser"] = true;
     recordUser["durationSec"] = 3;
@@ -141,7 +137,7 @@ TEST(StepsOnGtk4, TextEditorPointerClicksPopoverMenusStaticTextsAndTheInspectedW
     EXPECT_EQ(user.last()["clicks"][0]["label"], "View") << user.last()["clicks"];
 
     // A pop-over item chosen by path, after the pop-over is closed again; a label found by its text.
-    const auto chosen = home.run(job("org.gnome.TextEditor", home.path() + "/chosen.mov",
+    const auto chosen = home.run(appJob("org.gnome.TextEditor", home.path() + "/chosen.mov",
                                      json::array({{{"action", "press"}, {"key", "escape"}},
                                                   {{"action", "menu"}, {"path", {"View", "Line Numbers"}}},
                                                   {{"action", "click"}, {"role", "StaticText"}, {"label", "New Document"}}})));
