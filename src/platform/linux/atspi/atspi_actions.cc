@@ -25,6 +25,9 @@ std::string axActionName(const std::string& name, AtspiRole role) {
     if (folded == "click" || folded == "press" || folded == "activate" || folded == "toggle" || folded == "jump" ||
         folded == "open")
         return "AXPress";
+    // Qt's menu items that open a menu (the menu bar's titles, submenus) offer only "ShowMenu", which opens it:
+    // that is what pressing them does.
+    if (folded == "showmenu" && role == ATSPI_ROLE_MENU_ITEM) return "AXPress";
     if (folded == "showmenu" || folded == "menu" || folded == "popup" || folded == "contextmenu")
         return "AXShowMenu";
     if (folded == "increase" || folded == "increment") return "AXIncrement";

@@ -80,7 +80,7 @@ std::optional<AxRole> axRoleOf(const AtspiNode& node) {
             const auto parentRole = parent ? roleOfObject(parent) : std::nullopt;
             if (parent) g_object_unref(parent);
             contextRead = parentRole.has_value();
-            if (*role == ATSPI_ROLE_MENU) {
+            if (*role == ATSPI_ROLE_MENU || *role == ATSPI_ROLE_MENU_ITEM) {
                 context.underMenuBar = parentRole == ATSPI_ROLE_MENU_BAR;
                 context.opensMenu = parentRole && isMenuContainerRole(*parentRole);
             } else {

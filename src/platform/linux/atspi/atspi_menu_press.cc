@@ -13,6 +13,7 @@
 #include <X11/keysym.h>
 
 #include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_geometry.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/x11/x11_display.h"
@@ -63,6 +64,26 @@ bool pressEnter() {
     return true;
 }
 
+// Clicks the primary button at the centre of the node's object on screen, as a person chooses an item; false
+// without a frame, the display or its XTEST extension. For menus without the Selection interface (Qt 5.15 and
+// 6.4), whose bridge runs an item's action without closing its menu.
+bool clickCentre(const AtspiNode& node) {
+    const auto extents = screenExtents(node);
+    if (!extents || !extents->position || extents->size.width <= 0 || extents->size.height <= 0) return false;
+    const DisplayPtr display = openDisplay();
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!display || !XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor)) return false;
+    const int x = static_cast<int>(extents->position->x + extents->size.width / 2);
+    const int y = static_cast<int>(extents->position->y + extents->size.height / 2);
+    XTestFakeMotionEvent(display.get(), -1, x, y, CurrentTime);
+    XSync(display.get(), False);
+    g_usleep(static_cast<gulong>(kMenuPollSeconds * 1e6));  // the menu takes the hovered item as its current one
+    XTestFakeButtonEvent(display.get(), Button1, True, CurrentTime);
+    XTestFakeButtonEvent(display.get(), Button1, False, CurrentTime);
+    XSync(display.get(), False);
+    return true;
+}
+
 }  // namespace
 
 bool chooseInOpenMenu(const AtspiNode& node) {
@@ -80,7 +101,8 @@ bool chooseInOpenMenu(const AtspiNode& node) {
     const auto index = atspiCall(
         item, [&](GError** error) { return atspi_accessible_get_index_in_parent(item, error); },
         [](gint found) { return found < 0; });
-    if (menuRole && isMenuRole(*menuRole) && index && selectInMenu(menu, *index) && pressEnter()) {
+    if (menuRole && isMenuRole(*menuRole) && index &&
+        ((selectInMenu(menu, *index) && pressEnter()) || clickCentre(node))) {
         // Chosen once the menu has closed. An application that stops answering is running the item's action.
         const double deadline = detail::nowSeconds() + kMenuClosesWithinSeconds;
         for (;;) {

@@ -32,6 +32,9 @@ AxRole axRoleFor(AtspiRole role, const RoleContext& context) {
             return {"AXMenu", ""};
         case ATSPI_ROLE_POPUP_MENU: return {"AXMenu", ""};
         case ATSPI_ROLE_MENU_ITEM:
+            // Qt gives the menu bar's titles the menu-item role, each holding its menu as a popup menu.
+            if (context.underMenuBar) return {"AXMenuBarItem", ""};
+            return {"AXMenuItem", ""};
         case ATSPI_ROLE_CHECK_MENU_ITEM:
         case ATSPI_ROLE_RADIO_MENU_ITEM:
         case ATSPI_ROLE_TEAROFF_MENU_ITEM: return {"AXMenuItem", ""};
@@ -70,6 +73,7 @@ AxRole axRoleFor(AtspiRole role, const RoleContext& context) {
 ContextNeed contextNeedFor(AtspiRole role) {
     switch (role) {
         case ATSPI_ROLE_MENU:
+        case ATSPI_ROLE_MENU_ITEM:
         case ATSPI_ROLE_FILLER:
         case ATSPI_ROLE_PANEL:
         case ATSPI_ROLE_FRAME:

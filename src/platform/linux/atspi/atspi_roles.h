@@ -15,7 +15,7 @@ struct AxRole {
 
 /// What decides a role beyond the AT-SPI role itself.
 struct RoleContext {
-    bool underMenuBar = false;  // a menu whose parent is the menu bar
+    bool underMenuBar = false;  // a menu or menu item whose parent is the menu bar
     bool opensMenu = false;     // a menu that sits inside a menu (a submenu's item)
     bool multiLine = false;     // a text that takes several lines
     bool editable = false;      // a combo box whose text can be typed
@@ -25,8 +25,8 @@ struct RoleContext {
 /// The AX role and subrole of an object of AT-SPI role `role`.
 AxRole axRoleFor(AtspiRole role, const RoleContext& context);
 
-/// The context `axRoleFor` needs for `role`: only menus, groups (which may be top-level windows), texts and
-/// combo boxes depend on more than their role.
+/// The context `axRoleFor` needs for `role`: only menus, menu items, groups (which may be top-level windows),
+/// texts and combo boxes depend on more than their role.
 enum class ContextNeed { none, parentRole, states };
 ContextNeed contextNeedFor(AtspiRole role);
 
