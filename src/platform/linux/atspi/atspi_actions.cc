@@ -28,7 +28,8 @@ std::string axActionName(const std::string& name, AtspiRole role) {
     // Qt's menu items that open a menu (the menu bar's titles, submenus) offer only "ShowMenu", which opens it:
     // that is what pressing them does.
     if (folded == "showmenu" && role == ATSPI_ROLE_MENU_ITEM) return "AXPress";
-    if (folded == "showmenu" || folded == "menu" || folded == "popup" || folded == "contextmenu")
+    if (folded == "showmenu" || folded == "menu" || folded == "popup" || folded == "contextmenu" ||
+        folded == "showcontextmenu")  // Chromium's, on every object
         return "AXShowMenu";
     if (folded == "increase" || folded == "increment") return "AXIncrement";
     if (folded == "decrease" || folded == "decrement") return "AXDecrement";
