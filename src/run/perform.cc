@@ -12,6 +12,7 @@
 #include "ax/search.h"
 #include "ax/suggest.h"
 #include "input/input.h"
+#include "run/filled_menu.h"
 #include "run/popover_menu.h"
 #include "platform/clock.h"
 #include "platform/services.h"
@@ -206,7 +207,8 @@ void menu(const jobs::Step& step, size_t index, int32_t pid, const std::optional
     }
     std::optional<platform::Element> current;
     for (const std::string& title : *step.path) {
-        const auto found = current ? AX::find(*current, "AXMenuItem", title, AX::kMenuSearchBudget)
+        // A menu that the application fills as it opens is given the step's time to show its items.
+        const auto found = current ? itemOnceFilled(*current, title, lookupTimeoutSeconds(step))
                                    : AX::find(*bar, "AXMenuBarItem", title, AX::kMenuSearchBudget);
         if (!found) {
             platform::Element listed = *bar;

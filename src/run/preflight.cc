@@ -5,6 +5,7 @@
 #include "base/capture_error.h"
 #include "ax/search.h"
 #include "ax/suggest.h"
+#include "run/filled_menu.h"
 #include "run/perform.h"
 #include "run/popover_menu.h"
 #include "text/joined.h"
@@ -12,21 +13,27 @@
 namespace run {
 namespace {
 
-// What the preflight made of a menu step.
-enum class MenuCheck { notChecked, found, opensLater };
+// What the preflight made of a menu step: not checked, every title found, or found up to the title at
+// `firstLater`, whose menu holds its items only once it is open.
+struct MenuCheck {
+    enum Outcome { notChecked, found, opensLater } outcome;
+    size_t firstLater = 0;
+};
 
 // Whether every title of the step's menu path is in the menu bar; throws when one is not. Steps without a
 // path are not checked, nor applications without a menu bar, unless the path's first title is a button of
 // the window that opens a pop-over: its items are there only once it is open, so the rest of the path waits
-// for the run.
+// for the run. So does the rest of a path whose menu the application fills only as it opens (it holds no
+// items yet).
 MenuCheck menuPathFound(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
                         const std::optional<platform::Element>& window) {
-    if (!step.path || step.path->empty()) return MenuCheck::notChecked;
+    if (!step.path || step.path->empty()) return {MenuCheck::notChecked};
     const std::vector<std::string>& path = *step.path;
     const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
     if (!bar) {
-        if (!window || !menuButton(*window, path.front())) return MenuCheck::notChecked;
-        return path.size() == 1 ? MenuCheck::found : MenuCheck::opensLater;
+        if (!window || !menuButton(*window, path.front())) return {MenuCheck::notChecked};
+        if (path.size() == 1) return {MenuCheck::found};
+        return {MenuCheck::opensLater, 1};
     }
     std::optional<platform::Element> previous;
     for (size_t t = 0; t < path.size(); ++t) {
@@ -36,6 +43,7 @@ MenuCheck menuPathFound(const jobs::Step& step, size_t index, const std::optiona
             previous = found;
             continue;
         }
+        if (previous && holdsNoItems(*previous)) return {MenuCheck::opensLater, t};
         platform::Element listed = *bar;
         if (previous) {
             const std::vector<platform::Element> opened = AX::children(*previous);
@@ -46,7 +54,7 @@ MenuCheck menuPathFound(const jobs::Step& step, size_t index, const std::optiona
                                ifEmpty(prefix, kEmptyMenuPrefix) + "; closest: " + Suggest::menuTitles(listed, path[t]),
                            "not_found");
     }
-    return MenuCheck::found;
+    return {MenuCheck::found};
 }
 
 // The target in the window, else in the first of the application's windows that has it.
@@ -75,11 +83,14 @@ Out::Message preflight(const std::vector<jobs::Step>& steps, const std::optional
         const int number = static_cast<int>(i + 1);
         if (step.action == "menu") {
             const MenuCheck menu = menuPathFound(step, i, axApp, window);
-            if (menu == MenuCheck::found) checked.push_back(number);
-            // The pop-over's first item is what the run waits for; nothing of it is there to suggest now.
-            if (menu == MenuCheck::opensLater)
-                deferred.push_back(
-                    {{"step", number}, {"role", "AXMenuItem"}, {"label", (*step.path)[1]}, {"closestNow", Out::Message::array()}});
+            if (menu.outcome == MenuCheck::found) checked.push_back(number);
+            // The first item of the menu that opens later is what the run waits for; nothing of that menu is
+            // there to suggest now.
+            if (menu.outcome == MenuCheck::opensLater)
+                deferred.push_back({{"step", number},
+                                    {"role", "AXMenuItem"},
+                                    {"label", (*step.path)[menu.firstLater]},
+                                    {"closestNow", Out::Message::array()}});
         } else if (targeted(step)) {
             if (targetFound(step, axApp, window)) {
                 checked.push_back(number);

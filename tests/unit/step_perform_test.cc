@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 
 #include "run/perform.h"
+#include "run/preflight.h"
 #include "step_fakes.h"
 
 namespace {
@@ -340,6 +341,53 @@ TEST_F(Perform, WithoutAMenuBarAButtonOfTheWindowOpensAPopoverWhoseItemsAreChose
     m.path = std::vector<std::string>{"View", "Zoom"};
     EXPECT_EQ(failure([&] { run::perform(m, 2, 7, app, ax.element("w7"), log); }),
               "not_found: step 3: menu item Zoom not found; closest: ");
+}
+
+// A menu that the application fills as it opens (as Firefox does): the preflight checks the path up to it
+// and defers the rest; the run walks it once filled, gives a menu that stays empty the step's time, and fails
+// a title missing from a filled menu at once.
+TEST_F(Perform, AMenuFilledAsItOpensIsCheckedUpToItAndWaitedForAtTheRun) {
+    using fakes::El;
+    auto item = [](const std::string& id, const std::string& title) {
+        return El("AXMenuItem").id(id).title(title).actions({"AXPress"});
+    };
+    auto opener = [](const std::string& id, const std::string& title) {
+        return El("AXMenuBarItem").id(id).title(title).actions({"AXPress"}).kids({El("AXMenu").id(id + "Menu")});
+    };
+    const auto app = ax.addApplication(
+        7, El("AXApplication")
+               .ref("AXMenuBar", "bar7")
+               .kids({El("AXWindow").id("w7").frame(0, 0, 800, 600),
+                      El("AXMenuBar").id("bar7").kids({opener("view", "View"), opener("history", "History")})}));
+    jobs::Step m = step("menu");
+    m.path = std::vector<std::string>{"View", "Zoom", "Zoom In"};
+    EXPECT_EQ(run::preflight({m}, app, ax.element("w7")),
+              (nlohmann::json{{"checked", nlohmann::json::array()},
+                              {"deferred",
+                               {{{"step", 1}, {"role", "AXMenuItem"}, {"label", "Zoom"},
+                                 {"closestNow", nlohmann::json::array()}}}}}));
+
+    bool filled = false;
+    ax.onAction("view", "AXPress", [&] {
+        if (std::exchange(filled, true)) return;
+        ax.addChild("viewMenu", item("zoom", "Zoom").kids({El("AXMenu").id("zoomMenu")}));
+        ax.addChild("viewMenu", item("full", "Full Screen"));
+        ax.onAction("zoom", "AXPress", [&] { ax.addChild("zoomMenu", item("in", "Zoom In")); });
+    });
+    run::perform(m, 0, 7, app, ax.element("w7"), log);
+    EXPECT_EQ(presses(), (std::vector<std::string>{"view AXPress", "zoom AXPress", "in AXPress"}));
+
+    m.path = std::vector<std::string>{"View", "Zoon"};
+    double before = platform.clock.host;
+    EXPECT_EQ(failure([&] { run::perform(m, 1, 7, app, ax.element("w7"), log); }),
+              "not_found: step 2: menu item Zoon not found; closest: \"Zoom\", \"Full Screen\"");
+    EXPECT_LT(platform.clock.host - before, 1.0);
+
+    m.path = std::vector<std::string>{"History", "Recent"};
+    before = platform.clock.host;
+    EXPECT_EQ(failure([&] { run::perform(m, 2, 7, app, ax.element("w7"), log); }),
+              "not_found: step 3: menu item Recent not found; closest: ");
+    EXPECT_GE(platform.clock.host - before, run::kTargetTimeoutSeconds);
 }
 
 TEST(StepKinds, TargetedAndChangesUIFollowTheActionAndTheTarget) {

@@ -1,6 +1,7 @@
 // LibreOffice Writer 7.4 (Debian's libreoffice-writer with the GTK 3 plugin) launched cold from its desktop
 // entry by name, taken out of the maximised state it opens in, placed, sized and recorded; then listed and
-// inspected under the entry's name and id. Read back with ffprobe and the window's own X properties.
+// inspected under the entry's name and id; its menus walked. Read back with ffprobe, the window's own X
+// properties and the document's text on the accessibility bus.
 //
 // Its desktop entry runs a launcher (oosplash) that starts soffice.bin as its child; on a new profile the
 // first soffice.bin ends after connecting to the display and a second one shows the window.
@@ -17,6 +18,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atspi/atspi.h>
+
+#include "atspi_reader.h"
 #include "support/tool_process.h"
 
 namespace {
@@ -93,11 +97,17 @@ TEST(WriterFromItsEntry, LaunchedColdItIsPlacedOutOfItsMaximisedStateRecordedAnd
     WriterHome home;
     const std::string out = home.path() + "/writer.mov";
     const std::string job = home.path() + "/job.json";
+    // Typed, selected from the Edit menu and made bold from a submenu of Format: LibreOffice lists the items
+    // of its closed menus without the visible state.
     std::ofstream(job) << json{{"app", "LibreOffice Writer"},
                                {"windowSize", {{"width", 1024}, {"height", 700}}},
                                {"out", out},
                                {"settleMs", 500},
-                               {"tailMs", 500}}
+                               {"tailMs", 500},
+                               {"steps",
+                                {{{"action", "type"}, {"value", "Hello Writer"}},
+                                 {{"action", "menu"}, {"path", {"Edit", "Select All"}}},
+                                 {{"action", "menu"}, {"path", {"Format", "Text", "Bold"}}}}}}
                               .dump();
     const auto started = std::chrono::steady_clock::now();
     const support::ToolRun run = support::runTool({"run", job}, home.options(60));
@@ -146,6 +156,24 @@ TEST(WriterFromItsEntry, LaunchedColdItIsPlacedOutOfItsMaximisedStateRecordedAnd
     // The process found is the one that draws the window, not the launcher that was started.
     EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(inspected["pid"].get<int>()) + "/exe").filename(),
               "soffice.bin");
+
+    // Both menu paths were chosen before the run's result: the text is selected whole, and bold.
+    EXPECT_EQ(result["preflight"]["checked"], (json{2, 3}));
+    const stepstest::Accessible writer = stepstest::applicationOf(inspected["pid"].get<int>());
+    const stepstest::Accessible paragraph = stepstest::findObject(writer, "paragraph", "");
+    ASSERT_TRUE(paragraph) << "no paragraph on the accessibility bus";
+    EXPECT_EQ(stepstest::textOf(paragraph), "Hello Writer");
+    AtspiText* text = atspi_accessible_get_text_iface(paragraph.get());
+    ASSERT_NE(text, nullptr);
+    AtspiRange* selected = atspi_text_get_selection(text, 0, nullptr);
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->start_offset, 0);
+    EXPECT_EQ(selected->end_offset, 12);
+    g_free(selected);
+    gchar* weight = atspi_text_get_text_attribute_value(text, 1, const_cast<gchar*>("weight"), nullptr);
+    EXPECT_GE(weight ? std::atoi(weight) : 0, 600) << "the text is not bold";
+    g_free(weight);
+    g_object_unref(text);
 }
 
 }  // namespace

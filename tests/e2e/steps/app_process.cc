@@ -27,11 +27,30 @@ std::map<std::string, std::string> PrivateHome::environment() const {
             {"XDG_CACHE_HOME", path() + "/.cache"},   {"XDG_STATE_HOME", path() + "/.local/state"}};
 }
 
-support::ToolRun PrivateHome::run(const nlohmann::json& job, double timeoutSeconds) const {
+support::ToolRun PrivateHome::run(const nlohmann::json& job, double timeoutSeconds,
+                                  const std::map<std::string, std::string>& extra) const {
     support::ToolOptions options;
     options.set = environment();
+    options.set.insert(extra.begin(), extra.end());
     options.timeoutSeconds = timeoutSeconds;
     return support::runTool({"run", dir_.write("job.json", job.dump())}, options);
+}
+
+void PrivateHome::endPrograms() const {
+    const std::string marker = "HOME=" + path();
+    for (const auto& process : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = process.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = std::stoi(name);
+        if (pid == getpid()) continue;
+        std::ifstream environ(process.path() / "environ", std::ios::binary);
+        for (std::string variable; std::getline(environ, variable, '\0');) {
+            if (variable == marker) {
+                kill(pid, SIGTERM);
+                break;
+            }
+        }
+    }
 }
 
 AppProcess::AppProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,

@@ -23,8 +23,12 @@ public:
     const std::string& path() const { return dir_.path(); }
     /// HOME and the XDG variables pointing inside the folder, and GSettings kept in a file there.
     std::map<std::string, std::string> environment() const;
-    /// Writes `job` as a job file and runs the tool on it with this environment.
-    support::ToolRun run(const nlohmann::json& job, double timeoutSeconds = 120) const;
+    /// Writes `job` as a job file and runs the tool on it with this environment, plus `extra`.
+    support::ToolRun run(const nlohmann::json& job, double timeoutSeconds = 120,
+                         const std::map<std::string, std::string>& extra = {}) const;
+    /// Ends (SIGTERM) every process running with this home: the programs the tool launched, which outlive
+    /// its run, and whatever they started.
+    void endPrograms() const;
 
 private:
     support::TempDir dir_;

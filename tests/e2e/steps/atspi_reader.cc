@@ -161,4 +161,16 @@ bool isShowing(const Accessible& object) {
     return inState(object, ATSPI_STATE_SHOWING);
 }
 
+std::optional<Extents> screenExtentsOf(const Accessible& object) {
+    if (!object) return std::nullopt;
+    AtspiComponent* component = atspi_accessible_get_component_iface(object.get());
+    if (!component) return std::nullopt;
+    AtspiRect* rect = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
+    g_object_unref(component);
+    if (!rect) return std::nullopt;
+    const Extents extents{rect->x, rect->y, rect->width, rect->height};
+    g_free(rect);
+    return extents;
+}
+
 }  // namespace stepstest

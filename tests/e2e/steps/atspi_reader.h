@@ -54,6 +54,12 @@ bool isChecked(const Accessible& object);
 /// Whether the object is in the "showing" state (on screen).
 bool isShowing(const Accessible& object);
 
+/// An object's extents in screen coordinates, as its toolkit reports them.
+struct Extents {
+    int x, y, width, height;
+};
+std::optional<Extents> screenExtentsOf(const Accessible& object);
+
 /// Polls `read` every 0.1 s until it gives `expected` or `timeoutSeconds` pass; returns the last value.
 template <typename Read, typename Value>
 auto eventually(Read read, const Value& expected, double timeoutSeconds = 10) -> decltype(read());

@@ -23,9 +23,18 @@ bool isMenuContainerRole(AtspiRole role) {
            role == ATSPI_ROLE_MENU_ITEM;
 }
 
+bool noneVisible(const std::vector<std::optional<std::vector<AtspiStateType>>>& states) {
+    for (const auto& each : states)
+        if (each && hasState(*each, ATSPI_STATE_VISIBLE)) return false;
+    return true;
+}
+
 // The children a person can see: toolkits keep hidden widgets in the tree (without the visible state), which
 // an interface on screen does not show. Menu bars are left out too: GTK and Qt put the menu bar inside a
 // window, where a window's interface on macOS has none; it belongs to the application (see children()).
+// LibreOffice gives the items of a closed menu no visible state, all of them, until the menu opens, where GTK
+// gives it to every item but the hidden ones: a menu none of whose items is visible lists them all, as the
+// menu will show them.
 std::optional<ElementList> visibleChildren(const AtspiNode& node) {
     AtspiAccessible* object = node.object();
     const auto fresh = freshProperties(node);
@@ -35,9 +44,14 @@ std::optional<ElementList> visibleChildren(const AtspiNode& node) {
     // Each child learns the top-level it is in: the application's children are top-levels themselves.
     const bool ofApplication = node.atspiRole() == ATSPI_ROLE_APPLICATION;
     AtspiAccessible* topLevel = node.topLevelMemo();
-    for (AtspiAccessible* child : *children) {
-        const auto states = readStates(child);
-        if (!states || !hasState(*states, ATSPI_STATE_VISIBLE) || hasState(*states, ATSPI_STATE_DEFUNCT)) {
+    std::vector<std::optional<std::vector<AtspiStateType>>> states;
+    states.reserve(children->size());
+    for (AtspiAccessible* child : *children) states.push_back(readStates(child));
+    const bool everyItemCounts = node.kind() == NodeKind::menuOfOpener && noneVisible(states);
+    for (size_t i = 0; i < children->size(); ++i) {
+        AtspiAccessible* child = (*children)[i];
+        if (!states[i] || (!everyItemCounts && !hasState(*states[i], ATSPI_STATE_VISIBLE)) ||
+            hasState(*states[i], ATSPI_STATE_DEFUNCT)) {
             g_object_unref(child);
             continue;
         }
