@@ -179,4 +179,63 @@ TEST(StepsOnGtk4, TextEditorPointerClicksPopoverMenusStaticTextsAndTheInspectedW
     }
 }
 
+// The shadow a window declares in _GTK_FRAME_EXTENTS (left, right, top, bottom), empty when none.
+std::vector<int> declaredShadow(const std::string& window) {
+    const std::string line = support::runProgram({"xprop", "-id", window, "_GTK_FRAME_EXTENTS"}).out;
+    std::vector<int> sides(4);
+    if (std::sscanf(line.c_str(), "_GTK_FRAME_EXTENTS(CARDINAL) = %d, %d, %d, %d", &sides[0], &sides[1], &sides[2],
+                    &sides[3]) != 4)
+        return {};
+    return sides;
+}
+
+// Under a window manager that composites and advertises _GTK_FRAME_EXTENTS (xfwm4 here, run by
+// `desktop-session --wm xfwm4`), GTK 4 draws an invisible shadow around its window inside the X window and
+// declares it: the window the tool lists, places, inspects and records is the part inside the shadow.
+TEST(StepsOnGtk4UnderACompositingWindowManager, TheDeclaredShadowIsNoPartOfTheWindowItsPlacementOrItsMovie) {
+    PrivateHome home;
+    StartedApp editor(home, {"gnome-text-editor", "--ignore-session", "--standalone"}, "frame");
+    ASSERT_TRUE(editor.ready) << "gnome-text-editor did not appear on the accessibility bus";
+    const pid_t pid = editor.process.pid();
+    ASSERT_EQ(xWindowsOf(pid).size(), 1u);
+    const std::string xWindow = xWindowsOf(pid).front();
+    ASSERT_EQ(declaredShadow(xWindow).size(), 4u) << "no shadow declared: run in desktop-session --wm xfwm4";
+
+    json job = appJob("org.gnome.TextEditor", home.path() + "/placed.mov",
+                      json::array({{{"action", "click"}, {"role", "Button"}, {"label", "View"}}}));
+    job["windowSize"] = {{"width", 900}, {"height", 600}};
+    const auto placed = home.run(job);
+    ASSERT_EQ(placed.status, 0) << describe(placed);
+    const json result = placed.last();
+    EXPECT_EQ(result["window"], (json{{"x", 270}, {"y", 150}, {"width", 900}, {"height", 600}}));
+    EXPECT_EQ(movieSize(result["output"]), (json{{"width", 900}, {"height", 600}}));
+    expectFractionsInside(result["clicks"]);
+
+    // X11's window is the visible one grown by the shadow it declares.
+    const std::vector<int> shadow = declaredShadow(xWindow);
+    ASSERT_EQ(shadow.size(), 4u);
+    const json outer = xWindowOf(pid);
+    EXPECT_EQ(outer["x"].get<int>() + shadow[0], 270);
+    EXPECT_EQ(outer["y"].get<int>() + shadow[2], 150);
+    EXPECT_EQ(outer["width"].get<int>() - shadow[0] - shadow[1], 900);
+    EXPECT_EQ(outer["height"].get<int>() - shadow[2] - shadow[3], 600);
+
+    // `windows` and `inspect` give the same frame.
+    support::ToolOptions options;
+    options.set = home.environment();
+    const json listed = support::runTool({"windows", "--app", "org.gnome.TextEditor"}, options).last();
+    ASSERT_EQ(listed["windows"].size(), 1u) << listed;
+    EXPECT_EQ(listed["windows"][0]["frame"], result["window"]);
+    const auto inspect = support::runTool(
+        {"inspect", home.path() + "/inspect.json"},
+        [&] {
+            std::ofstream(home.path() + "/inspect.json") << R"({"app": "org.gnome.TextEditor", "launch": false, "maxNodes": 5})";
+            return options;
+        }());
+    ASSERT_EQ(inspect.status, 0) << describe(inspect);
+    json window = inspect.last()["window"];
+    window.erase("title");
+    EXPECT_EQ(window, result["window"]);
+}
+
 }  // namespace

@@ -92,6 +92,34 @@ std::optional<Margins> declaredShadow(Display* display, Window client) {
     return margins;
 }
 
+Rect visiblePart(const Rect& outer, const Rect& clientArea, const std::optional<Margins>& shadow) {
+    if (!shadow) return outer;
+    const double left = std::max(outer.origin.x, clientArea.origin.x + shadow->left);
+    const double top = std::max(outer.origin.y, clientArea.origin.y + shadow->top);
+    const double right = std::min(outer.origin.x + outer.size.width,
+                                  clientArea.origin.x + clientArea.size.width - shadow->right);
+    const double bottom = std::min(outer.origin.y + outer.size.height,
+                                   clientArea.origin.y + clientArea.size.height - shadow->bottom);
+    if (right - left < 1 || bottom - top < 1) return outer;  // a shadow larger than the window is no shadow
+    return {{left, top}, {right - left, bottom - top}};
+}
+
+namespace {
+
+// Reads the window's outer rectangle, client area, declared shadow and visible frame; false when it is gone.
+bool readFrames(Display* display, ClientWindow& window) {
+    const auto outer = rootRect(display, window.outermost);
+    const auto client = rootRect(display, window.client);
+    if (!outer || !client) return false;
+    window.outer = *outer;
+    window.clientArea = *client;
+    window.invisibleMargins = declaredShadow(display, window.client);
+    window.frame = visiblePart(*outer, *client, window.invisibleMargins);
+    return true;
+}
+
+}  // namespace
+
 std::vector<ClientWindow> clientWindowsTopFirst(Display* display) {
     std::vector<ClientWindow> windows;
     Window root = 0, parent = 0, *children = nullptr;
@@ -111,16 +139,11 @@ std::vector<ClientWindow> clientWindowsTopFirst(Display* display) {
             if (!attributes.override_redirect) continue;  // a window manager's own window
             window.client = outermost;
         }
-        const auto frame = rootRect(display, outermost);
-        const auto client = rootRect(display, window.client);
-        if (!frame || !client) continue;
-        window.frame = *frame;
-        window.clientArea = *client;
+        if (!readFrames(display, window)) continue;
         window.pid = windowProcess(display, window.client);
         auto title = utf8Property(display, window.client, atom(display, "_NET_WM_NAME"));
         if (!title || title->empty()) title = textProperty(display, window.client, XA_WM_NAME);
         window.title = title.value_or("");
-        window.invisibleMargins = declaredShadow(display, window.client);
         windows.push_back(std::move(window));
     }
     if (children) XFree(children);
@@ -178,8 +201,7 @@ bool restoreToNormal(Display* display, ClientWindow& window) {
         last = now;
         return unchanged >= 3;
     });
-    if (const auto frame = rootRect(display, window.outermost)) window.frame = *frame;
-    if (const auto client = rootRect(display, window.client)) window.clientArea = *client;
+    readFrames(display, window);
     return true;
 }
 
@@ -191,7 +213,8 @@ bool moveResizeFrame(Display* display, const ClientWindow& placed, const std::op
     // A maximised or full-screen window ignores moves and resizes until it is back to normal.
     ClientWindow window = placed;
     if (windowManagerRuns(display)) restoreToNormal(display, window);
-    // Decorations around the client: what the frame adds on each side.
+    // Decorations around the client: what the frame adds on each side (less than nothing where the client
+    // declares a shadow, which lies outside the frame).
     const double left = window.clientArea.origin.x - window.frame.origin.x;
     const double top = window.clientArea.origin.y - window.frame.origin.y;
     const double horizontal = window.frame.size.width - window.clientArea.size.width;
@@ -207,9 +230,12 @@ bool moveResizeFrame(Display* display, const ClientWindow& placed, const std::op
         height = std::max(1L, std::lround(size->height - vertical));
     }
     const bool managed = windowManagerRuns(display);
-    // Where the frame's top-left corner must end up, in root coordinates.
-    const long frameX = origin ? std::lround(origin->x) : std::lround(window.frame.origin.x);
-    const long frameY = origin ? std::lround(origin->y) : std::lround(window.frame.origin.y);
+    // Where the outermost window's top-left corner must end up, in root coordinates: the frame's corner,
+    // less the shadow that lies around it.
+    const double shadowLeft = window.frame.origin.x - window.outer.origin.x;
+    const double shadowTop = window.frame.origin.y - window.outer.origin.y;
+    const long frameX = std::lround(origin ? origin->x - shadowLeft : window.outer.origin.x);
+    const long frameY = std::lround(origin ? origin->y - shadowTop : window.outer.origin.y);
     if (managed) {
         // North-west gravity: the position is the frame's outer top-left corner, whatever border the client
         // had before the window manager took it (static gravity would measure from inside that original

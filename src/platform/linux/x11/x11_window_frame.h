@@ -21,7 +21,8 @@ struct Margins {
 struct ClientWindow {
     Window client = 0;     // the application's own window
     Window outermost = 0;  // the child of the root that holds it (the window manager's frame, or the client)
-    Rect frame;            // outermost window in root coordinates, decorations included
+    Rect outer;            // the outermost window in root coordinates
+    Rect frame;            // what the user sees of it: decorations included, a declared shadow left out
     Rect clientArea;       // the client window in root coordinates
     int pid = 0;           // 0 when unknown
     std::string title;
@@ -34,6 +35,10 @@ struct ClientWindow {
 /// The shadow that `client` declares in `_GTK_FRAME_EXTENTS` (left, right, top, bottom), or nothing.
 std::optional<Margins> declaredShadow(Display* display, Window client);
 
+/// The part of a window that the user sees: `outer` (the outermost window) without the shadow that the client
+/// at `clientArea` declares around itself; all of `outer` when it declares none.
+Rect visiblePart(const Rect& outer, const Rect& clientArea, const std::optional<Margins>& shadow);
+
 /// The viewable top-level windows, top-most first.
 std::vector<ClientWindow> clientWindowsTopFirst(Display* display);
 
@@ -42,7 +47,8 @@ std::vector<ClientWindow> clientWindowsTopFirst(Display* display);
 std::optional<ClientWindow> findClientWindow(Display* display, int pid, const std::string& title,
                                              const std::optional<Rect>& frame);
 
-/// Moves and/or resizes `window` so that its frame (decorations included) has the given origin and size, and
+/// Moves and/or resizes `window` so that its frame (decorations included, a declared shadow left out) has the
+/// given origin and size, and
 /// waits (at most about a second) until the server shows the change. True when the request was made.
 bool moveResizeFrame(Display* display, const ClientWindow& window, const std::optional<Point>& origin,
                      const std::optional<Size>& size);

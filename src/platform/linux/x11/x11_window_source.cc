@@ -12,6 +12,7 @@
 
 #include "base/capture_error.h"
 #include "platform/linux/x11/x11_frame_sources.h"
+#include "platform/linux/x11/x11_window_frame.h"
 #include "platform/linux/x11/x11_windows.h"
 
 namespace platform::linux_desktop {
@@ -41,10 +42,17 @@ public:
             throw CaptureError("the X server has no DAMAGE extension", "external");
         }
         // The window as the user sees it: the window manager's frame, decorations included, when one holds
-        // the client (its pixmap holds the client's pixels too).
+        // the client (its pixmap holds the client's pixels too), less the shadow the client declares.
+        client_ = window_;
+        shadowAtom_ = XInternAtom(display_, "_GTK_FRAME_EXTENTS", False);
         if (const Window topLevel = topLevelOf(display_, window_)) window_ = topLevel;
         // Events first, then the attributes: a destruction in between is then seen as an event.
-        XSelectInput(display_, window_, StructureNotifyMask);
+        if (client_ == window_) {
+            XSelectInput(display_, window_, StructureNotifyMask | PropertyChangeMask);
+        } else {
+            XSelectInput(display_, window_, StructureNotifyMask);
+            XSelectInput(display_, client_, StructureNotifyMask | PropertyChangeMask);
+        }
         XWindowAttributes attributes{};
         if (!XGetWindowAttributes(display_, window_, &attributes)) {
             throw CaptureError("the window to record is gone", "external");
@@ -57,6 +65,7 @@ public:
             parts_ = XFixesCreateRegion(display_, nullptr, 0);
         }
         readGeometry(attributes);
+        readVisibleArea();
         mapped_ = attributes.map_state == IsViewable;
         depth_ = attributes.depth;
         if (composite_) {
@@ -78,6 +87,14 @@ public:
             }
             return;
         }
+        if (event.xany.window == client_ &&
+            ((event.type == PropertyNotify && event.xproperty.atom == shadowAtom_) ||
+             (event.type == ConfigureNotify && client_ != window_))) {
+            // The declared shadow, or the client's place in its frame, changed: so does the part recorded.
+            readVisibleArea();
+            changed_ = true;
+            everything_ = true;
+        }
         if (event.xany.window != window_) return;
         switch (event.type) {
             case ConfigureNotify:
@@ -86,6 +103,7 @@ public:
                     width_ = event.xconfigure.width;
                     height_ = event.xconfigure.height;
                     border_ = event.xconfigure.border_width;
+                    readVisibleArea();
                     stale_ = true;
                     changed_ = true;
                     everything_ = true;
@@ -144,13 +162,25 @@ public:
             }
         }
         XFree(rectangles);
+        // In the recorded part's own pixels.
+        const PixelRect visible = visibleArea();
+        for (PixelRect& each : areas) {
+            each.x -= visible.x;
+            each.y -= visible.y;
+        }
         return areas;
     }
 
-    PixelRect bounds() override { return {0, 0, width_, height_}; }
+    PixelRect bounds() override {
+        const PixelRect visible = visibleArea();
+        return {0, 0, visible.width, visible.height};
+    }
 
-    bool draw(const PixelRect& area, Canvas& canvas) override {
+    bool draw(const PixelRect& wanted, Canvas& canvas) override {
         if (!mapped_ || gone_) return false;
+        // `wanted` is in the recorded part's pixels; the reads below are in the window's.
+        const PixelRect visible = visibleArea();
+        const PixelRect area{wanted.x + visible.x, wanted.y + visible.y, wanted.width, wanted.height};
         Drawable drawable = window_;
         int originX = 0, originY = 0;  // where the window's (0, 0) is in `drawable`
         int limitWidth = width_, limitHeight = height_;
@@ -169,13 +199,43 @@ public:
             limitWidth = std::min(width_, DisplayWidth(display_, DefaultScreen(display_)) - originX);
             limitHeight = std::min(height_, DisplayHeight(display_, DefaultScreen(display_)) - originY);
             const int hiddenLeft = std::max(0, -originX), hiddenTop = std::max(0, -originY);
-            return drawClipped(area, {hiddenLeft, hiddenTop, limitWidth - hiddenLeft, limitHeight - hiddenTop},
+            return drawClipped(area,
+                               intersection(visible, {hiddenLeft, hiddenTop, limitWidth - hiddenLeft,
+                                                      limitHeight - hiddenTop}),
                                drawable, originX, originY, depth, canvas);
         }
-        return drawClipped(area, {0, 0, limitWidth, limitHeight}, drawable, originX, originY, depth, canvas);
+        return drawClipped(area, intersection(visible, {0, 0, limitWidth, limitHeight}), drawable, originX, originY,
+                           depth, canvas);
     }
 
 private:
+    static PixelRect intersection(const PixelRect& a, const PixelRect& b) {
+        const int left = std::max(a.x, b.x), top = std::max(a.y, b.y);
+        const int right = std::min(a.x + a.width, b.x + b.width), bottom = std::min(a.y + a.height, b.y + b.height);
+        return {left, top, std::max(0, right - left), std::max(0, bottom - top)};
+    }
+
+    // The part of the window that is recorded, in the window's pixels: all of it, or, where the client
+    // declares an invisible shadow around itself (GTK under a compositor), the part inside the shadow.
+    PixelRect visibleArea() const { return shadowed_ ? visible_ : PixelRect{0, 0, width_, height_}; }
+
+    void readVisibleArea() {
+        shadowed_ = false;
+        const auto shadow = declaredShadow(display_, client_);
+        if (!shadow) return;
+        XWindowAttributes client{};
+        int x = 0, y = 0;
+        Window child = 0;
+        if (!XGetWindowAttributes(display_, client_, &client) ||
+            !XTranslateCoordinates(display_, client_, window_, 0, 0, &x, &y, &child))
+            return;
+        const PixelRect inside{x + int(shadow->left), y + int(shadow->top),
+                               client.width - int(shadow->left + shadow->right),
+                               client.height - int(shadow->top + shadow->bottom)};
+        visible_ = intersection(inside, {0, 0, width_, height_});
+        shadowed_ = visible_.width > 0 && visible_.height > 0;
+    }
+
     // Draws the part of `area` inside `readable` (both in window pixels) from `drawable`, whose pixel
     // (originX, originY) is the window's (0, 0).
     bool drawClipped(const PixelRect& area, const PixelRect& readable, Drawable drawable, int originX, int originY,
@@ -253,7 +313,11 @@ private:
     }
 
     Display* display_;
-    Window window_;
+    Window window_;       // the top-level recorded
+    Window client_ = 0;   // the application's window inside it
+    Atom shadowAtom_ = None;
+    bool shadowed_ = false;
+    PixelRect visible_;   // the part inside the declared shadow, when `shadowed_`
     SourceStyle style_;
     bool composite_ = false;
     bool redirected_ = false;

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "platform/linux/x11/x11_properties.h"
+#include "platform/linux/x11/x11_window_frame.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -164,6 +165,16 @@ CaptureRect topLevelFrame(const X11TopLevel& window) {
             double(window.height)};
 }
 
+CaptureRect visibleFrame(Display* display, const X11TopLevel& window) {
+    const CaptureRect outer = topLevelFrame(window);
+    const auto shadow = declaredShadow(display, window.client);
+    const auto client = shadow ? clientFrame(display, window.client) : std::nullopt;
+    if (!client) return outer;
+    const auto rect = [](const CaptureRect& r) { return Rect{{r.x, r.y}, {r.width, r.height}}; };
+    const Rect part = visiblePart(rect(outer), rect(*client), shadow);
+    return {part.origin.x, part.origin.y, part.size.width, part.size.height};
+}
+
 Window topLevelOf(Display* display, Window window) {
     const Window root = DefaultRootWindow(display);
     for (int depth = 0; depth < 16 && window != 0 && window != root; ++depth) {
@@ -275,11 +286,12 @@ ShareableContent readShareableContent(Display* display) {
     for (size_t i = 0; i < topLevels.size(); ++i) {
         const X11TopLevel& window = topLevels[i];
         // The window as the user sees it: the window manager's frame with its decorations (the client area
-        // alone when nothing frames it), the part that a window capture records.
+        // alone when nothing frames it) without a shadow the client declares, the part that a window capture
+        // records.
         ShareableWindow shareable;
         shareable.windowID = window.client;
         shareable.windowLayer = layers[i];
-        shareable.frame = topLevelFrame(window);
+        shareable.frame = visibleFrame(display, window);
         shareable.title = utf8Property(display, window.client, netName);
         if (!shareable.title) shareable.title = textProperty(display, window.client, XA_WM_NAME);
         if (window.pid > 0) {

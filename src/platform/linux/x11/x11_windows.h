@@ -37,6 +37,10 @@ Window clientWindow(Display* display, Window topLevel);
 /// its decorations, or the client itself when nothing frames it.
 CaptureRect topLevelFrame(const X11TopLevel& window);
 
+/// `topLevelFrame` without the invisible shadow that the client declares around itself (`_GTK_FRAME_EXTENTS`
+/// under a compositor): what the user sees of the window.
+CaptureRect visibleFrame(Display* display, const X11TopLevel& window);
+
 /// The child of the root that holds `window` (its window manager's frame, or `window` itself when it is a
 /// child of the root); 0 when the window is gone.
 Window topLevelOf(Display* display, Window window);
