@@ -3,6 +3,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include "platform/linux/wayland/wayland_session.h"
 #include "platform/linux/x11/dbus_session.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_screen_permission.h"
@@ -17,6 +18,19 @@ bool displayHasXTest() {
     return XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor);
 }
 
+// On Wayland, input goes through the compositor's remote desktop service (GNOME's), when it offers one.
+bool compositorTakesInput(GDBusConnection* session) {
+    GVariant* reply = g_dbus_connection_call_sync(
+        session, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
+        g_variant_new("(s)", "org.gnome.Mutter.RemoteDesktop"), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
+        kBusCallTimeoutMs, nullptr, nullptr);
+    if (!reply) return false;
+    gboolean owned = false;
+    g_variant_get(reply, "(b)", &owned);
+    g_variant_unref(reply);
+    return owned;
+}
+
 }  // namespace
 
 bool LinuxPermissionProbe::screenRecording() { return screenPixelsReadable(); }
@@ -27,6 +41,7 @@ bool LinuxPermissionProbe::accessibility() {
     if (desktopAccessibilityEnabled(session.get()) != true) return false;
     const auto address = accessibilityBusAddress(session.get());
     if (!address || !connectBus(*address)) return false;
+    if (waylandSession()) return compositorTakesInput(session.get());
     return displayHasXTest();
 }
 

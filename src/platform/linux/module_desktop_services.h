@@ -1,11 +1,13 @@
 #pragma once
-// The X11 services as the executable sees them: each forwards to the desktop module (the X11 libraries and
-// the backend on them), opened on the first call, so that a command that needs no X (`version`) maps none.
-// Each forwards every virtual of its service, those with a default too: a new one must be added here.
+// The desktop services as the executable sees them: each forwards to the desktop module, opened on the first
+// call, so that a command that needs no desktop (`version`) maps none. The module is the X11 one, or the
+// Wayland one (GNOME's compositor) when the session is Wayland. Each forwards every virtual of its service,
+// those with a default too: a new one must be added here.
 
 #include "platform/applications.h"
 #include "platform/input_events.h"
 #include "platform/linux/module_loader.h"
+#include "platform/linux/wayland/wayland_session.h"
 #include "platform/screen_capture.h"
 #include "platform/user_events.h"
 
@@ -19,6 +21,24 @@ inline constexpr ModuleEntry kUserEventsEntry{kScreenCaptureEntry.fileName, "qc_
 /// `bool qc_screen_pixels_readable()`: the screen-recording check.
 inline constexpr ModuleEntry kScreenPermissionEntry{kScreenCaptureEntry.fileName, "qc_screen_pixels_readable",
                                                    "X11 desktop"};
+
+/// The Wayland desktop module's entry points: the same five, in its own file.
+inline constexpr ModuleEntry kWaylandScreenCaptureEntry{"quorrel-capture-wayland.so", "qc_screen_capture",
+                                                        "Wayland desktop"};
+inline constexpr ModuleEntry kWaylandInputEventsEntry{kWaylandScreenCaptureEntry.fileName, "qc_input_events",
+                                                      "Wayland desktop"};
+inline constexpr ModuleEntry kWaylandApplicationsEntry{kWaylandScreenCaptureEntry.fileName, "qc_applications",
+                                                       "Wayland desktop"};
+inline constexpr ModuleEntry kWaylandUserEventsEntry{kWaylandScreenCaptureEntry.fileName, "qc_user_events",
+                                                     "Wayland desktop"};
+inline constexpr ModuleEntry kWaylandScreenPermissionEntry{kWaylandScreenCaptureEntry.fileName,
+                                                           "qc_screen_pixels_readable", "Wayland desktop"};
+
+/// `x11` in an X11 session, `wayland` in a Wayland one (decided once, from the environment at start).
+inline const ModuleEntry& desktopEntry(const ModuleEntry& x11, const ModuleEntry& wayland) {
+    static const bool wayland_ = waylandSession();
+    return wayland_ ? wayland : x11;
+}
 
 class ModuleScreenCapture final : public ScreenCapture {
 public:
@@ -34,7 +54,7 @@ public:
     }
 
 private:
-    ModuleService<ScreenCapture> module_{kScreenCaptureEntry};
+    ModuleService<ScreenCapture> module_{desktopEntry(kScreenCaptureEntry, kWaylandScreenCaptureEntry)};
 };
 
 class ModuleInputEvents final : public InputEvents {
@@ -56,7 +76,7 @@ public:
     }
 
 private:
-    ModuleService<InputEvents> module_{kInputEventsEntry};
+    ModuleService<InputEvents> module_{desktopEntry(kInputEventsEntry, kWaylandInputEventsEntry)};
 };
 
 class ModuleApplications final : public Applications {
@@ -80,7 +100,7 @@ public:
     }
 
 private:
-    ModuleService<Applications> module_{kApplicationsEntry};
+    ModuleService<Applications> module_{desktopEntry(kApplicationsEntry, kWaylandApplicationsEntry)};
 };
 
 class ModuleUserEvents final : public UserEvents {
@@ -90,13 +110,14 @@ public:
     }
 
 private:
-    ModuleService<UserEvents> module_{kUserEventsEntry};
+    ModuleService<UserEvents> module_{desktopEntry(kUserEventsEntry, kWaylandUserEventsEntry)};
 };
 
-/// True when the X display opens and the root window's pixels can be read (asked of the desktop module).
+/// True when the X display opens and the root window's pixels can be read, or on Wayland when the
+/// compositor's screen cast service answers (asked of the desktop module).
 inline bool moduleScreenPixelsReadable() {
     using Check = bool (*)();
-    return reinterpret_cast<Check>(moduleFactory(kScreenPermissionEntry))();
+    return reinterpret_cast<Check>(moduleFactory(desktopEntry(kScreenPermissionEntry, kWaylandScreenPermissionEntry)))();
 }
 
 }  // namespace platform::linux_desktop

@@ -8,6 +8,7 @@
 
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/atspi/atspi_toolkit.h"
+#include "platform/linux/wayland/wayland_session.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_window_frame.h"
 
@@ -25,6 +26,9 @@ std::map<std::string, std::pair<double, WindowPlacement>>& placements() {
 }
 
 std::optional<WindowPlacement> placementOf(AtspiAccessible* topLevel) {
+    // A Wayland client knows no place of its own: its extents stay in its window's coordinates, which are
+    // the ones the backend uses there, and no X window (an XWayland one) may be taken for it.
+    if (waylandSession()) return std::nullopt;
     const auto pid = readProcessId(topLevel);
     const auto extents = readExtents(topLevel);
     if (!pid || !extents) return std::nullopt;
@@ -65,6 +69,7 @@ std::optional<AtspiRole> roleOf(AtspiAccessible* object) {
 // toolkit measures it and its objects from its parent widget's place in the window: the translation is where
 // that window is against where the pop-over says it is.
 std::optional<WindowPlacement> popoverPlacementOf(AtspiAccessible* popover) {
+    if (waylandSession()) return std::nullopt;
     const auto pid = readProcessId(popover);
     const auto extents = readExtents(popover);
     if (!pid || !extents || !extents->position) return std::nullopt;

@@ -1,0 +1,30 @@
+#pragma once
+// Calls to GNOME's compositor (mutter) on the session bus: its screen cast, remote desktop and display
+// configuration services. Every call is bounded (kBusCallTimeoutMs).
+
+#include <gio/gio.h>
+
+#include <string>
+
+#include "platform/linux/x11/dbus_session.h"
+
+namespace platform::linux_desktop {
+
+inline constexpr const char* kScreenCastName = "org.gnome.Mutter.ScreenCast";
+inline constexpr const char* kRemoteDesktopName = "org.gnome.Mutter.RemoteDesktop";
+inline constexpr const char* kDisplayConfigName = "org.gnome.Mutter.DisplayConfig";
+
+/// True when `name` has an owner on the bus.
+bool busNameOwned(GDBusConnection* bus, const char* name);
+
+/// Calls `method` of `interface` on object `path` of service `name` and returns the reply (a new
+/// reference; never null). `arguments` is consumed when floating. Throws CaptureError ("external") naming
+/// the call and the bus's reason.
+GVariant* callMutter(GDBusConnection* bus, const char* name, const std::string& path, const char* interface,
+                     const char* method, GVariant* arguments, const GVariantType* replyType);
+
+/// A string property of an object of service `name`; throws like `callMutter`.
+std::string mutterStringProperty(GDBusConnection* bus, const char* name, const std::string& path,
+                                 const char* interface, const char* property);
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,144 @@
+#include "platform/linux/wayland/mutter_remote_session.h"
+
+#include <xkbcommon/xkbcommon-keysyms.h>
+
+#include "base/capture_error.h"
+#include "platform/linux/wayland/mutter_bus.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+constexpr const char* kRemoteInterface = "org.gnome.Mutter.RemoteDesktop";
+constexpr const char* kRemoteSessionInterface = "org.gnome.Mutter.RemoteDesktop.Session";
+constexpr const char* kCastInterface = "org.gnome.Mutter.ScreenCast";
+constexpr const char* kCastSessionInterface = "org.gnome.Mutter.ScreenCast.Session";
+constexpr const char* kCastStreamInterface = "org.gnome.Mutter.ScreenCast.Stream";
+constexpr gint64 kStreamWaitMicros = 5 * G_USEC_PER_SEC;
+
+std::string objectPathReply(GVariant* reply) {
+    const gchar* path = nullptr;
+    g_variant_get(reply, "(&o)", &path);
+    std::string text = path;
+    g_variant_unref(reply);
+    return text;
+}
+
+struct NodeWait {
+    uint32_t nodeId = 0;
+    bool arrived = false;
+};
+
+void onStreamAdded(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+                   gpointer data) {
+    auto* wait = static_cast<NodeWait*>(data);
+    g_variant_get(parameters, "(u)", &wait->nodeId);
+    wait->arrived = true;
+}
+
+}  // namespace
+
+MutterRemoteSession& MutterRemoteSession::shared() {
+    static MutterRemoteSession session;
+    return session;
+}
+
+CastStream MutterRemoteSession::windowStream(CastCursor cursor) {
+    std::lock_guard lock(mutex_);
+    if (!started_) startLocked(cursor);
+    return stream_;
+}
+
+void MutterRemoteSession::startLocked(CastCursor cursor) {
+    if (!bus_) bus_ = connectSessionBus();
+    if (!bus_) throw CaptureError("Wayland: no session bus (DBUS_SESSION_BUS_ADDRESS) to reach the compositor");
+    if (!busNameOwned(bus_.get(), kRemoteDesktopName) || !busNameOwned(bus_.get(), kScreenCastName))
+        throw CaptureError(
+            "Wayland: the compositor offers no org.gnome.Mutter.ScreenCast and RemoteDesktop (only GNOME's mutter "
+            "is supported)");
+    GDBusConnection* bus = bus_.get();
+    remotePath_ = objectPathReply(callMutter(bus, kRemoteDesktopName, "/org/gnome/Mutter/RemoteDesktop",
+                                             kRemoteInterface, "CreateSession", nullptr, G_VARIANT_TYPE("(o)")));
+    const std::string sessionId =
+        mutterStringProperty(bus, kRemoteDesktopName, remotePath_, kRemoteSessionInterface, "SessionId");
+
+    GVariantBuilder castOptions;
+    g_variant_builder_init(&castOptions, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&castOptions, "{sv}", "remote-desktop-session-id", g_variant_new_string(sessionId.c_str()));
+    castPath_ = objectPathReply(callMutter(bus, kScreenCastName, "/org/gnome/Mutter/ScreenCast", kCastInterface,
+                                           "CreateSession", g_variant_new("(a{sv})", &castOptions),
+                                           G_VARIANT_TYPE("(o)")));
+
+    GVariantBuilder streamOptions;
+    g_variant_builder_init(&streamOptions, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&streamOptions, "{sv}", "cursor-mode", g_variant_new_uint32(uint32_t(cursor)));
+    stream_.path = objectPathReply(callMutter(bus, kScreenCastName, castPath_, kCastSessionInterface, "RecordWindow",
+                                              g_variant_new("(a{sv})", &streamOptions), G_VARIANT_TYPE("(o)")));
+
+    // The stream names its PipeWire node in a signal once the session starts. The signal is delivered on
+    // the context that is this thread's default while subscribing: a private one, iterated here.
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    NodeWait wait;
+    const guint subscription = g_dbus_connection_signal_subscribe(
+        bus, nullptr, kCastStreamInterface, "PipeWireStreamAdded", stream_.path.c_str(), nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, onStreamAdded, &wait, nullptr);
+    std::string failure;
+    try {
+        g_variant_unref(callMutter(bus, kRemoteDesktopName, remotePath_, kRemoteSessionInterface, "Start", nullptr,
+                                   nullptr));
+    } catch (const CaptureError& error) {
+        failure = error.what();
+    }
+    const gint64 deadline = g_get_monotonic_time() + kStreamWaitMicros;
+    while (failure.empty() && !wait.arrived && g_get_monotonic_time() < deadline) {
+        if (!g_main_context_iteration(context, false)) g_usleep(2000);
+    }
+    g_dbus_connection_signal_unsubscribe(bus, subscription);
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+    if (!failure.empty()) throw CaptureError(failure);
+    if (!wait.arrived)
+        throw CaptureError("Wayland: the compositor started no window stream (is a window focused?)");
+    stream_.nodeId = wait.nodeId;
+    started_ = true;
+    // The compositor drops the first keysym of a session; a Shift press and release goes first instead.
+    notify("NotifyKeyboardKeysym", g_variant_new("(ub)", uint32_t(XKB_KEY_Shift_L), TRUE));
+    notify("NotifyKeyboardKeysym", g_variant_new("(ub)", uint32_t(XKB_KEY_Shift_L), FALSE));
+}
+
+bool MutterRemoteSession::notify(const char* method, GVariant* arguments) {
+    try {
+        g_variant_unref(callMutter(bus_.get(), kRemoteDesktopName, remotePath_, kRemoteSessionInterface, method,
+                                   arguments, nullptr));
+        return true;
+    } catch (const CaptureError&) {
+        return false;
+    }
+}
+
+bool MutterRemoteSession::keysym(uint32_t keysym, bool pressed) {
+    std::lock_guard lock(mutex_);
+    if (!started_) startLocked(CastCursor::hidden);
+    return notify("NotifyKeyboardKeysym", g_variant_new("(ub)", keysym, gboolean(pressed)));
+}
+
+bool MutterRemoteSession::pointerAt(double x, double y) {
+    std::lock_guard lock(mutex_);
+    if (!started_) startLocked(CastCursor::hidden);
+    return notify("NotifyPointerMotionAbsolute", g_variant_new("(sdd)", stream_.path.c_str(), x, y));
+}
+
+bool MutterRemoteSession::button(int32_t evdevCode, bool pressed) {
+    std::lock_guard lock(mutex_);
+    if (!started_) startLocked(CastCursor::hidden);
+    return notify("NotifyPointerButton", g_variant_new("(ib)", evdevCode, gboolean(pressed)));
+}
+
+bool MutterRemoteSession::scroll(double dx, double dy) {
+    std::lock_guard lock(mutex_);
+    if (!started_) startLocked(CastCursor::hidden);
+    // Flag 1: the end of a scroll motion, so that each call is one finished scroll.
+    return notify("NotifyPointerAxis", g_variant_new("(ddu)", dx, dy, 1u));
+}
+
+}  // namespace platform::linux_desktop

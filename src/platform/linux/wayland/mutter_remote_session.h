@@ -1,0 +1,53 @@
+#pragma once
+// One remote desktop session of the compositor with a screen cast linked to it: the window stream that a
+// recording reads through PipeWire and that input events aim at (pointer positions are in the stream's
+// coordinates, which for a window stream are the window's own).
+
+#include <gio/gio.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "platform/linux/x11/dbus_session.h"
+
+namespace platform::linux_desktop {
+
+/// How a screen cast shows the pointer: not at all, or drawn into the frames.
+enum class CastCursor : uint32_t { hidden = 0, embedded = 1 };
+
+/// The stream of the started session.
+struct CastStream {
+    std::string path;     // the stream's object path, which pointer motions name
+    uint32_t nodeId = 0;  // its PipeWire node
+};
+
+class MutterRemoteSession {
+public:
+    /// The process's session.
+    static MutterRemoteSession& shared();
+
+    /// The window stream, made and started on the first call: it records the window that has the keyboard
+    /// focus then. Throws CaptureError ("external") when the compositor offers no such service or refuses.
+    CastStream windowStream(CastCursor cursor);
+
+    /// Input through the session (started with a window stream first when none runs). Each returns false
+    /// when the compositor refused the event.
+    bool keysym(uint32_t keysym, bool pressed);
+    bool pointerAt(double x, double y);
+    bool button(int32_t evdevCode, bool pressed);
+    bool scroll(double dx, double dy);
+
+private:
+    void startLocked(CastCursor cursor);
+    bool notify(const char* method, GVariant* arguments);
+
+    std::mutex mutex_;
+    BusConnection bus_;
+    std::string remotePath_;
+    std::string castPath_;
+    CastStream stream_;
+    bool started_ = false;
+};
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,265 @@
+#include "platform/linux/wayland/pipewire_stream.h"
+
+#include <pipewire/pipewire.h>
+#include <spa/debug/types.h>
+#include <spa/param/video/format-utils.h>
+#include <spa/param/video/type-info.h>
+#include <spa/buffer/meta.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#include "base/capture_error.h"
+#include "platform/linux/posix_clock.h"
+
+namespace platform::linux_desktop {
+namespace {
+
+constexpr auto kFirstFrameWait = std::chrono::seconds(5);
+constexpr int kMaxDamageRegions = 16;
+
+// PipeWire is initialised once per process.
+void initialisePipeWire() {
+    static std::once_flag once;
+    std::call_once(once, [] { pw_init(nullptr, nullptr); });
+}
+
+}  // namespace
+
+struct PipeWireStream::Listener {
+    spa_hook hook{};
+    pw_stream_events events{};
+    spa_video_info_raw format{};
+};
+
+namespace {
+
+void onParamChanged(void* data, uint32_t id, const spa_pod* param) {
+    auto* self = static_cast<PipeWireStream*>(data);
+    if (!param || id != SPA_PARAM_Format) return;
+    spa_video_info_raw info{};
+    if (spa_format_video_raw_parse(param, &info) < 0) return;
+    self->formatChanged(int(info.size.width), int(info.size.height), info.format == SPA_VIDEO_FORMAT_BGRA);
+}
+
+void onProcess(void* data) { static_cast<PipeWireStream*>(data)->frameArrived(); }
+
+void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error) {
+    if (state == PW_STREAM_STATE_ERROR) static_cast<PipeWireStream*>(data)->failed(error ? error : "stream error");
+    if (state == PW_STREAM_STATE_UNCONNECTED) static_cast<PipeWireStream*>(data)->failed("the stream was closed");
+}
+
+}  // namespace
+
+PipeWireStream::PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink)
+    : nodeId_(nodeId), configuration_(std::move(configuration)), sink_(std::move(sink)) {
+    if (configuration_.width <= 0 || configuration_.height <= 0)
+        throw CaptureError("the frame size must be at least one pixel", "external");
+    if (configuration_.minimumFrameIntervalTimescale <= 0)
+        throw CaptureError("the frame rate must be positive", "external");
+}
+
+PipeWireStream::~PipeWireStream() { stop(); }
+
+void PipeWireStream::start() {
+    initialisePipeWire();
+    loop_ = pw_thread_loop_new("quorrel.pipewire", nullptr);
+    if (!loop_) throw CaptureError("Wayland: cannot make a PipeWire loop", "external");
+    context_ = pw_context_new(pw_thread_loop_get_loop(loop_), nullptr, 0);
+    if (!context_ || pw_thread_loop_start(loop_) < 0) throw CaptureError("Wayland: cannot start PipeWire", "external");
+
+    pw_thread_loop_lock(loop_);
+    core_ = pw_context_connect(context_, nullptr, 0);
+    if (!core_) {
+        pw_thread_loop_unlock(loop_);
+        throw CaptureError("Wayland: cannot connect to PipeWire (is it running in this session?)", "external");
+    }
+    stream_ = pw_stream_new(core_, "quorrel-capture",
+                            pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
+                                              PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+    listener_ = std::make_unique<Listener>();
+    listener_->events.version = PW_VERSION_STREAM_EVENTS;
+    listener_->events.param_changed = onParamChanged;
+    listener_->events.process = onProcess;
+    listener_->events.state_changed = onStateChanged;
+    pw_stream_add_listener(stream_, &listener_->hook, &listener_->events, this);
+
+    uint8_t buffer[1024];
+    spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
+    const spa_rectangle defaultSize{uint32_t(configuration_.width), uint32_t(configuration_.height)};
+    const spa_rectangle minSize{1, 1}, maxSize{16384, 16384};
+    const spa_fraction noRate{0, 1}, maxRate{1000, 1};
+    const spa_fraction wantedRate{uint32_t(configuration_.minimumFrameIntervalTimescale), 1};
+    const spa_pod* params[2];
+    params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &builder, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
+        SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+        SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA),
+        SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&defaultSize, &minSize, &maxSize),
+        SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&wantedRate, &noRate, &maxRate)));
+    // Where the frame changed, when the compositor says so.
+    params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_VideoDamage),
+        SPA_PARAM_META_size,
+        SPA_POD_CHOICE_RANGE_Int(sizeof(spa_meta_region) * kMaxDamageRegions, sizeof(spa_meta_region),
+                                 sizeof(spa_meta_region) * kMaxDamageRegions)));
+    const int connected = pw_stream_connect(
+        stream_, PW_DIRECTION_INPUT, nodeId_,
+        static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), params, 2);
+    pw_thread_loop_unlock(loop_);
+    if (connected < 0) {
+        stop();
+        throw CaptureError(std::string("Wayland: cannot connect to the screen cast's PipeWire node: ") +
+                               std::strerror(-connected),
+                           "external");
+    }
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, kFirstFrameWait, [this] { return received_ > 0 || !failure_.empty(); });
+        if (received_ == 0) {
+            const std::string reason = failure_.empty() ? "no frame came within 5 s" : failure_;
+            lock.unlock();
+            stop();
+            throw CaptureError("Wayland: the screen cast gave no frames: " + reason, "external");
+        }
+    }
+    running_ = true;
+    ticker_ = std::thread([this] { tick(); });
+}
+
+void PipeWireStream::stop() {
+    running_ = false;
+    changed_.notify_all();
+    if (ticker_.joinable()) ticker_.join();
+    if (loop_) pw_thread_loop_stop(loop_);
+    if (stream_) pw_stream_destroy(stream_);
+    if (core_) pw_core_disconnect(core_);
+    if (context_) pw_context_destroy(context_);
+    if (loop_) pw_thread_loop_destroy(loop_);
+    stream_ = nullptr;
+    core_ = nullptr;
+    context_ = nullptr;
+    loop_ = nullptr;
+}
+
+void PipeWireStream::formatChanged(int width, int height, bool hasAlpha) {
+    std::lock_guard lock(mutex_);
+    sourceWidth_ = width;
+    sourceHeight_ = height;
+    sourceHasAlpha_ = hasAlpha;
+    latest_.assign(size_t(width) * height * 4, 0);
+    wholeDamaged_ = true;
+}
+
+void PipeWireStream::failed(const char* reason) {
+    std::lock_guard lock(mutex_);
+    if (failure_.empty()) failure_ = reason;
+    changed_.notify_all();
+}
+
+void PipeWireStream::frameArrived() {
+    pw_buffer* buffer = nullptr;
+    // Only the newest of the queued buffers matters.
+    while (pw_buffer* next = pw_stream_dequeue_buffer(stream_)) {
+        if (buffer) pw_stream_queue_buffer(stream_, buffer);
+        buffer = next;
+    }
+    if (!buffer) return;
+    spa_buffer* data = buffer->buffer;
+    std::lock_guard lock(mutex_);
+    const spa_data& plane = data->datas[0];
+    if (plane.data && plane.chunk && plane.chunk->size > 0 && sourceWidth_ > 0 &&
+        !(plane.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED)) {
+        const int stride = plane.chunk->stride > 0 ? plane.chunk->stride : sourceWidth_ * 4;
+        const auto* source = static_cast<const uint8_t*>(plane.data) + plane.chunk->offset;
+        const int rows = std::min<int>(sourceHeight_, int(plane.chunk->size / std::max(1, stride)));
+        for (int row = 0; row < rows; ++row) {
+            uint8_t* target = latest_.data() + size_t(row) * sourceWidth_ * 4;
+            std::memcpy(target, source + size_t(row) * stride, size_t(sourceWidth_) * 4);
+            if (!sourceHasAlpha_)
+                for (int x = 0; x < sourceWidth_; ++x) target[x * 4 + 3] = 255;
+        }
+        bool damageKnown = false;
+        if (auto* meta = static_cast<spa_meta*>(spa_buffer_find_meta(data, SPA_META_VideoDamage))) {
+            spa_meta_region* region;
+            spa_meta_for_each(region, meta) {
+                if (!spa_meta_region_is_valid(region)) break;
+                damageKnown = true;
+                damage_.push_back({region->region.position.x, region->region.position.y,
+                                   int(region->region.size.width), int(region->region.size.height)});
+            }
+        }
+        if (!damageKnown) wholeDamaged_ = true;
+        ++received_;
+        changed_.notify_all();
+    }
+    pw_stream_queue_buffer(stream_, buffer);
+}
+
+void PipeWireStream::tick() {
+    const double interval = 1.0 / configuration_.minimumFrameIntervalTimescale;
+    double next = PosixClock().hostSeconds();
+    while (running_) {
+        const double now = PosixClock().hostSeconds();
+        if (now < next) {
+            std::unique_lock lock(mutex_);
+            changed_.wait_for(lock, std::chrono::duration<double>(next - now), [this] { return !running_.load(); });
+            continue;
+        }
+        next += interval;
+        if (next < now) next = now + interval;
+        deliver(now);
+    }
+}
+
+void PipeWireStream::deliver(double presentationSeconds) {
+    CapturedFrame frame;
+    frame.presentationSeconds = presentationSeconds;
+    {
+        std::lock_guard lock(mutex_);
+        if (received_ == delivered_ || sourceWidth_ <= 0) {
+            frame.status = FrameStatus::idle;
+        } else {
+            delivered_ = received_;
+            // The recorded area: the source cut to the configured rectangle, scaled to the frame's size.
+            const int width = configuration_.width, height = configuration_.height;
+            double cutX = 0, cutY = 0, cutWidth = sourceWidth_, cutHeight = sourceHeight_;
+            if (const auto& rect = configuration_.sourceRect) {
+                cutX = rect->x;
+                cutY = rect->y;
+                cutWidth = rect->width;
+                cutHeight = rect->height;
+            }
+            auto pixels = std::make_shared<std::vector<uint8_t>>(size_t(width) * height * 4, 0);
+            for (int y = 0; y < height; ++y) {
+                const int sourceY = int(cutY + (y + 0.5) * cutHeight / height);
+                if (sourceY < 0 || sourceY >= sourceHeight_) continue;
+                uint8_t* row = pixels->data() + size_t(y) * width * 4;
+                const uint8_t* sourceRow = latest_.data() + size_t(sourceY) * sourceWidth_ * 4;
+                for (int x = 0; x < width; ++x) {
+                    const int sourceX = int(cutX + (x + 0.5) * cutWidth / width);
+                    if (sourceX < 0 || sourceX >= sourceWidth_) continue;
+                    std::memcpy(row + x * 4, sourceRow + sourceX * 4, 4);
+                }
+            }
+            PixelBuffer image;
+            image.width = width;
+            image.height = height;
+            image.bytesPerRow = width * 4;
+            image.bytes = pixels->data();
+            image.storage = pixels;
+            image.sequence = ++sequence_;
+            // Damage is given only where no scaling moved it, and never for the first frame.
+            const bool unscaled = cutX == 0 && cutY == 0 && int(cutWidth) == width && int(cutHeight) == height;
+            if (!wholeDamaged_ && unscaled && sequence_ > 1) image.changedAreas = damage_;
+            damage_.clear();
+            wholeDamaged_ = false;
+            frame.image = std::move(image);
+        }
+    }
+    sink_(frame);
+}
+
+}  // namespace platform::linux_desktop

@@ -1,0 +1,67 @@
+#pragma once
+// Frames of a compositor's screen cast, read from its PipeWire node and handed to a sink at the stream's
+// frame rate: a new frame when the compositor sent one, an idle sample otherwise, so that an unchanged
+// window costs nothing.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/screen_capture.h"
+
+struct pw_thread_loop;
+struct pw_context;
+struct pw_core;
+struct pw_stream;
+
+namespace platform::linux_desktop {
+
+class PipeWireStream final : public CaptureStream {
+public:
+    /// A stream of node `nodeId` cut to `configuration.sourceRect` (when set) and scaled to its size.
+    PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink);
+    ~PipeWireStream() override;
+
+    /// Connects to PipeWire and waits (up to 5 s) for the first frame; throws CaptureError when none comes.
+    void start() override;
+    void stop() override;
+
+    // Called on PipeWire's thread.
+    void formatChanged(int width, int height, bool hasAlpha);
+    void frameArrived();
+    void failed(const char* reason);
+
+private:
+    void tick();
+    void deliver(double presentationSeconds);
+
+    uint32_t nodeId_;
+    StreamConfiguration configuration_;
+    FrameSink sink_;
+    pw_thread_loop* loop_ = nullptr;
+    pw_context* context_ = nullptr;
+    pw_core* core_ = nullptr;
+    pw_stream* stream_ = nullptr;
+    struct Listener;
+    std::unique_ptr<Listener> listener_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int sourceWidth_ = 0, sourceHeight_ = 0;
+    bool sourceHasAlpha_ = false;
+    std::vector<uint8_t> latest_;             // the last frame received, BGRA, sourceWidth_ * 4 per row
+    std::vector<PixelRect> damage_;           // where it changed since the last frame delivered
+    bool wholeDamaged_ = true;
+    uint64_t received_ = 0, delivered_ = 0;
+    std::string failure_;
+
+    std::thread ticker_;
+    std::atomic<bool> running_{false};
+    uint64_t sequence_ = 0;
+};
+
+}  // namespace platform::linux_desktop

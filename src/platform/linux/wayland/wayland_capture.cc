@@ -1,0 +1,79 @@
+#include "platform/linux/wayland/wayland_capture.h"
+
+#include <map>
+
+#include "base/capture_error.h"
+#include "platform/linux/wayland/atspi_top_levels.h"
+#include "platform/linux/wayland/mutter_monitors.h"
+#include "platform/linux/wayland/mutter_remote_session.h"
+#include "platform/linux/wayland/pipewire_stream.h"
+#include "platform/linux/wayland/wayland_applications.h"
+
+namespace platform::linux_desktop {
+
+ShareableContent WaylandScreenCapture::shareableContent() {
+    ShareableContent content;
+    content.displays = mutterMonitors();
+    std::map<int32_t, RunningApplication> byProcess;
+    std::vector<TopLevel> windows = atspiTopLevels();
+    // Front first: the window with the focus, then the bus's order.
+    std::stable_partition(windows.begin(), windows.end(), [](const TopLevel& window) { return window.active; });
+    for (const TopLevel& window : windows) {
+        if (window.pid <= 0) continue;
+        auto known = byProcess.find(window.pid);
+        if (known == byProcess.end()) {
+            const ApplicationProcess process = describeProcess(window.pid, window.applicationName);
+            known = byProcess
+                        .emplace(window.pid, RunningApplication{window.pid, process.identity.value_or(""),
+                                                                process.name.value_or("")})
+                        .first;
+            content.applications.push_back(known->second);
+        }
+        ShareableWindow shareable;
+        shareable.windowID = window.windowID;
+        shareable.owningApplication = known->second;
+        shareable.frame = {0, 0, window.width, window.height};
+        shareable.title = window.title;
+        content.windows.push_back(std::move(shareable));
+    }
+    return content;
+}
+
+ContentFilter WaylandScreenCapture::windowFilter(const ShareableWindow& window) {
+    ContentFilter filter;
+    filter.kind = ContentFilter::Kind::window;
+    filter.window = window;
+    filter.contentRect = window.frame;
+    return filter;
+}
+
+ContentFilter WaylandScreenCapture::displayFilter(const ShareableDisplay& display,
+                                                  const std::vector<RunningApplication>& excluding) {
+    ContentFilter filter;
+    filter.kind = ContentFilter::Kind::display;
+    filter.display = display;
+    filter.excludedApplications = excluding;
+    filter.contentRect = display.frame;
+    return filter;
+}
+
+std::unique_ptr<CaptureStream> WaylandScreenCapture::makeStream(const ContentFilter& filter,
+                                                                const StreamConfiguration& configuration,
+                                                                FrameSink sink) {
+    if (filter.kind != ContentFilter::Kind::window)
+        throw CaptureError("Wayland: recording a whole display is not supported yet", "external");
+    // The compositor records the window that has the focus, and no client can give it. A headless compositor
+    // tells no client it is focused until an input device exists, so only another window's focus is a fault.
+    bool otherFocused = false;
+    for (const TopLevel& window : atspiTopLevels())
+        if (window.active && window.windowID != filter.window.windowID) otherFocused = true;
+    if (otherFocused)
+        throw CaptureError("Wayland: another window has the keyboard focus, and the compositor records only the "
+                           "focused window",
+                           "external");
+    const CastStream stream =
+        MutterRemoteSession::shared().windowStream(configuration.showsCursor ? CastCursor::embedded : CastCursor::hidden);
+    return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink));
+}
+
+}  // namespace platform::linux_desktop

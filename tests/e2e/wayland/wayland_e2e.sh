@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# End-to-end tests of the Wayland backend on GNOME's headless compositor, run inside
+# `scripts/desktop-session --wayland`: a GTK 3 program (Mousepad) and a GTK 4 program (Calculator) from the
+# distribution, checked by readers of their own (the accessibility bus, ffprobe).
+#
+#   wayland_e2e.sh TOOL gtk3|gtk4
+set -uo pipefail
+
+tool=$1 case=$2
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/qc-wayland-e2e.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+check() {  # check DESCRIPTION COMMAND...: the command must succeed
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else fail "$what"; fi
+}
+json() {  # json FILE PYTHON-EXPRESSION-ON-LINES: evaluates with `lines` the file's JSON lines
+  /usr/bin/python3 -c 'import json,sys; lines=[json.loads(l) for l in open(sys.argv[1]) if l.strip()]; r=eval(sys.argv[2]); sys.exit(0 if r else 1)' "$1" "$2"
+}
+movie() {  # movie FILE: width height frames, read back by ffprobe
+  ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=width,height,nb_read_frames -of csv=p=0 "$1"
+}
+
+[ -n "${WAYLAND_DISPLAY:-}" ] || { echo "FAIL: not inside a Wayland session" >&2; exit 1; }
+
+# Private home and settings for the programs; their first-run questions are settings, never clicks.
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CACHE_HOME=$work/home/.cache
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+
+case $case in
+gtk3)
+  app=Mousepad program=mousepad
+  # The job's steps: focus the text area and type, select everything with a combination, type over it
+  # (characters the US layout lacks included), then click the window's Close button by its label would end
+  # the program, so the click goes to the text area by role.
+  cat >"$work/run.json" <<JOB
+{"app": "$app", "out": "$work/run.mov", "fps": 30, "settleMs": 500, "tailMs": 400,
+ "steps": [{"action": "type", "role": "TextArea", "value": "first words"},
+           {"action": "press", "key": "ctrl+a"},
+           {"action": "type", "value": "Grüße, Wayland"},
+           {"action": "click", "role": "TextArea"},
+           {"action": "wait", "ms": 300}]}
+JOB
+  expected_text="Grüße, Wayland"
+  ;;
+gtk4)
+  app=Calculator program=gnome-calculator
+  # Buttons clicked by their labels, a key typed and Enter pressed: 12 + 30 = 42.
+  cat >"$work/run.json" <<JOB
+{"app": "$app", "out": "$work/run.mov", "fps": 30, "settleMs": 800, "tailMs": 400,
+ "steps": [{"action": "click", "role": "Button", "label": "1"},
+           {"action": "click", "role": "Button", "label": "2"},
+           {"action": "type", "value": "+30"},
+           {"action": "press", "key": "enter"},
+           {"action": "wait", "ms": 300}]}
+JOB
+  expected_text="42"
+  ;;
+*) echo "usage: wayland_e2e.sh TOOL gtk3|gtk4" >&2; exit 64 ;;
+esac
+
+# run: launched from its desktop entry by name, recorded while the steps drive it.
+timeout 60 "$tool" run "$work/run.json" >"$work/run.out" 2>"$work/run.err"
+status=$?
+check "run exits 0 (status $status: $(tail -n1 "$work/run.out"))" test "$status" = 0
+check "run's result names the window at the origin of its own coordinates" \
+  json "$work/run.out" 'lines[-1]["type"]=="result" and lines[-1]["window"]["x"]==0 and lines[-1]["window"]["width"]>100'
+if [ "$case" = gtk3 ]; then
+  check "the click's fractions are inside the recorded window" \
+    json "$work/run.out" 'all(0<c["x"]<1 and 0<c["y"]<1 for c in lines[-1]["clicks"]) and len(lines[-1]["clicks"])>=1'
+fi
+texts=$(/usr/bin/python3 "$here/atspi_check.py" "$program" text 2>&1)
+check "the program shows \"$expected_text\" (its texts: $(echo "$texts" | tr '\n' '|' | cut -c1-200))" \
+  grep -qxF -- "$expected_text" <<<"$texts"
+read -r width height frames < <(movie "$work/run.mov" | tr ',' ' ')
+check "the movie reads back ($width x $height, $frames frames)" test "${frames:-0}" -ge 5 -a "${width:-0}" -gt 100
+
+# windows: the program's window, with its process and desktop identity.
+"$tool" windows >"$work/windows.out"
+read -r title _ _ < <(/usr/bin/python3 "$here/atspi_check.py" "$program" window)
+check "windows lists $app's window ($(cat "$work/windows.out"))" \
+  json "$work/windows.out" "any(w['app']=='$app' and w['bundleId'] and w['pid']>0 and w['title'].startswith('$title') for w in lines[0]['windows'])"
+
+# inspect: the running program's tree.
+echo "{\"app\": \"$app\", \"launch\": false, \"maxNodes\": 400}" >"$work/inspect.json"
+timeout 30 "$tool" inspect "$work/inspect.json" >"$work/inspect.out"
+check "inspect dumps the window and its buttons" \
+  json "$work/inspect.out" 'lines[-1]["nodes"][0]["role"]=="AXWindow" and any(n["role"]=="AXButton" for n in lines[-1]["nodes"])'
+
+# A region of the window, announced through its started file.
+pid=$(/usr/bin/python3 -c 'import json,sys; print(json.loads(open(sys.argv[1]).readline())["windows"][0]["pid"])' "$work/windows.out")
+cat >"$work/region.json" <<JOB
+{"out": "$work/region.mov", "fps": 30, "durationSec": 1.5, "startedFile": "$work/started",
+ "region": {"rect": {"x": 40, "y": 40, "width": 200, "height": 120}, "pid": $pid}}
+JOB
+timeout 30 "$tool" run "$work/region.json" >"$work/region.out" 2>"$work/region.err"
+status=$?
+check "region recording exits 0 (status $status: $(tail -n1 "$work/region.out"))" test "$status" = 0
+check "the started file holds the first frame's time" grep -qE '^[0-9]{13}' "$work/started"
+read -r width height frames < <(movie "$work/region.mov" | tr ',' ' ')
+check "the region's movie is 200 x 120 ($width x $height, $frames frames)" test "$width" = 200 -a "$height" = 120
+
+((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
+echo "all checks passed"
