@@ -34,7 +34,8 @@ bool noneVisible(const std::vector<std::optional<std::vector<AtspiStateType>>>& 
 // window, where a window's interface on macOS has none; it belongs to the application (see children()).
 // LibreOffice gives the items of a closed menu no visible state, all of them, until the menu opens, where GTK
 // gives it to every item but the hidden ones: a menu none of whose items is visible lists them all, as the
-// menu will show them.
+// menu will show them. Qt 5.15 and 6.4 do the same, and also to the popup menu that a menu item holds, while
+// it is closed.
 std::optional<ElementList> visibleChildren(const AtspiNode& node) {
     AtspiAccessible* object = node.object();
     const auto fresh = freshProperties(node);
@@ -47,7 +48,9 @@ std::optional<ElementList> visibleChildren(const AtspiNode& node) {
     std::vector<std::optional<std::vector<AtspiStateType>>> states;
     states.reserve(children->size());
     for (AtspiAccessible* child : *children) states.push_back(readStates(child));
-    const bool everyItemCounts = node.kind() == NodeKind::menuOfOpener && noneVisible(states);
+    const bool menuHolder = node.kind() == NodeKind::menuOfOpener || node.atspiRole() == ATSPI_ROLE_POPUP_MENU ||
+                            node.atspiRole() == ATSPI_ROLE_MENU_ITEM;
+    const bool everyItemCounts = menuHolder && noneVisible(states);
     for (size_t i = 0; i < children->size(); ++i) {
         AtspiAccessible* child = (*children)[i];
         if (!states[i] || (!everyItemCounts && !hasState(*states[i], ATSPI_STATE_VISIBLE)) ||

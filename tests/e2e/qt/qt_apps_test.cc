@@ -1,0 +1,128 @@
+// Qt programs from Debian driven through `quorrel-capture run` and `inspect`: FeatherPad 1.3 (Qt 5.15) and
+// CuteMaze 1.3 (Qt 6.4). Qt's bridge titles the menu bar's menus with the menu-item role and gives the items of
+// a closed menu no visible state; every effect is read back by the test itself, from the accessibility bus and
+// from the movie.
+
+#include <atspi/atspi.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "app_process.h"
+#include "atspi_reader.h"
+
+namespace {
+
+using nlohmann::json;
+using stepstest::Accessible;
+using stepstest::PrivateHome;
+using stepstest::StartedApp;
+using stepstest::appJob;
+using stepstest::describe;
+
+std::vector<std::string> textsOf(pid_t pid) {
+    std::vector<std::string> texts;
+    const Accessible app = stepstest::applicationOf(pid);
+    for (const auto& each : stepstest::findAll(app, "text")) texts.push_back(stepstest::textOf(each).value_or(""));
+    return texts;
+}
+
+bool holdsText(pid_t pid, const std::string& text) {
+    const auto texts = textsOf(pid);
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// The number of frames of the movie's video stream, as ffprobe counts them.
+int movieFrames(const std::string& path) {
+    const auto probe = support::runProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
+                                            "-show_entries", "stream=nb_read_frames", "-of", "json", path});
+    const json parsed = json::parse(probe.out, nullptr, false);
+    if (parsed.is_discarded() || parsed["streams"].empty()) return 0;
+    return std::stoi(parsed["streams"][0].value("nb_read_frames", "0"));
+}
+
+// Whether the object can be used now (the "sensitive" state).
+bool isSensitive(const Accessible& object) {
+    AtspiStateSet* states = atspi_accessible_get_state_set(object.get());
+    const bool sensitive = states && atspi_state_set_contains(states, ATSPI_STATE_SENSITIVE);
+    if (states) g_object_unref(states);
+    return sensitive;
+}
+
+// `quorrel-capture inspect` on `job`, with the private home's environment.
+support::ToolRun inspect(const PrivateHome& home, const json& job) {
+    const std::string path = home.path() + "/inspect.json";
+    std::ofstream(path) << job.dump();
+    support::ToolOptions options;
+    options.set = home.environment();
+    return support::runTool({"inspect", path}, options);
+}
+
+bool hasNode(const json& nodes, const std::string& role, const std::string& title = "") {
+    for (const json& node : nodes)
+        if (node.value("role", "") == role && (title.empty() || node.value("title", "") == title)) return true;
+    return false;
+}
+
+// FeatherPad keeps its settings in ~/.config/featherpad: a private home starts it as on a first start, which
+// asks nothing.
+TEST(StepsOnQt5, FeatherPadIsTypedIntoAndItsMenuItemsAreChosenByPath) {
+    PrivateHome home;
+    StartedApp featherpad(home, {"featherpad", "--standalone"}, "frame");
+    ASSERT_TRUE(featherpad.ready) << "FeatherPad did not appear on the accessibility bus";
+    const pid_t pid = featherpad.process.pid();
+
+    // The menu bar's titles as the bar shows them, and the editor's text area, in the dump.
+    const auto inspected = inspect(home, {{"app", "FeatherPad"}, {"launch", false}, {"maxNodes", 400}});
+    ASSERT_EQ(inspected.status, 0) << describe(inspected);
+    EXPECT_EQ(inspected.last()["menuBar"], (json{"File", "Edit", "Options", "Search", "Help"}));
+    EXPECT_TRUE(hasNode(inspected.last()["nodes"], "AXTextArea")) << inspected.last()["nodes"].dump();
+
+    // Typed into the text area found by role; then Edit > Select All and Edit > To Upper Case, written in
+    // part and in another case, chosen through menus that are closed when the run starts.
+    const std::string typed = "hello from qt";
+    const auto run = home.run(appJob("FeatherPad", home.path() + "/featherpad.mov",
+                                     json::array({{{"action", "type"}, {"role", "TextArea"}, {"value", typed}},
+                                                  {{"action", "menu"}, {"path", {"Edit", "Select All"}}},
+                                                  {{"action", "menu"}, {"path", {"edit", "upper"}}}})));
+    ASSERT_EQ(run.status, 0) << describe(run);
+    EXPECT_EQ(run.last()["preflight"], (json{{"checked", {1, 2, 3}}, {"deferred", json::array()}}));
+    EXPECT_TRUE(stepstest::eventually([&] { return holdsText(pid, "HELLO FROM QT"); }, true, 5))
+        << "texts now: " << json(textsOf(pid)).dump();
+    EXPECT_EQ(movieFrames(run.last()["output"]), run.last()["frames"].get<int>());
+
+    // A title that the closed menu does not have fails before recording, naming its nearest items.
+    const auto missing = home.run(appJob("FeatherPad", home.path() + "/missing.mov",
+                                         json::array({{{"action", "menu"}, {"path", {"Edit", "Select Nothing"}}}})));
+    EXPECT_EQ(missing.status, 1) << describe(missing);
+    EXPECT_EQ(missing.out.find("\"Recording "), std::string::npos) << describe(missing);
+    EXPECT_NE(missing.out.find(R"(step 1 (menu): no menu item \"Select Nothing\" at Edit; closest: \"Select All\")"),
+              std::string::npos)
+        << describe(missing);
+}
+
+// CuteMaze opens at its largest zoom, its Zoom In button disabled: View > Zoom Out enables it.
+TEST(StepsOnQt6, CuteMazeMenuItemIsChosenByPathAndTheMenuBarIsListed) {
+    PrivateHome home;
+    StartedApp cutemaze(home, {"/usr/games/cutemaze"}, "frame");
+    ASSERT_TRUE(cutemaze.ready) << "CuteMaze did not appear on the accessibility bus";
+    const pid_t pid = cutemaze.process.pid();
+
+    const auto inspected = inspect(home, {{"app", "CuteMaze"}, {"launch", false}, {"maxNodes", 100}});
+    ASSERT_EQ(inspected.status, 0) << describe(inspected);
+    EXPECT_EQ(inspected.last()["menuBar"], (json{"Game", "View", "Settings", "Help"}));
+
+    const Accessible app = stepstest::applicationOf(pid);
+    const Accessible zoomIn = stepstest::findObject(app, "push button", "Zoom In");
+    ASSERT_TRUE(zoomIn) << "no Zoom In button in CuteMaze's tool bar";
+    ASSERT_FALSE(isSensitive(zoomIn));
+    const auto run = home.run(appJob("CuteMaze", home.path() + "/cutemaze.mov",
+                                     json::array({{{"action", "menu"}, {"path", {"View", "Zoom Out"}}}})));
+    ASSERT_EQ(run.status, 0) << describe(run);
+    EXPECT_EQ(run.last()["preflight"]["checked"], (json{1}));
+    EXPECT_TRUE(stepstest::eventually([&] { return isSensitive(zoomIn); }, true, 5));
+    EXPECT_EQ(movieFrames(run.last()["output"]), run.last()["frames"].get<int>());
+}
+
+}  // namespace
