@@ -101,8 +101,13 @@ bool chooseInOpenMenu(const AtspiNode& node) {
     const auto index = atspiCall(
         item, [&](GError** error) { return atspi_accessible_get_index_in_parent(item, error); },
         [](gint found) { return found < 0; });
-    if (menuRole && isMenuRole(*menuRole) && index &&
-        ((selectInMenu(menu, *index) && pressEnter()) || clickCentre(node))) {
+    const bool selectable = menuRole && isMenuRole(*menuRole) && index && selectInMenu(menu, *index);
+    if (!selectable && menuRole && isMenuRole(*menuRole) && clickCentre(node)) {
+        // The pointer chose it: the menu holds the pointer, so the press went to the item under it. It is
+        // never chosen again, whatever the menu's state says next (Firefox ESR 153 keeps an item's showing
+        // state after its menu has closed).
+        chosen = true;
+    } else if (selectable && pressEnter()) {
         // Chosen once the menu has closed. An application that stops answering is running the item's action.
         const double deadline = detail::nowSeconds() + kMenuClosesWithinSeconds;
         for (;;) {
