@@ -48,12 +48,17 @@ bool connected() {
 }
 
 void addWindowsOf(AtspiAccessible* application, std::vector<TopLevel>& found) {
-    GError* error = nullptr;
-    const pid_t pid = atspi_accessible_get_process_id(application, &error);
-    if (error) {
-        g_error_free(error);
-        return;
+    // A program busy for a moment (Mousepad on Wayland, now and then) lets one call time out: asked once more.
+    pid_t pid = 0;
+    for (int attempt = 0; attempt < 2 && pid <= 0; ++attempt) {
+        GError* error = nullptr;
+        pid = atspi_accessible_get_process_id(application, &error);
+        if (error) {
+            g_error_free(error);
+            pid = 0;
+        }
     }
+    if (pid <= 0) return;
     const std::string applicationName = nameOf(application);
     const int count = std::min(atspi_accessible_get_child_count(application, nullptr), kMaxWindowsPerApplication);
     for (int index = 0; index < count; ++index) {
