@@ -103,5 +103,16 @@ check "the started file holds the first frame's time" grep -qE '^[0-9]{13}' "$wo
 read -r width height frames < <(movie "$work/region.mov" | tr ',' ' ')
 check "the region's movie is 200 x 120 ($width x $height, $frames frames)" test "$width" = 200 -a "$height" = 120
 
+# The user's own recording of the whole monitor (no application named): the compositor's monitor stream.
+if [ "$case" = gtk4 ]; then
+  echo "{\"recordUser\": true, \"out\": \"$work/display.mov\", \"fps\": 30, \"durationSec\": 1}" >"$work/display.json"
+  timeout 30 "$tool" run "$work/display.json" >"$work/display.out" 2>"$work/display.err"
+  status=$?
+  check "display recording exits 0 (status $status: $(tail -n1 "$work/display.out"))" test "$status" = 0
+  read -r width height frames < <(movie "$work/display.mov" | tr ',' ' ')
+  check "the display's movie is the monitor's 1440 x 900 ($width x $height, $frames frames)" \
+    test "$width" = 1440 -a "$height" = 900
+fi
+
 ((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
 echo "all checks passed"

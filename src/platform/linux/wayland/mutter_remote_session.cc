@@ -35,6 +35,42 @@ void onStreamAdded(GDBusConnection*, const gchar*, const gchar*, const gchar*, c
     wait->arrived = true;
 }
 
+// Runs `start` (which starts the session of the stream at `streamPath`) and returns the PipeWire node the
+// stream then names in a signal. The signal is delivered on the context that is this thread's default while
+// subscribing: a private one, iterated here.
+template <typename Start>
+uint32_t startAndWaitForNode(GDBusConnection* bus, const std::string& streamPath, Start start) {
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    NodeWait wait;
+    const guint subscription = g_dbus_connection_signal_subscribe(
+        bus, nullptr, kCastStreamInterface, "PipeWireStreamAdded", streamPath.c_str(), nullptr,
+        G_DBUS_SIGNAL_FLAGS_NONE, onStreamAdded, &wait, nullptr);
+    std::string failure;
+    try {
+        start();
+    } catch (const CaptureError& error) {
+        failure = error.what();
+    }
+    const gint64 deadline = g_get_monotonic_time() + kStreamWaitMicros;
+    while (failure.empty() && !wait.arrived && g_get_monotonic_time() < deadline) {
+        if (!g_main_context_iteration(context, false)) g_usleep(2000);
+    }
+    g_dbus_connection_signal_unsubscribe(bus, subscription);
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+    if (!failure.empty()) throw CaptureError(failure);
+    if (!wait.arrived) throw CaptureError("Wayland: the compositor started no stream (is a window focused?)");
+    return wait.nodeId;
+}
+
+GVariant* streamOptions(CastCursor cursor) {
+    GVariantBuilder options;
+    g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&options, "{sv}", "cursor-mode", g_variant_new_uint32(uint32_t(cursor)));
+    return g_variant_builder_end(&options);
+}
+
 }  // namespace
 
 MutterRemoteSession& MutterRemoteSession::shared() {
@@ -48,13 +84,37 @@ CastStream MutterRemoteSession::windowStream(CastCursor cursor) {
     return stream_;
 }
 
-void MutterRemoteSession::startLocked(CastCursor cursor) {
+void MutterRemoteSession::connectLocked() {
     if (!bus_) bus_ = connectSessionBus();
     if (!bus_) throw CaptureError("Wayland: no session bus (DBUS_SESSION_BUS_ADDRESS) to reach the compositor");
     if (!busNameOwned(bus_.get(), kRemoteDesktopName) || !busNameOwned(bus_.get(), kScreenCastName))
         throw CaptureError(
             "Wayland: the compositor offers no org.gnome.Mutter.ScreenCast and RemoteDesktop (only GNOME's mutter "
             "is supported)");
+}
+
+CastStream MutterRemoteSession::monitorStream(CastCursor cursor) {
+    std::lock_guard lock(mutex_);
+    connectLocked();
+    GDBusConnection* bus = bus_.get();
+    GVariantBuilder none;
+    g_variant_builder_init(&none, G_VARIANT_TYPE("a{sv}"));
+    const std::string castPath = objectPathReply(callMutter(bus, kScreenCastName, "/org/gnome/Mutter/ScreenCast",
+                                                            kCastInterface, "CreateSession",
+                                                            g_variant_new("(a{sv})", &none), G_VARIANT_TYPE("(o)")));
+    CastStream stream;
+    // An empty connector is the primary monitor.
+    stream.path = objectPathReply(callMutter(bus, kScreenCastName, castPath, kCastSessionInterface, "RecordMonitor",
+                                             g_variant_new("(s@a{sv})", "", streamOptions(cursor)),
+                                             G_VARIANT_TYPE("(o)")));
+    stream.nodeId = startAndWaitForNode(bus, stream.path, [&] {
+        g_variant_unref(callMutter(bus, kScreenCastName, castPath, kCastSessionInterface, "Start", nullptr, nullptr));
+    });
+    return stream;
+}
+
+void MutterRemoteSession::startLocked(CastCursor cursor) {
+    connectLocked();
     GDBusConnection* bus = bus_.get();
     remotePath_ = objectPathReply(callMutter(bus, kRemoteDesktopName, "/org/gnome/Mutter/RemoteDesktop",
                                              kRemoteInterface, "CreateSession", nullptr, G_VARIANT_TYPE("(o)")));
@@ -68,38 +128,14 @@ void MutterRemoteSession::startLocked(CastCursor cursor) {
                                            "CreateSession", g_variant_new("(a{sv})", &castOptions),
                                            G_VARIANT_TYPE("(o)")));
 
-    GVariantBuilder streamOptions;
-    g_variant_builder_init(&streamOptions, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&streamOptions, "{sv}", "cursor-mode", g_variant_new_uint32(uint32_t(cursor)));
     stream_.path = objectPathReply(callMutter(bus, kScreenCastName, castPath_, kCastSessionInterface, "RecordWindow",
-                                              g_variant_new("(a{sv})", &streamOptions), G_VARIANT_TYPE("(o)")));
+                                              g_variant_new("(@a{sv})", streamOptions(cursor)),
+                                              G_VARIANT_TYPE("(o)")));
 
-    // The stream names its PipeWire node in a signal once the session starts. The signal is delivered on
-    // the context that is this thread's default while subscribing: a private one, iterated here.
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
-    NodeWait wait;
-    const guint subscription = g_dbus_connection_signal_subscribe(
-        bus, nullptr, kCastStreamInterface, "PipeWireStreamAdded", stream_.path.c_str(), nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE, onStreamAdded, &wait, nullptr);
-    std::string failure;
-    try {
+    stream_.nodeId = startAndWaitForNode(bus, stream_.path, [&] {
         g_variant_unref(callMutter(bus, kRemoteDesktopName, remotePath_, kRemoteSessionInterface, "Start", nullptr,
                                    nullptr));
-    } catch (const CaptureError& error) {
-        failure = error.what();
-    }
-    const gint64 deadline = g_get_monotonic_time() + kStreamWaitMicros;
-    while (failure.empty() && !wait.arrived && g_get_monotonic_time() < deadline) {
-        if (!g_main_context_iteration(context, false)) g_usleep(2000);
-    }
-    g_dbus_connection_signal_unsubscribe(bus, subscription);
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
-    if (!failure.empty()) throw CaptureError(failure);
-    if (!wait.arrived)
-        throw CaptureError("Wayland: the compositor started no window stream (is a window focused?)");
-    stream_.nodeId = wait.nodeId;
+    });
     started_ = true;
     // The compositor drops the first keysym of a session; a Shift press and release goes first instead.
     notify("NotifyKeyboardKeysym", g_variant_new("(ub)", uint32_t(XKB_KEY_Shift_L), TRUE));

@@ -31,6 +31,10 @@ public:
     /// focus then. Throws CaptureError ("external") when the compositor offers no such service or refuses.
     CastStream windowStream(CastCursor cursor);
 
+    /// A stream of the primary monitor, in a screen cast session of its own (not linked to input), made and
+    /// started on each call. Throws like `windowStream`.
+    CastStream monitorStream(CastCursor cursor);
+
     /// Input through the session (started with a window stream first when none runs). Each returns false
     /// when the compositor refused the event.
     bool keysym(uint32_t keysym, bool pressed);
@@ -40,6 +44,7 @@ public:
 
 private:
     void startLocked(CastCursor cursor);
+    void connectLocked();
     bool notify(const char* method, GVariant* arguments);
 
     std::mutex mutex_;

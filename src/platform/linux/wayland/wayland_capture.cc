@@ -60,8 +60,12 @@ ContentFilter WaylandScreenCapture::displayFilter(const ShareableDisplay& displa
 std::unique_ptr<CaptureStream> WaylandScreenCapture::makeStream(const ContentFilter& filter,
                                                                 const StreamConfiguration& configuration,
                                                                 FrameSink sink) {
-    if (filter.kind != ContentFilter::Kind::window)
-        throw CaptureError("Wayland: recording a whole display is not supported yet", "external");
+    const CastCursor cursor = configuration.showsCursor ? CastCursor::embedded : CastCursor::hidden;
+    if (filter.kind == ContentFilter::Kind::display) {
+        // The compositor records its primary monitor whole: no application's windows can be left out.
+        const CastStream stream = MutterRemoteSession::shared().monitorStream(cursor);
+        return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink));
+    }
     // The compositor records the window that has the focus, and no client can give it. A headless compositor
     // tells no client it is focused until an input device exists, so only another window's focus is a fault.
     bool otherFocused = false;
@@ -71,8 +75,7 @@ std::unique_ptr<CaptureStream> WaylandScreenCapture::makeStream(const ContentFil
         throw CaptureError("Wayland: another window has the keyboard focus, and the compositor records only the "
                            "focused window",
                            "external");
-    const CastStream stream =
-        MutterRemoteSession::shared().windowStream(configuration.showsCursor ? CastCursor::embedded : CastCursor::hidden);
+    const CastStream stream = MutterRemoteSession::shared().windowStream(cursor);
     return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink));
 }
 
