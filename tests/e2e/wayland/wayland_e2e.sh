@@ -77,6 +77,11 @@ check "the program shows \"$expected_text\" (its texts: $(echo "$texts" | tr '\n
   grep -qxF -- "$expected_text" <<<"$texts"
 read -r width height frames < <(movie "$work/run.mov" | tr ',' ' ')
 check "the movie reads back ($width x $height, $frames frames)" test "${frames:-0}" -ge 5 -a "${width:-0}" -gt 100
+# The window fills the frame: a stream's buffer as large as the monitor, shrunk whole into the frame, would
+# leave most of it black.
+dark=$(ffmpeg -v error -ss 0.5 -i "$work/run.mov" -frames:v 1 -vf scale=64:64,format=gray -f rawvideo - |
+  /usr/bin/python3 -c 'import sys; d=sys.stdin.buffer.read(); print(int(100*sum(b<16 for b in d)/max(1,len(d))))')
+check "the movie shows the window filling its frame ($dark % of it black)" test "${dark:-100}" -lt 40
 
 # windows: the program's window, with its process and desktop identity.
 "$tool" windows >"$work/windows.out"

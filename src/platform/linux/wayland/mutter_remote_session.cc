@@ -161,7 +161,8 @@ bool MutterRemoteSession::keysym(uint32_t keysym, bool pressed) {
 bool MutterRemoteSession::pointerAt(double x, double y) {
     std::lock_guard lock(mutex_);
     if (!started_) startLocked(CastCursor::hidden);
-    return notify("NotifyPointerMotionAbsolute", g_variant_new("(sdd)", stream_.path.c_str(), x, y));
+    return notify("NotifyPointerMotionAbsolute",
+                  g_variant_new("(sdd)", stream_.path.c_str(), x + pointerOffsetX_, y + pointerOffsetY_));
 }
 
 bool MutterRemoteSession::button(int32_t evdevCode, bool pressed) {

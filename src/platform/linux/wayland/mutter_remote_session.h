@@ -5,6 +5,7 @@
 
 #include <gio/gio.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -42,7 +43,15 @@ public:
     bool button(int32_t evdevCode, bool pressed);
     bool scroll(double dx, double dy);
 
+    /// Where the window's own origin is in the stream's coordinates (the shadow a toolkit draws outside
+    /// the size it reports); set by the recording stream, added to every pointer position.
+    void setPointerOffset(int x, int y) {
+        pointerOffsetX_ = x;
+        pointerOffsetY_ = y;
+    }
+
 private:
+    std::atomic<int> pointerOffsetX_{0}, pointerOffsetY_{0};
     void startLocked(CastCursor cursor);
     void connectLocked();
     bool notify(const char* method, GVariant* arguments);

@@ -13,6 +13,7 @@
 
 #include "base/capture_error.h"
 #include "platform/linux/posix_clock.h"
+#include "platform/linux/wayland/mutter_remote_session.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -53,8 +54,9 @@ void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const ch
 
 }  // namespace
 
-PipeWireStream::PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink)
-    : nodeId_(nodeId), configuration_(std::move(configuration)), sink_(std::move(sink)) {
+PipeWireStream::PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink,
+                               std::optional<CaptureRect> windowSize)
+    : nodeId_(nodeId), configuration_(std::move(configuration)), windowSize_(windowSize), sink_(std::move(sink)) {
     if (configuration_.width <= 0 || configuration_.height <= 0)
         throw CaptureError("the frame size must be at least one pixel", "external");
     if (configuration_.minimumFrameIntervalTimescale <= 0)
@@ -92,7 +94,7 @@ void PipeWireStream::start() {
     const spa_rectangle minSize{1, 1}, maxSize{16384, 16384};
     const spa_fraction noRate{0, 1}, maxRate{1000, 1};
     const spa_fraction wantedRate{uint32_t(configuration_.minimumFrameIntervalTimescale), 1};
-    const spa_pod* params[2];
+    const spa_pod* params[3];
     params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &builder, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
         SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
@@ -105,9 +107,13 @@ void PipeWireStream::start() {
         SPA_PARAM_META_size,
         SPA_POD_CHOICE_RANGE_Int(sizeof(spa_meta_region) * kMaxDamageRegions, sizeof(spa_meta_region),
                                  sizeof(spa_meta_region) * kMaxDamageRegions)));
+    // Where in the buffer the content is: a window stream's buffers are as large as the monitor.
+    params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_VideoCrop),
+        SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_region))));
     const int connected = pw_stream_connect(
         stream_, PW_DIRECTION_INPUT, nodeId_,
-        static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), params, 2);
+        static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), params, 3);
     pw_thread_loop_unlock(loop_);
     if (connected < 0) {
         stop();
@@ -181,6 +187,18 @@ void PipeWireStream::frameArrived() {
             if (!sourceHasAlpha_)
                 for (int x = 0; x < sourceWidth_; ++x) target[x * 4 + 3] = 255;
         }
+        if (auto* crop = static_cast<spa_meta_region*>(
+                spa_buffer_find_meta_data(data, SPA_META_VideoCrop, sizeof(spa_meta_region)))) {
+            if (spa_meta_region_is_valid(crop)) {
+                content_ = {crop->region.position.x, crop->region.position.y, int(crop->region.size.width),
+                            int(crop->region.size.height)};
+            }
+        }
+        if (windowSize_) {
+            const PixelRect content = contentLocked();
+            const PixelRect whole = content_.value_or(PixelRect{0, 0, sourceWidth_, sourceHeight_});
+            MutterRemoteSession::shared().setPointerOffset(content.x - whole.x, content.y - whole.y);
+        }
         bool damageKnown = false;
         if (auto* meta = static_cast<spa_meta*>(spa_buffer_find_meta(data, SPA_META_VideoDamage))) {
             spa_meta_region* region;
@@ -196,6 +214,18 @@ void PipeWireStream::frameArrived() {
         changed_.notify_all();
     }
     pw_stream_queue_buffer(stream_, buffer);
+}
+
+PixelRect PipeWireStream::contentLocked() const {
+    PixelRect content = content_.value_or(PixelRect{0, 0, sourceWidth_, sourceHeight_});
+    if (windowSize_) {
+        // The shadow drawn around a window the toolkit measures without it: the same on every side.
+        const int marginX = std::max(0, int(std::lround((content.width - windowSize_->width) / 2)));
+        const int marginY = std::max(0, int(std::lround((content.height - windowSize_->height) / 2)));
+        content = {content.x + marginX, content.y + marginY, content.width - 2 * marginX,
+                   content.height - 2 * marginY};
+    }
+    return content;
 }
 
 void PipeWireStream::tick() {
@@ -225,10 +255,11 @@ void PipeWireStream::deliver(double presentationSeconds) {
             delivered_ = received_;
             // The recorded area: the source cut to the configured rectangle, scaled to the frame's size.
             const int width = configuration_.width, height = configuration_.height;
-            double cutX = 0, cutY = 0, cutWidth = sourceWidth_, cutHeight = sourceHeight_;
+            const PixelRect content = contentLocked();
+            double cutX = content.x, cutY = content.y, cutWidth = content.width, cutHeight = content.height;
             if (const auto& rect = configuration_.sourceRect) {
-                cutX = rect->x;
-                cutY = rect->y;
+                cutX += rect->x;
+                cutY += rect->y;
                 cutWidth = rect->width;
                 cutHeight = rect->height;
             }
@@ -253,6 +284,7 @@ void PipeWireStream::deliver(double presentationSeconds) {
             image.sequence = ++sequence_;
             // Damage is given only where no scaling moved it, and never for the first frame.
             const bool unscaled = cutX == 0 && cutY == 0 && int(cutWidth) == width && int(cutHeight) == height;
+            // (Damage is in the buffer's pixels, so it is given only when the frame is the buffer's corner.)
             if (!wholeDamaged_ && unscaled && sequence_ > 1) image.changedAreas = damage_;
             damage_.clear();
             wholeDamaged_ = false;

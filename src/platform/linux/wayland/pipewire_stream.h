@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -22,8 +23,12 @@ namespace platform::linux_desktop {
 
 class PipeWireStream final : public CaptureStream {
 public:
-    /// A stream of node `nodeId` cut to `configuration.sourceRect` (when set) and scaled to its size.
-    PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink);
+    /// A stream of node `nodeId` cut to `configuration.sourceRect` (when set) and scaled to its size. For a
+    /// window stream, `windowSize` is the window's size as its toolkit measures it: a toolkit that draws its
+    /// shadow outside that size (GTK 4) has it centred in the stream's content, and the pointer is moved
+    /// by the same offset.
+    PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink,
+                   std::optional<CaptureRect> windowSize = std::nullopt);
     ~PipeWireStream() override;
 
     /// Connects to PipeWire and waits (up to 5 s) for the first frame; throws CaptureError when none comes.
@@ -36,11 +41,14 @@ public:
     void failed(const char* reason);
 
 private:
+    // The part of the buffer that is the recorded window or monitor (mutex_ held).
+    PixelRect contentLocked() const;
     void tick();
     void deliver(double presentationSeconds);
 
     uint32_t nodeId_;
     StreamConfiguration configuration_;
+    std::optional<CaptureRect> windowSize_;
     FrameSink sink_;
     pw_thread_loop* loop_ = nullptr;
     pw_context* context_ = nullptr;
@@ -54,6 +62,7 @@ private:
     int sourceWidth_ = 0, sourceHeight_ = 0;
     bool sourceHasAlpha_ = false;
     std::vector<uint8_t> latest_;             // the last frame received, BGRA, sourceWidth_ * 4 per row
+    std::optional<PixelRect> content_;       // the part of the buffer that holds the content, when said
     std::vector<PixelRect> damage_;           // where it changed since the last frame delivered
     bool wholeDamaged_ = true;
     uint64_t received_ = 0, delivered_ = 0;

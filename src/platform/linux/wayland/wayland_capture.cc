@@ -76,7 +76,7 @@ std::unique_ptr<CaptureStream> WaylandScreenCapture::makeStream(const ContentFil
                            "focused window",
                            "external");
     const CastStream stream = MutterRemoteSession::shared().windowStream(cursor);
-    return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink));
+    return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink), filter.window.frame);
 }
 
 }  // namespace platform::linux_desktop
