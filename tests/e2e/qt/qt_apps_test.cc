@@ -67,7 +67,7 @@ bool hasNode(const json& nodes, const std::string& role, const std::string& titl
 
 // FeatherPad keeps its settings in ~/.config/featherpad: a private home starts it as on a first start, which
 // asks nothing.
-TEST(StepsOnQt5, FeatherPadIsTypedIntoAndItsMenuItemsAreChosenByPath) {
+TEST(StepsOnQt5, FeatherPadIsTypedIntoItsMenuItemsChosenByPathAndItsButtonsPressed) {
     PrivateHome home;
     StartedApp featherpad(home, {"featherpad", "--standalone"}, "frame");
     ASSERT_TRUE(featherpad.ready) << "FeatherPad did not appear on the accessibility bus";
@@ -91,6 +91,17 @@ TEST(StepsOnQt5, FeatherPadIsTypedIntoAndItsMenuItemsAreChosenByPath) {
     EXPECT_TRUE(stepstest::eventually([&] { return holdsText(pid, "HELLO FROM QT"); }, true, 5))
         << "texts now: " << json(textsOf(pid)).dump();
     EXPECT_EQ(movieFrames(run.last()["output"]), run.last()["frames"].get<int>());
+
+    // A tool bar button pressed: the jump bar opens with its line field focused, which takes the typing.
+    const auto jump = home.run(appJob("FeatherPad", home.path() + "/jump.mov",
+                                      json::array({{{"action", "click"}, {"role", "Button"}, {"label", "Jump to"}},
+                                                   {{"action", "type"}, {"value", "1"}}})));
+    ASSERT_EQ(jump.status, 0) << describe(jump);
+    EXPECT_EQ(jump.last()["clicks"][0]["label"], "Jump to");
+    const Accessible app = stepstest::applicationOf(pid);
+    EXPECT_EQ(stepstest::eventually([&] { return stepstest::textOf(stepstest::findObject(app, "spin button")); },
+                                    std::optional<std::string>("1"), 5),
+              std::optional<std::string>("1"));
 
     // A title that the closed menu does not have fails before recording, naming its nearest items.
     const auto missing = home.run(appJob("FeatherPad", home.path() + "/missing.mov",
