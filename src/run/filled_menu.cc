@@ -13,8 +13,10 @@ constexpr double kFillPollSeconds = 0.05;
 }  // namespace
 
 bool holdsNoItems(const platform::Element& opener) {
+    // An item that opens nothing (a plain menu item) is no menu waiting to be filled: a title after it is
+    // missing, as before.
     const std::vector<platform::Element> kids = AX::children(opener);
-    if (kids.empty()) return true;
+    if (kids.empty()) return AX::role(opener) == "AXMenuBarItem";
     return kids.size() == 1 && AX::role(kids.front()) == "AXMenu" && AX::children(kids.front()).empty();
 }
 

@@ -9,7 +9,8 @@
 
 namespace run {
 
-/// Whether the menu that `opener` (a menu-bar item or a menu item with a submenu) opens holds no items yet.
+/// Whether `opener` opens a menu that holds no items yet: a menu-bar item without items, or an item whose
+/// submenu is empty. A plain menu item opens no menu.
 bool holdsNoItems(const platform::Element& opener);
 
 /// The item titled `title` in the menu that `opener` opened. A menu that held no items when asked is searched

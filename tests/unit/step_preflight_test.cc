@@ -119,6 +119,9 @@ TEST_F(Preflight, AMissingMenuTitleFailsWhateverCameBeforeNamingWhereItWasLooked
                   check({menu({"File", "Export", "PGN"})});
               }),
               "not_found: step 1 (menu): no menu item \"PGN\" at File > Export; closest: \"PNG\", \"JPEG\"");
+    // Past an item that opens no menu: missing, not a menu still to be filled.
+    EXPECT_EQ(failure([&] { check({menu({"File", "Save", "Now"})}); }),
+              "not_found: step 1 (menu): no menu item \"Now\" at File > Save; closest: ");
     expectNothingDone();
 }
 

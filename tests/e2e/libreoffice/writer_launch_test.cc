@@ -7,8 +7,6 @@
 // first soffice.bin ends after connecting to the display and a second one shows the window.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -20,6 +18,7 @@
 
 #include <atspi/atspi.h>
 
+#include "app_process.h"
 #include "atspi_reader.h"
 #include "support/tool_process.h"
 
@@ -44,39 +43,19 @@ public:
         fs::create_directories(profile());
         std::ofstream(profile() + "/registrymodifications.xcu") << kProfileSettings;
     }
-    ~WriterHome() { endWriter(); }
-    const std::string& path() const { return dir_.path(); }
-    std::string profile() const { return path() + "/config/libreoffice/4/user"; }
+    ~WriterHome() { home_.endPrograms(); }
+    const std::string& path() const { return home_.path(); }
+    std::string profile() const { return path() + "/.config/libreoffice/4/user"; }
     support::ToolOptions options(double timeoutSeconds) const {
         support::ToolOptions options;
-        options.set = {{"HOME", path()},
-                       {"XDG_CONFIG_HOME", path() + "/config"},
-                       {"XDG_CACHE_HOME", path() + "/cache"},
-                       {"XDG_DATA_HOME", path() + "/data"},
-                       {"SAL_USE_VCLPLUGIN", "gtk3"}};
+        options.set = home_.environment();
+        options.set["SAL_USE_VCLPLUGIN"] = "gtk3";
         options.timeoutSeconds = timeoutSeconds;
         return options;
     }
-    // Ends the launcher and the soffice.bin processes started with this home.
-    void endWriter() const {
-        const std::string marker = "HOME=" + path();
-        for (const auto& process : fs::directory_iterator("/proc")) {
-            const std::string name = process.path().filename();
-            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-            const pid_t pid = std::stoi(name);
-            if (pid == getpid()) continue;
-            std::ifstream environ(process.path() / "environ", std::ios::binary);
-            for (std::string variable; std::getline(environ, variable, '\0');) {
-                if (variable == marker) {
-                    kill(pid, SIGTERM);
-                    break;
-                }
-            }
-        }
-    }
 
 private:
-    support::TempDir dir_;
+    stepstest::PrivateHome home_;
 };
 
 std::string output(const std::vector<std::string>& argv) { return support::runProgram(argv).out; }
