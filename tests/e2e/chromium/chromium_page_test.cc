@@ -4,7 +4,6 @@
 // X11, from the accessibility bus and from the movie.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <filesystem>
 #include <fstream>
@@ -49,7 +48,8 @@ public:
                " --disable-component-update --disable-sync --disable-quic file://"
             << home_.path() << "/page.html\n";
     }
-    ~ChromiumHome() { endChromium(); }
+    // The browser, its zygotes, renderers and helpers.
+    ~ChromiumHome() { home_.endPrograms(); }
     const PrivateHome& home() const { return home_; }
     std::string profile() const { return home_.path() + "/profile"; }
 
@@ -62,16 +62,10 @@ public:
         return support::runTool({"inspect", path}, options);
     }
 
-    // Ends every process started with this home (the browser, its zygotes, renderers and helpers).
-    void endChromium() const {
-        const std::string marker = "HOME=" + home_.path();
-        for (const auto& process : fs::directory_iterator("/proc")) {
-            const std::string name = process.path().filename();
-            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-            std::ifstream environ(process.path() / "environ");
-            for (std::string entry; std::getline(environ, entry, '\0');)
-                if (entry == marker) kill(std::stoi(name), SIGKILL);
-        }
+    support::ToolRun windows() const {
+        support::ToolOptions options;
+        options.set = home_.environment();
+        return support::runTool({"windows", "--app", "chromium"}, options);
     }
 
 private:
@@ -112,6 +106,13 @@ TEST(Chromium, APageIsInspectedTypedIntoAndItsButtonClicked) {
     EXPECT_EQ(launched.last()["app"], "Chromium Web Browser");
     EXPECT_EQ(launched.last()["bundleId"], "chromium");
     const pid_t pid = launched.last()["pid"].get<pid_t>();
+    // Chromium declares _GTK_FRAME_EXTENTS without a compositor too, and paints its border there: the window
+    // listed is the one inspected, border included.
+    const json listed = chromium.windows().last();
+    ASSERT_EQ(listed["windows"].size(), 1u) << listed;
+    json window = launched.last()["window"];
+    window.erase("title");
+    EXPECT_EQ(listed["windows"][0]["frame"], window);
 
     // The page's objects are on the bus once it has loaded.
     const Accessible app = stepstest::applicationOf(pid);

@@ -32,7 +32,8 @@ struct ClientWindow {
     std::optional<Margins> invisibleMargins;
 };
 
-/// The shadow that `client` declares in `_GTK_FRAME_EXTENTS` (left, right, top, bottom), or nothing.
+/// The shadow that `client` declares in `_GTK_FRAME_EXTENTS` (left, right, top, bottom) while a compositing
+/// manager runs, which makes it see-through; nothing otherwise.
 std::optional<Margins> declaredShadow(Display* display, Window client);
 
 /// The part of a window that the user sees: `outer` (the outermost window) without the shadow that the client
