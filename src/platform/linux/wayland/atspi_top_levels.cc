@@ -11,6 +11,7 @@ namespace {
 constexpr int kCallTimeoutMs = 1500;
 constexpr int kMaxApplications = 256;
 constexpr int kMaxWindowsPerApplication = 64;
+constexpr int kBusyApplicationAttempts = 4;  // at kCallTimeoutMs each: 6 s at the most
 
 bool isTopLevelRole(AtspiRole role) {
     return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_WINDOW || role == ATSPI_ROLE_DIALOG ||
@@ -47,22 +48,38 @@ bool connected() {
     return ready;
 }
 
-void addWindowsOf(AtspiAccessible* application, std::vector<TopLevel>& found) {
-    // A program busy for a moment (Mousepad on Wayland, now and then) lets one call time out: asked once more.
-    pid_t pid = 0;
-    for (int attempt = 0; attempt < 2 && pid <= 0; ++attempt) {
+// Reads `read` (an AT-SPI call that sets `error` when it fails) again while it times out, up to
+// kBusyApplicationAttempts times: a program busy drawing under a loaded compositor (Mousepad on Wayland)
+// leaves calls unanswered for a few seconds, and its windows would be missing from the list meanwhile. A
+// call that fails at once (the object is gone) is not repeated.
+template <typename Read>
+auto readPatiently(Read read, decltype(read(nullptr)) failed) {
+    for (int attempt = 0; attempt < kBusyApplicationAttempts; ++attempt) {
         GError* error = nullptr;
-        pid = atspi_accessible_get_process_id(application, &error);
-        if (error) {
-            g_error_free(error);
-            pid = 0;
-        }
+        const gint64 asked = g_get_monotonic_time();
+        const auto value = read(&error);
+        if (!error) return value;
+        g_error_free(error);
+        // libatspi gives every failed call the same error; one that took (nearly) the whole timeout had no
+        // answer.
+        const bool timedOut = g_get_monotonic_time() - asked >= gint64(kCallTimeoutMs) * 800;
+        if (!timedOut) break;
     }
+    return failed;
+}
+
+void addWindowsOf(AtspiAccessible* application, std::vector<TopLevel>& found) {
+    const pid_t pid = readPatiently(
+        [&](GError** error) { return pid_t(atspi_accessible_get_process_id(application, error)); }, pid_t(0));
     if (pid <= 0) return;
     const std::string applicationName = nameOf(application);
-    const int count = std::min(atspi_accessible_get_child_count(application, nullptr), kMaxWindowsPerApplication);
+    const int count = std::min(
+        readPatiently([&](GError** error) { return atspi_accessible_get_child_count(application, error); }, -1),
+        kMaxWindowsPerApplication);
     for (int index = 0; index < count; ++index) {
-        AtspiAccessible* window = atspi_accessible_get_child_at_index(application, index, nullptr);
+        AtspiAccessible* window = readPatiently(
+            [&](GError** error) { return atspi_accessible_get_child_at_index(application, index, error); },
+            static_cast<AtspiAccessible*>(nullptr));
         if (!window) continue;
         const AtspiRole role = atspi_accessible_get_role(window, nullptr);
         AtspiStateSet* states = atspi_accessible_get_state_set(window);
