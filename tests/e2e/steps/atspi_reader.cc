@@ -2,6 +2,7 @@
 
 #include <atspi/atspi.h>
 
+#include <algorithm>
 #include <deque>
 
 namespace stepstest {
@@ -155,6 +156,18 @@ bool inState(const Accessible& object, AtspiStateType state) {
 
 bool isChecked(const Accessible& object) {
     return inState(object, ATSPI_STATE_CHECKED);
+}
+
+std::vector<std::string> textsOf(pid_t pid) {
+    std::vector<std::string> texts;
+    const Accessible app = applicationOf(pid);
+    for (const auto& each : findAll(app, "text")) texts.push_back(textOf(each).value_or(""));
+    return texts;
+}
+
+bool holdsText(pid_t pid, const std::string& text) {
+    const auto texts = textsOf(pid);
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
 bool isShowing(const Accessible& object) {

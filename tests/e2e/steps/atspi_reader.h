@@ -48,6 +48,12 @@ std::string labelOf(const Accessible& object);
 /// The whole text of the object's Text interface.
 std::optional<std::string> textOf(const Accessible& object);
 
+/// The texts of every text object of the application of process `pid`.
+std::vector<std::string> textsOf(pid_t pid);
+
+/// Whether one of the text objects of the application of process `pid` holds exactly `text`.
+bool holdsText(pid_t pid, const std::string& text);
+
 /// Whether the object is in the "checked" state.
 bool isChecked(const Accessible& object);
 

@@ -20,18 +20,8 @@ using stepstest::StartedApp;
 using stepstest::appJob;
 using stepstest::describe;
 
-// The texts of every text object of the application, read from the accessibility bus.
-std::vector<std::string> textsOf(pid_t pid) {
-    std::vector<std::string> texts;
-    const Accessible app = stepstest::applicationOf(pid);
-    for (const auto& each : stepstest::findAll(app, "text")) texts.push_back(stepstest::textOf(each).value_or(""));
-    return texts;
-}
-
-bool holdsText(pid_t pid, const std::string& text) {
-    const auto texts = textsOf(pid);
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
+using stepstest::holdsText;
+using stepstest::textsOf;
 
 // Polls until one of the application's text objects holds `text`.
 bool eventuallyHoldsText(pid_t pid, const std::string& text) {

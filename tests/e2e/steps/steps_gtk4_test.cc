@@ -60,12 +60,7 @@ json movieSize(const std::string& path) {
     return {{"width", parsed["streams"][0]["width"]}, {"height", parsed["streams"][0]["height"]}};
 }
 
-bool holdsText(pid_t pid, const std::string& text) {
-    const Accessible app = stepstest::applicationOf(pid);
-    for (const auto& each : stepstest::findAll(app, "text"))
-        if (stepstest::textOf(each) == text) return true;
-    return false;
-}
+using stepstest::holdsText;
 
 void expectFractionsInside(const json& clicks) {
     for (const json& click : clicks) {
