@@ -62,6 +62,24 @@ struct ContentFilter {
     std::vector<RunningApplication> excludedApplications;  // for Kind::display
     CaptureRect contentRect;       // the recorded area in points, global screen coordinates
     double pointPixelScale = 1.0;  // pixels per point of the recorded content
+
+    /// The whole of `window`, at one pixel a point.
+    static ContentFilter ofWindow(const ShareableWindow& window) {
+        ContentFilter filter;
+        filter.kind = Kind::window;
+        filter.window = window;
+        filter.contentRect = window.frame;
+        return filter;
+    }
+    /// The whole of `display` less the windows of `excluding`, at one pixel a point.
+    static ContentFilter ofDisplay(const ShareableDisplay& display, const std::vector<RunningApplication>& excluding) {
+        ContentFilter filter;
+        filter.kind = Kind::display;
+        filter.display = display;
+        filter.excludedApplications = excluding;
+        filter.contentRect = display.frame;
+        return filter;
+    }
 };
 
 /// 32-bit BGRA pixels (the four-character code 'BGRA'), the only pixel format streams deliver.

@@ -40,21 +40,12 @@ ShareableContent WaylandScreenCapture::shareableContent() {
 }
 
 ContentFilter WaylandScreenCapture::windowFilter(const ShareableWindow& window) {
-    ContentFilter filter;
-    filter.kind = ContentFilter::Kind::window;
-    filter.window = window;
-    filter.contentRect = window.frame;
-    return filter;
+    return ContentFilter::ofWindow(window);
 }
 
 ContentFilter WaylandScreenCapture::displayFilter(const ShareableDisplay& display,
                                                   const std::vector<RunningApplication>& excluding) {
-    ContentFilter filter;
-    filter.kind = ContentFilter::Kind::display;
-    filter.display = display;
-    filter.excludedApplications = excluding;
-    filter.contentRect = display.frame;
-    return filter;
+    return ContentFilter::ofDisplay(display, excluding);
 }
 
 std::unique_ptr<CaptureStream> WaylandScreenCapture::makeStream(const ContentFilter& filter,

@@ -14,24 +14,12 @@ ShareableContent X11ScreenCapture::shareableContent() {
     return readShareableContent(display.get());
 }
 
-ContentFilter X11ScreenCapture::windowFilter(const ShareableWindow& window) {
-    ContentFilter filter;
-    filter.kind = ContentFilter::Kind::window;
-    filter.window = window;
-    filter.contentRect = window.frame;
-    filter.pointPixelScale = 1.0;  // X11 has no point scaling of its own: a point is a pixel
-    return filter;
-}
+// X11 has no point scaling of its own: a point is a pixel.
+ContentFilter X11ScreenCapture::windowFilter(const ShareableWindow& window) { return ContentFilter::ofWindow(window); }
 
 ContentFilter X11ScreenCapture::displayFilter(const ShareableDisplay& display,
                                               const std::vector<RunningApplication>& excluding) {
-    ContentFilter filter;
-    filter.kind = ContentFilter::Kind::display;
-    filter.display = display;
-    filter.excludedApplications = excluding;
-    filter.contentRect = display.frame;
-    filter.pointPixelScale = 1.0;
-    return filter;
+    return ContentFilter::ofDisplay(display, excluding);
 }
 
 std::unique_ptr<CaptureStream> X11ScreenCapture::makeStream(const ContentFilter& filter,
