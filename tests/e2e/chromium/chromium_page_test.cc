@@ -83,13 +83,7 @@ bool hasWindowTitled(pid_t pid, const std::string& title) {
     return false;
 }
 
-int movieFrames(const std::string& path) {
-    const auto probe = support::runProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
-                                            "-show_entries", "stream=nb_read_frames", "-of", "json", path});
-    const json parsed = json::parse(probe.out, nullptr, false);
-    if (parsed.is_discarded() || parsed["streams"].empty()) return 0;
-    return std::stoi(parsed["streams"][0].value("nb_read_frames", "0"));
-}
+using stepstest::movieFrames;
 
 const json* nodeWith(const json& nodes, const std::string& role, const std::string& key, const std::string& value) {
     for (const json& node : nodes)

@@ -24,14 +24,7 @@ using stepstest::describe;
 using stepstest::holdsText;
 using stepstest::textsOf;
 
-// The number of frames of the movie's video stream, as ffprobe counts them.
-int movieFrames(const std::string& path) {
-    const auto probe = support::runProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
-                                            "-show_entries", "stream=nb_read_frames", "-of", "json", path});
-    const json parsed = json::parse(probe.out, nullptr, false);
-    if (parsed.is_discarded() || parsed["streams"].empty()) return 0;
-    return std::stoi(parsed["streams"][0].value("nb_read_frames", "0"));
-}
+using stepstest::movieFrames;
 
 // Whether the object can be used now (the "sensitive" state).
 bool isSensitive(const Accessible& object) {

@@ -111,6 +111,14 @@ nlohmann::json appJob(const std::string& app, const std::string& out, const nloh
 
 std::string describe(const support::ToolRun& run) { return run.out + run.err; }
 
+int movieFrames(const std::string& path) {
+    const auto probe = support::runProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
+                                            "-show_entries", "stream=nb_read_frames", "-of", "json", path});
+    const nlohmann::json parsed = nlohmann::json::parse(probe.out, nullptr, false);
+    if (parsed.is_discarded() || parsed["streams"].empty()) return 0;
+    return std::stoi(parsed["streams"][0].value("nb_read_frames", "0"));
+}
+
 StartedApp::StartedApp(const PrivateHome& home, const std::vector<std::string>& argv, const std::string& windowRole)
     : process(argv, home.environment(), home.path() + "/app.out") {
     const double deadline = nowSeconds() + 30;

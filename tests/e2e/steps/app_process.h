@@ -58,6 +58,9 @@ private:
 /// the short settle and tail the step tests use.
 nlohmann::json appJob(const std::string& app, const std::string& out, const nlohmann::json& steps);
 
+/// The number of frames of the movie's video stream, as ffprobe counts them (0 when it cannot be read).
+int movieFrames(const std::string& path);
+
 /// What a run wrote on both streams, for a failed assertion's message.
 std::string describe(const support::ToolRun& run);
 
