@@ -8,6 +8,7 @@
 
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/atspi/atspi_toolkit.h"
+#include "platform/linux/atspi/atspi_window_shadow.h"
 #include "platform/linux/wayland/wayland_session.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_window_frame.h"
@@ -53,6 +54,19 @@ std::optional<WindowPlacement> placementOf(AtspiAccessible* topLevel) {
     placement.contentOrigin = {client.origin.x + borderX, client.origin.y + borderY};
     placement.visibleFrame = window->frame;
     return placement;
+}
+
+// On Wayland a window is placed at the origin of its own coordinates; a toolkit that measures it with the
+// shadow it draws has its visible part there instead.
+std::optional<WindowPlacement> waylandPlacementOf(AtspiAccessible* topLevel) {
+    const auto visible = shadowFreePartOf(topLevel);
+    if (!visible) return std::nullopt;
+    return WindowPlacement{{0, 0}, *visible};
+}
+
+bool isTopLevelRole(AtspiRole role) {
+    return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_WINDOW || role == ATSPI_ROLE_DIALOG ||
+           role == ATSPI_ROLE_FILE_CHOOSER || role == ATSPI_ROLE_ALERT;
 }
 
 bool sameObject(AtspiAccessible* a, AtspiAccessible* b) {
@@ -168,6 +182,15 @@ AtspiAccessible* topLevelOf(const AtspiNode& node) {
 std::optional<Extents> screenExtents(const AtspiNode& node) {
     AtspiAccessible* object = node.object();
     auto extents = readExtents(object);
+    if (extents && waylandSession()) {
+        const auto role = node.atspiRole();
+        if (node.kind() != NodeKind::object || !role || !isTopLevelRole(*role)) return extents;
+        AtspiAccessible* topLevel = topLevelOf(node);
+        const bool isTopLevel = topLevel && sameObject(topLevel, object);
+        if (topLevel) g_object_unref(topLevel);
+        const auto placement = isTopLevel ? kept(object, waylandPlacementOf) : std::nullopt;
+        return placement ? Extents{placement->visibleFrame.origin, placement->visibleFrame.size} : extents;
+    }
     if (!extents || !runsGtk4(object)) return extents;
     // Measured from the pop-over it is in, else from its window.
     AtspiAccessible* reference = popoverOf(node);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/linux/atspi/atspi_window_shadow.h"
+
 namespace platform::linux_desktop {
 namespace {
 
@@ -93,8 +95,9 @@ void addWindowsOf(AtspiAccessible* application, std::vector<TopLevel>& found) {
         if (component) {
             AtspiRect* extents = atspi_component_get_extents(component, ATSPI_COORD_TYPE_WINDOW, nullptr);
             if (extents && extents->width > 0 && extents->height > 0) {
-                found.push_back({idOf(window), pid, applicationName, nameOf(window), double(extents->width),
-                                 double(extents->height), active});
+                const double width = extents->width, height = extents->height;
+                const Rect visible = shadowFreePartOf(window).value_or(Rect{{0, 0}, {width, height}});
+                found.push_back({idOf(window), pid, applicationName, nameOf(window), width, height, visible, active});
             }
             if (extents) g_free(extents);
             g_object_unref(component);

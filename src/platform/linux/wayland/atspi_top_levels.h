@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/accessibility.h"
+
 namespace platform::linux_desktop {
 
 /// One top-level window (a frame, dialog or window object) of an application on the accessibility bus.
@@ -17,6 +19,7 @@ struct TopLevel {
     std::string applicationName;  // the accessible name of the application (the toolkit's program name)
     std::string title;            // the window's accessible name
     double width = 0, height = 0; // its extents; a Wayland client knows no position of its own
+    Rect visible;                 // the part a person sees, in the window's coordinates (a drawn shadow left out)
     bool active = false;          // the compositor gave it the keyboard focus
 };
 

@@ -27,6 +27,22 @@ void initialisePipeWire() {
     std::call_once(once, [] { pw_init(nullptr, nullptr); });
 }
 
+// Where the window is opaque along the middle row and column of `content`: its edges, without the shadow
+// around it. Mutter's window streams say BGRx but carry the window's alpha in the fourth byte; a stream
+// whose fourth byte is not alpha gives no box, or one as large as the content.
+std::optional<PixelRect> opaqueBox(const uint8_t* base, int stride, const PixelRect& content) {
+    const auto opaque = [&](int x, int y) { return base[size_t(y) * stride + size_t(x) * 4 + 3] == 255; };
+    const int middleX = content.x + content.width / 2, middleY = content.y + content.height / 2;
+    int top = content.y, bottom = content.y + content.height - 1;
+    while (top <= bottom && !opaque(middleX, top)) ++top;
+    while (bottom >= top && !opaque(middleX, bottom)) --bottom;
+    int left = content.x, right = content.x + content.width - 1;
+    while (left <= right && !opaque(left, middleY)) ++left;
+    while (right >= left && !opaque(right, middleY)) --right;
+    if (top > bottom || left > right) return std::nullopt;
+    return PixelRect{left, top, right - left + 1, bottom - top + 1};
+}
+
 }  // namespace
 
 struct PipeWireStream::Listener {
@@ -55,8 +71,8 @@ void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const ch
 }  // namespace
 
 PipeWireStream::PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink,
-                               std::optional<CaptureRect> windowSize)
-    : nodeId_(nodeId), configuration_(std::move(configuration)), windowSize_(windowSize), sink_(std::move(sink)) {
+                               std::optional<WindowArea> window)
+    : nodeId_(nodeId), configuration_(std::move(configuration)), window_(window), sink_(std::move(sink)) {
     if (configuration_.width <= 0 || configuration_.height <= 0)
         throw CaptureError("the frame size must be at least one pixel", "external");
     if (configuration_.minimumFrameIntervalTimescale <= 0)
@@ -194,9 +210,12 @@ void PipeWireStream::frameArrived() {
                             int(crop->region.size.height)};
             }
         }
-        if (windowSize_) {
-            const PixelRect content = contentLocked();
+        if (window_) {
             const PixelRect whole = content_.value_or(PixelRect{0, 0, sourceWidth_, sourceHeight_});
+            if (whole.x >= 0 && whole.y >= 0 && whole.x + whole.width <= sourceWidth_ &&
+                whole.y + whole.height <= rows && whole.width > 0 && whole.height > 0)
+                opaque_ = opaqueBox(source, stride, whole);
+            const PixelRect content = toolkitAreaLocked();
             MutterRemoteSession::shared().setPointerOffset(content.x - whole.x, content.y - whole.y);
         }
         bool damageKnown = false;
@@ -216,16 +235,32 @@ void PipeWireStream::frameArrived() {
     pw_stream_queue_buffer(stream_, buffer);
 }
 
-PixelRect PipeWireStream::contentLocked() const {
+PixelRect PipeWireStream::toolkitAreaLocked() const {
     PixelRect content = content_.value_or(PixelRect{0, 0, sourceWidth_, sourceHeight_});
-    if (windowSize_) {
-        // The shadow drawn around a window the toolkit measures without it: the same on every side.
-        const int marginX = std::max(0, int(std::lround((content.width - windowSize_->width) / 2)));
-        const int marginY = std::max(0, int(std::lround((content.height - windowSize_->height) / 2)));
+    if (window_ && content.width > window_->width + 2 && content.height > window_->height + 2) {
+        // The shadow drawn around a window the toolkit measures without it (GTK 4): the window is where the
+        // content is opaque, when that is the window's size. The shadow falls lower than it rises (Adwaita's,
+        // 6 pixels), so a centred guess is only what is left when the stream carries no alpha.
+        if (opaque_ && std::abs(opaque_->width - window_->width) <= 2 &&
+            std::abs(opaque_->height - window_->height) <= 2)
+            return {opaque_->x, opaque_->y, int(std::lround(window_->width)), int(std::lround(window_->height))};
+    }
+    if (window_) {
+        // The same on every side. (GTK 3's extents are a pixel shorter than its surface: that is no margin.)
+        const int marginX = std::max(0, int(std::floor((content.width - window_->width) / 2)));
+        const int marginY = std::max(0, int(std::floor((content.height - window_->height) / 2)));
         content = {content.x + marginX, content.y + marginY, content.width - 2 * marginX,
                    content.height - 2 * marginY};
     }
     return content;
+}
+
+PixelRect PipeWireStream::recordedAreaLocked() const {
+    const PixelRect toolkit = toolkitAreaLocked();
+    if (!window_) return toolkit;
+    const CaptureRect& visible = window_->visible;
+    return {toolkit.x + int(std::lround(visible.x)), toolkit.y + int(std::lround(visible.y)),
+            int(std::lround(visible.width)), int(std::lround(visible.height))};
 }
 
 void PipeWireStream::tick() {
@@ -255,7 +290,7 @@ void PipeWireStream::deliver(double presentationSeconds) {
             delivered_ = received_;
             // The recorded area: the source cut to the configured rectangle, scaled to the frame's size.
             const int width = configuration_.width, height = configuration_.height;
-            const PixelRect content = contentLocked();
+            const PixelRect content = recordedAreaLocked();
             double cutX = content.x, cutY = content.y, cutWidth = content.width, cutHeight = content.height;
             if (const auto& rect = configuration_.sourceRect) {
                 cutX += rect->x;

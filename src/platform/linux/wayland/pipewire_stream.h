@@ -21,14 +21,21 @@ struct pw_stream;
 
 namespace platform::linux_desktop {
 
+/// A recorded window as its toolkit measures it (its extents' size) and the part of it that a person sees,
+/// in the same coordinates: a toolkit that draws its shadow inside its extents (GTK 3) has it left out there.
+struct WindowArea {
+    double width = 0, height = 0;
+    CaptureRect visible;
+};
+
 class PipeWireStream final : public CaptureStream {
 public:
     /// A stream of node `nodeId` cut to `configuration.sourceRect` (when set) and scaled to its size. For a
-    /// window stream, `windowSize` is the window's size as its toolkit measures it: a toolkit that draws its
-    /// shadow outside that size (GTK 4) has it centred in the stream's content, and the pointer is moved
-    /// by the same offset.
+    /// window stream, `window` says where in the stream's content the window is: a toolkit that draws its
+    /// shadow outside its extents (GTK 4) has it centred in the content, and the pointer is moved by the same
+    /// offset; the recording is the window's visible part, and `sourceRect` is measured from its corner.
     PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink,
-                   std::optional<CaptureRect> windowSize = std::nullopt);
+                   std::optional<WindowArea> window = std::nullopt);
     ~PipeWireStream() override;
 
     /// Connects to PipeWire and waits (up to 5 s) for the first frame; throws CaptureError when none comes.
@@ -41,14 +48,16 @@ public:
     void failed(const char* reason);
 
 private:
-    // The part of the buffer that is the recorded window or monitor (mutex_ held).
-    PixelRect contentLocked() const;
+    // Where in the buffer the window's extents are, or the whole monitor (mutex_ held).
+    PixelRect toolkitAreaLocked() const;
+    // The part of the buffer that is recorded: the monitor, or the window's visible part (mutex_ held).
+    PixelRect recordedAreaLocked() const;
     void tick();
     void deliver(double presentationSeconds);
 
     uint32_t nodeId_;
     StreamConfiguration configuration_;
-    std::optional<CaptureRect> windowSize_;
+    std::optional<WindowArea> window_;
     FrameSink sink_;
     pw_thread_loop* loop_ = nullptr;
     pw_context* context_ = nullptr;
@@ -63,6 +72,7 @@ private:
     bool sourceHasAlpha_ = false;
     std::vector<uint8_t> latest_;             // the last frame received, BGRA, sourceWidth_ * 4 per row
     std::optional<PixelRect> content_;       // the part of the buffer that holds the content, when said
+    std::optional<PixelRect> opaque_;        // where a window stream's content is opaque, when it says
     std::vector<PixelRect> damage_;           // where it changed since the last frame delivered
     bool wholeDamaged_ = true;
     uint64_t received_ = 0, delivered_ = 0;

@@ -32,7 +32,8 @@ ShareableContent WaylandScreenCapture::shareableContent() {
         ShareableWindow shareable;
         shareable.windowID = window.windowID;
         shareable.owningApplication = known->second;
-        shareable.frame = {0, 0, window.width, window.height};
+        shareable.frame = {window.visible.origin.x, window.visible.origin.y, window.visible.size.width,
+                           window.visible.size.height};
         shareable.title = window.title;
         content.windows.push_back(std::move(shareable));
     }
@@ -60,14 +61,22 @@ std::unique_ptr<CaptureStream> WaylandScreenCapture::makeStream(const ContentFil
     // The compositor records the window that has the focus, and no client can give it. A headless compositor
     // tells no client it is focused until an input device exists, so only another window's focus is a fault.
     bool otherFocused = false;
-    for (const TopLevel& window : atspiTopLevels())
+    // The window as its toolkit measures it, and the part of it a person sees.
+    WindowArea area{filter.window.frame.width, filter.window.frame.height,
+                    {0, 0, filter.window.frame.width, filter.window.frame.height}};
+    for (const TopLevel& window : atspiTopLevels()) {
         if (window.active && window.windowID != filter.window.windowID) otherFocused = true;
+        if (window.windowID == filter.window.windowID)
+            area = {window.width, window.height,
+                    {window.visible.origin.x, window.visible.origin.y, window.visible.size.width,
+                     window.visible.size.height}};
+    }
     if (otherFocused)
         throw CaptureError("Wayland: another window has the keyboard focus, and the compositor records only the "
                            "focused window",
                            "external");
     const CastStream stream = MutterRemoteSession::shared().windowStream(cursor);
-    return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink), filter.window.frame);
+    return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink), area);
 }
 
 }  // namespace platform::linux_desktop
