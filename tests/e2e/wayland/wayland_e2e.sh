@@ -114,6 +114,24 @@ check "the started file holds the first frame's time" grep -qE '^[0-9]{13}' "$wo
 read -r width height frames < <(movie "$work/region.mov" | tr ',' ' ')
 check "the region's movie is 200 x 120 ($width x $height, $frames frames)" test "$width" = 200 -a "$height" = 120
 
+# The user's own recording of the window, ended by the host's stop file. The compositor shows no client the
+# user's clicks, so none may be logged, and the tap's failure is said once on standard error.
+if [ "$case" = gtk3 ]; then
+  echo "{\"app\": \"$app\", \"recordUser\": true, \"out\": \"$work/user.mov\", \"fps\": 30, \"tailMs\": 200, \"durationSec\": 30, \"stopFile\": \"$work/stop\"}" >"$work/user.json"
+  (sleep 2.5; touch "$work/stop") &
+  started=$SECONDS
+  timeout 40 "$tool" run "$work/user.json" >"$work/user.out" 2>"$work/user.err"
+  status=$? took=$((SECONDS - started))
+  check "the user recording exits 0 at the stop file, not its 30 s (status $status after $took s: $(tail -n1 "$work/user.out"))" \
+    test "$status" = 0 -a "$took" -lt 15
+  check "the user recording logs no click it did not see" \
+    json "$work/user.out" 'lines[-1]["clicks"]==[] and lines[-1]["steps"]==[] and lines[-1]["windowTitle"]'
+  check "the tap's failure is said once ($(cat "$work/user.err"))" \
+    test "$(grep -c 'could not create the event tap' "$work/user.err")" = 1
+  read -r width height frames < <(movie "$work/user.mov" | tr ',' ' ')
+  check "the user recording's movie reads back ($width x $height, $frames frames)" test "${frames:-0}" -ge 1 -a "${width:-0}" -gt 100
+fi
+
 # The user's own recording of the whole monitor (no application named): the compositor's monitor stream.
 if [ "$case" = gtk4 ]; then
   echo "{\"recordUser\": true, \"out\": \"$work/display.mov\", \"fps\": 30, \"durationSec\": 1}" >"$work/display.json"
