@@ -3,7 +3,7 @@
 # `scripts/desktop-session --wayland`: a GTK 3 program (Mousepad) and a GTK 4 program (Calculator) from the
 # distribution, checked by readers of their own (the accessibility bus, ffprobe).
 #
-#   wayland_e2e.sh TOOL gtk3|gtk4
+#   wayland_e2e.sh TOOL gtk3|gtk4|lost      (lost: the compositor is killed during a recording)
 set -uo pipefail
 
 tool=$1 case=$2
@@ -59,7 +59,24 @@ gtk4)
 JOB
   expected_text="42"
   ;;
-*) echo "usage: wayland_e2e.sh TOOL gtk3|gtk4" >&2; exit 64 ;;
+lost)
+  # The compositor dies mid-recording: the run fails as on X11 when the X server dies, and the movie is
+  # finished from what was written, not reported as a success when the application dies with it.
+  echo '{"app": "Mousepad", "recordUser": true, "out": "'"$work"'/lost.mov", "fps": 30, "durationSec": 30}' >"$work/lost.json"
+  (sleep 3; pkill -KILL -x mutter) &
+  started=$SECONDS
+  timeout 40 "$tool" run "$work/lost.json" >"$work/lost.out" 2>"$work/lost.err"
+  status=$? took=$((SECONDS - started))
+  check "the run fails at once (status $status after $took s: $(tail -n1 "$work/lost.out"))" test "$status" = 1 -a "$took" -lt 15
+  check "its last line says the compositor is gone" \
+    json "$work/lost.out" 'lines[-1]=={"type":"error","code":"external","message":"lost the connection to the Wayland compositor"}'
+  read -r width height frames < <(movie "$work/lost.mov" | tr ',' ' ')
+  check "the movie is finished and reads back ($width x $height, $frames frames)" test "${frames:-0}" -ge 1
+  ((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
+  echo "all checks passed"
+  exit 0
+  ;;
+*) echo "usage: wayland_e2e.sh TOOL gtk3|gtk4|lost" >&2; exit 64 ;;
 esac
 
 # run: launched from its desktop entry by name, recorded while the steps drive it.

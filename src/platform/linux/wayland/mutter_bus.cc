@@ -20,6 +20,11 @@ bool busNameOwned(GDBusConnection* bus, const char* name) {
     return owned;
 }
 
+bool compositorRunning() {
+    const BusConnection bus = connectSessionBus();
+    return bus && busNameOwned(bus.get(), kScreenCastName);
+}
+
 GVariant* callMutter(GDBusConnection* bus, const char* name, const std::string& path, const char* interface,
                      const char* method, GVariant* arguments, const GVariantType* replyType) {
     GError* error = nullptr;

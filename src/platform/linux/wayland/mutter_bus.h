@@ -17,6 +17,10 @@ inline constexpr const char* kDisplayConfigName = "org.gnome.Mutter.DisplayConfi
 /// True when `name` has an owner on the bus.
 bool busNameOwned(GDBusConnection* bus, const char* name);
 
+/// False when the compositor has gone: the session bus cannot be reached, or its screen cast service has no
+/// owner there any more.
+bool compositorRunning();
+
 /// Calls `method` of `interface` on object `path` of service `name` and returns the reply (a new
 /// reference; never null). `arguments` is consumed when floating. Throws CaptureError ("external") naming
 /// the call and the bus's reason.

@@ -12,7 +12,9 @@
 #include <cstring>
 
 #include "base/capture_error.h"
+#include "platform/desktop_lost.h"
 #include "platform/linux/posix_clock.h"
+#include "platform/linux/wayland/mutter_bus.h"
 #include "platform/linux/wayland/mutter_remote_session.h"
 
 namespace platform::linux_desktop {
@@ -63,7 +65,10 @@ void onParamChanged(void* data, uint32_t id, const spa_pod* param) {
 
 void onProcess(void* data) { static_cast<PipeWireStream*>(data)->frameArrived(); }
 
-void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error) {
+void onStateChanged(void* data, pw_stream_state previous, pw_stream_state state, const char* error) {
+    // A stream that stops streaming lost its producer: the window closed, or the compositor went away.
+    if (previous == PW_STREAM_STATE_STREAMING && state == PW_STREAM_STATE_PAUSED)
+        static_cast<PipeWireStream*>(data)->producerStopped();
     if (state == PW_STREAM_STATE_ERROR) static_cast<PipeWireStream*>(data)->failed(error ? error : "stream error");
     if (state == PW_STREAM_STATE_UNCONNECTED) static_cast<PipeWireStream*>(data)->failed("the stream was closed");
 }
@@ -175,6 +180,12 @@ void PipeWireStream::formatChanged(int width, int height, bool hasAlpha) {
     wholeDamaged_ = true;
 }
 
+void PipeWireStream::producerStopped() {
+    std::lock_guard lock(mutex_);
+    producerStopped_ = true;
+    changed_.notify_all();
+}
+
 void PipeWireStream::failed(const char* reason) {
     std::lock_guard lock(mutex_);
     if (failure_.empty()) failure_ = reason;
@@ -266,7 +277,18 @@ PixelRect PipeWireStream::recordedAreaLocked() const {
 void PipeWireStream::tick() {
     const double interval = 1.0 / configuration_.minimumFrameIntervalTimescale;
     double next = PosixClock().hostSeconds();
+    bool endSeen = false;
     while (running_) {
+        // A stream that ends while its compositor goes on lost its window (closed): the last picture holds.
+        // One that ends with the compositor has lost the desktop, and the recording cannot go on.
+        if (!endSeen) {
+            std::unique_lock lock(mutex_);
+            if (producerStopped_ || !failure_.empty()) {
+                endSeen = true;
+                lock.unlock();
+                if (!compositorRunning()) desktopLost("lost the connection to the Wayland compositor");
+            }
+        }
         const double now = PosixClock().hostSeconds();
         if (now < next) {
             std::unique_lock lock(mutex_);

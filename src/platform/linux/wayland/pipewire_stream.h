@@ -46,6 +46,7 @@ public:
     void formatChanged(int width, int height, bool hasAlpha);
     void frameArrived();
     void failed(const char* reason);
+    void producerStopped();
 
 private:
     // Where in the buffer the window's extents are, or the whole monitor (mutex_ held).
@@ -77,6 +78,7 @@ private:
     bool wholeDamaged_ = true;
     uint64_t received_ = 0, delivered_ = 0;
     std::string failure_;
+    bool producerStopped_ = false;
 
     std::thread ticker_;
     std::atomic<bool> running_{false};
