@@ -3,7 +3,8 @@
 # `scripts/desktop-session --wayland`: a GTK 3 program (Mousepad) and a GTK 4 program (Calculator) from the
 # distribution, checked by readers of their own (the accessibility bus, ffprobe).
 #
-#   wayland_e2e.sh TOOL gtk3|gtk4|lost      (lost: the compositor is killed during a recording)
+#   wayland_e2e.sh TOOL gtk3|gtk4|lost|xwayland
+#   (lost: the compositor is killed during a recording; xwayland: an X11 program, in a session with Xwayland)
 set -uo pipefail
 
 tool=$1 case=$2
@@ -76,7 +77,38 @@ lost)
   echo "all checks passed"
   exit 0
   ;;
-*) echo "usage: wayland_e2e.sh TOOL gtk3|gtk4|lost" >&2; exit 64 ;;
+xwayland)
+  # An X11 program in the Wayland session (desktop-session --wayland --xwayland): its objects are in X11
+  # screen coordinates, while its window is recorded and clicked in the window's own. The compositor centres
+  # the small dialog, so a click measured from the screen's corner would land far outside it (the compositor
+  # then holds the pointer at the window's far corner, on "Yes").
+  [ -n "${DISPLAY:-}" ] || { echo "FAIL: no Xwayland in this session" >&2; exit 1; }
+  GDK_BACKEND=x11 zenity --question --title Question --text "Go on?" >"$work/zenity.log" 2>&1 &
+  zenity=$!
+  for _ in $(seq 100); do
+    /usr/bin/python3 "$here/atspi_check.py" zenity window >/dev/null 2>&1 && break
+    sleep 0.2
+  done
+  cat >"$work/x11.json" <<JOB
+{"app": "zenity", "launch": false, "out": "$work/x11.mov", "fps": 30, "settleMs": 300, "tailMs": 300,
+ "steps": [{"action": "click", "role": "Button", "label": "No"}]}
+JOB
+  timeout 60 "$tool" run "$work/x11.json" >"$work/x11.out" 2>"$work/x11.err"
+  status=$?
+  check "run exits 0 (status $status: $(tail -n1 "$work/x11.out"))" test "$status" = 0
+  answer=124
+  for _ in $(seq 50); do kill -0 "$zenity" 2>/dev/null || break; sleep 0.1; done
+  if ! kill -0 "$zenity" 2>/dev/null; then wait "$zenity"; answer=$?; else kill "$zenity"; fi
+  check "the click landed on \"No\": zenity answered 1 (it answered $answer)" test "$answer" = 1
+  check "the click's fractions are inside the recorded dialog" \
+    json "$work/x11.out" 'len(lines[-1]["clicks"])==1 and all(0<c["x"]<0.5 and 0.5<c["y"]<1 for c in lines[-1]["clicks"])'
+  read -r width height frames < <(movie "$work/x11.mov" | tr ',' ' ')
+  check "the movie reads back ($width x $height, $frames frames)" test "${frames:-0}" -ge 1 -a "${width:-0}" -gt 100
+  ((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
+  echo "all checks passed"
+  exit 0
+  ;;
+*) echo "usage: wayland_e2e.sh TOOL gtk3|gtk4|lost|xwayland" >&2; exit 64 ;;
 esac
 
 # run: launched from its desktop entry by name, recorded while the steps drive it.

@@ -56,17 +56,16 @@ std::optional<WindowPlacement> placementOf(AtspiAccessible* topLevel) {
     return placement;
 }
 
-// On Wayland a window is placed at the origin of its own coordinates; a toolkit that measures it with the
-// shadow it draws has its visible part there instead.
+// On Wayland every window is measured from its own corner, the coordinates of its screen cast and of the
+// pointer aimed at it. A native client already answers so (its window is at 0, 0); an XWayland client
+// answers in X11 screen coordinates, from which its window's position is taken away. A toolkit that measures
+// its window with the shadow it draws has the visible part as its frame.
 std::optional<WindowPlacement> waylandPlacementOf(AtspiAccessible* topLevel) {
-    const auto visible = shadowFreePartOf(topLevel);
-    if (!visible) return std::nullopt;
-    return WindowPlacement{{0, 0}, *visible};
-}
-
-bool isTopLevelRole(AtspiRole role) {
-    return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_WINDOW || role == ATSPI_ROLE_DIALOG ||
-           role == ATSPI_ROLE_FILE_CHOOSER || role == ATSPI_ROLE_ALERT;
+    const auto extents = readExtents(topLevel);
+    if (!extents) return std::nullopt;
+    const Point corner = extents->position.value_or(Point{0, 0});
+    const Rect visible = shadowFreePartOf(topLevel).value_or(Rect{{0, 0}, extents->size});
+    return WindowPlacement{{-corner.x, -corner.y}, visible};
 }
 
 bool sameObject(AtspiAccessible* a, AtspiAccessible* b) {
@@ -150,6 +149,7 @@ std::optional<AtspiAccessible*> popoverForChildren(const AtspiNode& node) {
 }
 
 std::optional<WindowPlacement> windowRelativePlacement(AtspiAccessible* topLevel) {
+    if (topLevel && waylandSession()) return kept(topLevel, waylandPlacementOf);
     if (!topLevel || !runsGtk4(topLevel)) return std::nullopt;
     return kept(topLevel, placementOf);
 }
@@ -182,18 +182,9 @@ AtspiAccessible* topLevelOf(const AtspiNode& node) {
 std::optional<Extents> screenExtents(const AtspiNode& node) {
     AtspiAccessible* object = node.object();
     auto extents = readExtents(object);
-    if (extents && waylandSession()) {
-        const auto role = node.atspiRole();
-        if (node.kind() != NodeKind::object || !role || !isTopLevelRole(*role)) return extents;
-        AtspiAccessible* topLevel = topLevelOf(node);
-        const bool isTopLevel = topLevel && sameObject(topLevel, object);
-        if (topLevel) g_object_unref(topLevel);
-        const auto placement = isTopLevel ? kept(object, waylandPlacementOf) : std::nullopt;
-        return placement ? Extents{placement->visibleFrame.origin, placement->visibleFrame.size} : extents;
-    }
-    if (!extents || !runsGtk4(object)) return extents;
+    if (!extents || !(waylandSession() || runsGtk4(object))) return extents;
     // Measured from the pop-over it is in, else from its window.
-    AtspiAccessible* reference = popoverOf(node);
+    AtspiAccessible* reference = runsGtk4(object) ? popoverOf(node) : nullptr;
     const bool inPopover = reference != nullptr;
     if (!reference) reference = topLevelOf(node);
     if (!reference) return extents;

@@ -29,10 +29,10 @@ struct Box {
     int left, top, right, bottom;
 };
 
-std::optional<Box> windowExtentsOf(AtspiAccessible* object) {
+std::optional<Box> extentsOf(AtspiAccessible* object, AtspiCoordType coordinates) {
     AtspiComponent* component = atspi_accessible_get_component_iface(object);
     if (!component) return std::nullopt;
-    AtspiRect* extents = atspi_component_get_extents(component, ATSPI_COORD_TYPE_WINDOW, nullptr);
+    AtspiRect* extents = atspi_component_get_extents(component, coordinates, nullptr);
     g_object_unref(component);
     if (!extents) return std::nullopt;
     std::optional<Box> box;
@@ -55,15 +55,20 @@ bool showing(AtspiAccessible* object) {
 
 std::optional<Rect> shadowFreePartOf(AtspiAccessible* window) {
     if (!window || !runsGtk3(window)) return std::nullopt;
-    const auto whole = windowExtentsOf(window);
+    const auto whole = extentsOf(window, ATSPI_COORD_TYPE_WINDOW);
     if (!whole) return std::nullopt;
+    // A native Wayland client knows no place of its own: its window is at the screen's corner. One that is
+    // elsewhere is an X11 client through XWayland, whose window may hold the compositor's frame, with a title
+    // bar that is no child (zenity's dialog under mutter 43): nothing is cut from it.
+    const auto onScreen = extentsOf(window, ATSPI_COORD_TYPE_SCREEN);
+    if (!onScreen || onScreen->left != 0 || onScreen->top != 0) return std::nullopt;
     std::optional<Box> covered;
     const int count = std::min(atspi_accessible_get_child_count(window, nullptr), kMaxChildren);
     for (int index = 0; index < count; ++index) {
         AtspiAccessible* child = atspi_accessible_get_child_at_index(window, index, nullptr);
         if (!child) continue;
         if (showing(child)) {
-            if (const auto box = windowExtentsOf(child)) {
+            if (const auto box = extentsOf(child, ATSPI_COORD_TYPE_WINDOW)) {
                 if (!covered) covered = box;
                 covered->left = std::min(covered->left, box->left);
                 covered->top = std::min(covered->top, box->top);
@@ -81,7 +86,9 @@ std::optional<Rect> shadowFreePartOf(AtspiAccessible* window) {
     const int bottom = std::min(covered->bottom, whole->bottom) - whole->top;
     const int width = whole->right - whole->left, height = whole->bottom - whole->top;
     if (right - left <= 0 || bottom - top <= 0) return std::nullopt;
-    if (left == 0 && top == 0 && right == width && bottom == height) return std::nullopt;
+    // A shadow lies on every side. A title bar that is no child (GTK 3 through XWayland, under the
+    // compositor's own frame) leaves only the top uncovered, and is part of the window.
+    if (left <= 0 || top <= 0 || right >= width || bottom >= height) return std::nullopt;
     if (left > kMaxShadowWidth || top > kMaxShadowWidth || width - right > kMaxShadowWidth ||
         height - bottom > kMaxShadowWidth)
         return std::nullopt;

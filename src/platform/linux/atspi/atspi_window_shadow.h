@@ -14,8 +14,8 @@ namespace platform::linux_desktop {
 
 /// The part of the top-level `window` that a person sees, in the window's own coordinates (origin at the
 /// corner of its extents), when its toolkit measures the window with a shadow around it: GTK 3, whose
-/// showing children then cover less than the window. Nothing for other toolkits, or when the children cover
-/// the whole window. Asked only in a Wayland session; on X11 the shadow is declared (`_GTK_FRAME_EXTENTS`).
+/// showing children then leave a margin on every side. Nothing for other toolkits, or when the children
+/// reach any side of the window. Asked only in a Wayland session; on X11 the shadow is declared (`_GTK_FRAME_EXTENTS`).
 std::optional<Rect> shadowFreePartOf(AtspiAccessible* window);
 
 }  // namespace platform::linux_desktop
