@@ -21,7 +21,8 @@ struct WindowPlacement {
 };
 
 /// The placement of the top-level object `topLevel` when its toolkit measures from the window; nothing for
-/// toolkits that report screen coordinates, or when its X11 window cannot be found.
+/// toolkits that report screen coordinates, or when its X11 window cannot be found. In a Wayland session
+/// every window has one: each is measured from its own corner there.
 std::optional<WindowPlacement> windowRelativePlacement(AtspiAccessible* topLevel);
 
 /// The top-level object that holds the node's object (the object itself when it is one), a new reference;
