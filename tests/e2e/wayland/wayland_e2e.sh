@@ -80,8 +80,8 @@ lost)
 xwayland)
   # An X11 program in the Wayland session (desktop-session --wayland --xwayland): its objects are in X11
   # screen coordinates, while its window is recorded and clicked in the window's own. The compositor centres
-  # the small dialog, so a click measured from the screen's corner would land far outside it (the compositor
-  # then holds the pointer at the window's far corner, on "Yes").
+  # the small dialog, so a click measured from the screen's corner would be logged (and, where the button
+  # cannot be pressed through the accessibility interface, made) far outside it.
   [ -n "${DISPLAY:-}" ] || { echo "FAIL: no Xwayland in this session" >&2; exit 1; }
   GDK_BACKEND=x11 zenity --question --title Question --text "Go on?" >"$work/zenity.log" 2>&1 &
   zenity=$!
