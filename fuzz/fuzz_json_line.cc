@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/json_line.h"
+#include "base/json_line.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "app/bridge.h"
-#include "app/out.h"
-#include "app/permissions.h"
-#include "capture/list_windows.h"
+#include "base/bridge.h"
+#include "base/out.h"
+#include "base/permissions.h"
+#include "tools/windows_command.h"
 #include "run/run_job.h"
 #include "tools/inspect_command.h"
 #include "tools/ocr_command.h"
@@ -41,7 +41,7 @@ int dispatch(const std::vector<std::string>& args) {
     } else if (word == "windows") {
         const auto app = appFilter(args);
         Permissions::require(/*needAX=*/false, /*prompt=*/false, /*needScreen=*/true);
-        bridge::blocking([&] { capture::listWindows(app); });
+        bridge::blocking([&] { tools::listWindows(app); });
     } else if (word == "run") {
         runWithJobPath(args, "run", run::runJob);
     } else if (word == "inspect") {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <thread>
 
-#include "app/out.h"
+#include "base/out.h"
 #include "capture/window_recorder.h"
 
 namespace app {

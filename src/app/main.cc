@@ -8,7 +8,7 @@
 
 #include "app/dispatch.h"
 #include "app/interruption.h"
-#include "app/out.h"
+#include "base/out.h"
 #include "app/standard_streams.h"
 #include "platform/desktop_lost.h"
 #include "platform/services.h"

@@ -4,11 +4,22 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 #include "base/capture_error.h"
 
 namespace capture {
+
+void createOutputDirectory(const std::string& out) {
+    const std::filesystem::path folder = std::filesystem::path(out).parent_path();
+    if (!folder.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        if (error) throw std::runtime_error("cannot create the folder " + folder.string() + ": " + error.message());
+    }
+    requireReplaceableOutput(out);
+}
 
 void requireReplaceableOutput(const std::string& path) {
     struct stat info {};

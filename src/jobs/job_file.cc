@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "app/out.h"
+#include "base/out.h"
 
 namespace jobs {
 namespace {

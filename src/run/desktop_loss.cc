@@ -1,6 +1,6 @@
 #include "run/desktop_loss.h"
 
-#include "app/out.h"
+#include "base/out.h"
 
 namespace run {
 

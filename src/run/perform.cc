@@ -6,14 +6,14 @@
 #include <limits>
 #include <vector>
 
-#include "app/bridge.h"
+#include "base/bridge.h"
 #include "base/capture_error.h"
 #include "ax/ax.h"
 #include "ax/search.h"
 #include "ax/suggest.h"
 #include "input/input.h"
-#include "run/filled_menu.h"
-#include "run/popover_menu.h"
+#include "ax/filled_menu.h"
+#include "ax/popover_menu.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "text/joined.h"
@@ -180,7 +180,7 @@ void popoverMenu(const jobs::Step& step, size_t index, int32_t pid, const platfo
     pressOrClick(button, index, pid);
     bridge::pause(kPauseAfterMenuItemSeconds);
     for (size_t t = 1; t < path.size(); ++t) {
-        const auto found = popoverItem(button, path[t]);
+        const auto found = AX::popoverItem(button, path[t]);
         if (!found)
             throw CaptureError("step " + stepNumber(index) + ": menu item " + path[t] +
                                    " not found; closest: " + Suggest::menuTitles(button, path[t]),
@@ -200,7 +200,7 @@ void menu(const jobs::Step& step, size_t index, int32_t pid, const std::optional
         throw CaptureError("step " + stepNumber(index) + ": menu needs a path", "bad_request");
     const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
     if (!bar) {
-        const auto button = window ? menuButton(*window, step.path->front()) : std::nullopt;
+        const auto button = window ? AX::menuButton(*window, step.path->front()) : std::nullopt;
         if (!button) throw CaptureError("no menu bar");
         popoverMenu(step, index, pid, *button);
         return;
@@ -208,7 +208,7 @@ void menu(const jobs::Step& step, size_t index, int32_t pid, const std::optional
     std::optional<platform::Element> current;
     for (const std::string& title : *step.path) {
         // A menu that the application fills as it opens is given the step's time to show its items.
-        const auto found = current ? itemOnceFilled(*current, title, lookupTimeoutSeconds(step))
+        const auto found = current ? AX::itemOnceFilled(*current, title, lookupTimeoutSeconds(step))
                                    : AX::find(*bar, "AXMenuBarItem", title, AX::kMenuSearchBudget);
         if (!found) {
             platform::Element listed = *bar;

@@ -5,9 +5,9 @@
 #include "base/capture_error.h"
 #include "ax/search.h"
 #include "ax/suggest.h"
-#include "run/filled_menu.h"
+#include "ax/filled_menu.h"
 #include "run/perform.h"
-#include "run/popover_menu.h"
+#include "ax/popover_menu.h"
 #include "text/joined.h"
 
 namespace run {
@@ -31,7 +31,7 @@ MenuCheck menuPathFound(const jobs::Step& step, size_t index, const std::optiona
     const std::vector<std::string>& path = *step.path;
     const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
     if (!bar) {
-        if (!window || !menuButton(*window, path.front())) return {MenuCheck::notChecked};
+        if (!window || !AX::menuButton(*window, path.front())) return {MenuCheck::notChecked};
         if (path.size() == 1) return {MenuCheck::found};
         return {MenuCheck::opensLater, 1};
     }
@@ -43,7 +43,7 @@ MenuCheck menuPathFound(const jobs::Step& step, size_t index, const std::optiona
             previous = found;
             continue;
         }
-        if (previous && holdsNoItems(*previous)) return {MenuCheck::opensLater, t};
+        if (previous && AX::holdsNoItems(*previous)) return {MenuCheck::opensLater, t};
         platform::Element listed = *bar;
         if (previous) {
             const std::vector<platform::Element> opened = AX::children(*previous);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/json_line.h"
+#include "base/json_line.h"
 #include "jobs/job.h"
 #include "platform/accessibility.h"
 

@@ -4,16 +4,18 @@
 
 #include <cstdio>
 
-#include "app/bridge.h"
+#include "base/bridge.h"
 #include "base/capture_error.h"
-#include "app/out.h"
-#include "app/permissions.h"
+#include "base/out.h"
+#include "base/permissions.h"
+#include "capture/output_file.h"
 #include "capture/window_pickers.h"
 #include "capture/window_recorder.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "run/desktop_loss.h"
-#include "run/job_values.h"
+#include "run/run_defaults.h"
+#include "run/signal_files.h"
 #include "text/rounding.h"
 
 namespace run {
@@ -28,7 +30,7 @@ std::string startedFileText(double milliseconds) {
 
 void runRegion(const jobs::Job& job, const jobs::Region& region) {
     Permissions::require(/*needAX=*/false, /*prompt=*/true, /*needScreen=*/true);
-    createOutputDirectory(job.out);
+    capture::createOutputDirectory(job.out);
     if (job.startedFile) requireWritableStartedFile(*job.startedFile);
     const int32_t pid = region.pid.value_or(static_cast<int32_t>(getppid()));
     const platform::ShareableWindow window =

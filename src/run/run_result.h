@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/json_line.h"
+#include "base/json_line.h"
 #include "jobs/job.h"
 
 namespace run {

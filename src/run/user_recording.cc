@@ -2,12 +2,13 @@
 
 #include <unistd.h>
 
-#include "app/bridge.h"
+#include "base/bridge.h"
 #include "base/capture_error.h"
-#include "app/out.h"
+#include "base/out.h"
 #include "platform/clock.h"
 #include "platform/services.h"
-#include "run/job_values.h"
+#include "run/run_defaults.h"
+#include "run/signal_files.h"
 #include "run/user_tap.h"
 
 namespace run {

@@ -1,6 +1,6 @@
 #include "run/user_tap.h"
 
-#include "app/out.h"
+#include "base/out.h"
 #include "ax/ax.h"
 #include "platform/services.h"
 

@@ -4,18 +4,18 @@
 #include <exception>
 #include <optional>
 
-#include "app/bridge.h"
+#include "base/bridge.h"
 #include "base/capture_error.h"
-#include "app/out.h"
-#include "app/permissions.h"
+#include "base/out.h"
+#include "base/permissions.h"
 #include "ax/ax.h"
 #include "ax/tree.h"
 #include "jobs/job_file.h"
 #include "platform/clock.h"
 #include "platform/services.h"
-#include "run/app_launch.h"
-#include "run/main_window.h"
-#include "run/target_window.h"
+#include "target/app_launch.h"
+#include "ax/main_window.h"
+#include "target/target_window.h"
 #include "tools/inspect_values.h"
 
 namespace tools {
@@ -38,15 +38,15 @@ std::optional<AX::Element> findWindow(int32_t pid, const std::optional<std::stri
     const double deadline = clock.hostSeconds() + kInspectWindowTimeoutSeconds;
     for (;;) {
         if ((application = AX::application(pid)))
-            return run::mainWindow(*application, title, std::max(0.0, deadline - clock.hostSeconds()));
+            return AX::mainWindow(*application, title, std::max(0.0, deadline - clock.hostSeconds()));
         if (!(clock.hostSeconds() < deadline)) return std::nullopt;
-        bridge::pause(run::kMainWindowPollSeconds);
+        bridge::pause(AX::kMainWindowPollSeconds);
     }
 }
 
 platform::ApplicationProcess findApplication(const jobs::InspectJob& job) {
-    if (job.launch.value_or(true)) return bridge::blocking([&] { return run::launch(job.app); });
-    if (std::optional<platform::ApplicationProcess> running = run::runningApp(job.app)) return *running;
+    if (job.launch.value_or(true)) return bridge::blocking([&] { return target::launch(job.app); });
+    if (std::optional<platform::ApplicationProcess> running = target::runningApp(job.app)) return *running;
     throw CaptureError(job.app + " is not running", "not_found");
 }
 
@@ -58,8 +58,8 @@ Out::Message inspectResult(const jobs::InspectJob& job) {
     const std::optional<AX::Element> window = findWindow(process.pid, job.windowTitle, application);
     if (!window) {
         const std::vector<std::string> titles = windowTitles(application);
-        if ((!application || AX::windows(*application).empty()) && run::showsWindows(process.pid))
-            Out::log(run::noAccessibilityTreeLine(job.app));
+        if ((!application || AX::windows(*application).empty()) && target::showsWindows(process.pid))
+            Out::log(target::noAccessibilityTreeLine(job.app));
         throw CaptureError(noWindowMessage(job.app, job.windowTitle, titles), "not_found");
     }
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/out.h"
+#include "base/out.h"
 #include "jobs/job_file.h"
 #include "platform/services.h"
 #include "platform/text_recognizer.h"

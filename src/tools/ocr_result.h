@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/json_line.h"
+#include "base/json_line.h"
 #include "platform/text_recognizer.h"
 
 namespace tools {

@@ -6,7 +6,7 @@
 #include "fakes/fake_applications.h"
 #include "fakes/fake_capture.h"
 #include "fakes/fake_platform.h"
-#include "run/app_launch.h"
+#include "target/app_launch.h"
 
 namespace {
 
@@ -54,20 +54,20 @@ protected:
 };
 
 TEST_F(AppLaunchTest, RunningAppMatchesEachIdentityExactlyAndCaseSensitively) {
-    EXPECT_EQ(run::runningApp("org.example.Editor")->pid, 10);
-    EXPECT_EQ(run::runningApp("Editor")->pid, 10);
-    EXPECT_EQ(run::runningApp("/usr/share/applications/org.example.Editor.desktop")->pid, 10);
-    EXPECT_EQ(run::runningApp("/usr/bin/viewer")->pid, 11);
-    EXPECT_EQ(run::runningApp("Viewer")->pid, 11);
-    EXPECT_FALSE(run::runningApp("editor"));
-    EXPECT_FALSE(run::runningApp("ORG.EXAMPLE.EDITOR"));
-    EXPECT_FALSE(run::runningApp(""));  // absent fields never match, not even the empty string
+    EXPECT_EQ(target::runningApp("org.example.Editor")->pid, 10);
+    EXPECT_EQ(target::runningApp("Editor")->pid, 10);
+    EXPECT_EQ(target::runningApp("/usr/share/applications/org.example.Editor.desktop")->pid, 10);
+    EXPECT_EQ(target::runningApp("/usr/bin/viewer")->pid, 11);
+    EXPECT_EQ(target::runningApp("Viewer")->pid, 11);
+    EXPECT_FALSE(target::runningApp("editor"));
+    EXPECT_FALSE(target::runningApp("ORG.EXAMPLE.EDITOR"));
+    EXPECT_FALSE(target::runningApp(""));  // absent fields never match, not even the empty string
 }
 
 TEST_F(AppLaunchTest, RunningAppTakesTheFirstInThePlatformsOrder) {
     apps.apps.insert(apps.apps.begin(), running(9, std::nullopt, "Editor"));
-    EXPECT_EQ(run::runningApp("Editor")->pid, 9);
-    EXPECT_EQ(run::runningApp("org.example.Editor")->pid, 10);
+    EXPECT_EQ(target::runningApp("Editor")->pid, 9);
+    EXPECT_EQ(target::runningApp("org.example.Editor")->pid, 10);
 }
 
 TEST_F(AppLaunchTest, ResolvePrefersAPathThenTheIdentityThenTheName) {
@@ -75,18 +75,18 @@ TEST_F(AppLaunchTest, ResolvePrefersAPathThenTheIdentityThenTheName) {
         installed("/data/a/Calc.desktop", "org.example.Calc", "Numbers"),
         installed("/data/b/Numbers.desktop", "org.other.Numbers", "org.example.Calc"),
     };
-    EXPECT_EQ(run::resolveAppURL("/data/b/Numbers.desktop"), "/data/b/Numbers.desktop");
+    EXPECT_EQ(target::resolveAppURL("/data/b/Numbers.desktop"), "/data/b/Numbers.desktop");
     // The identity lookup wins over a name that happens to be the same text.
-    EXPECT_EQ(run::resolveAppURL("org.example.Calc"), "/data/a/Calc.desktop");
+    EXPECT_EQ(target::resolveAppURL("org.example.Calc"), "/data/a/Calc.desktop");
     // Names are searched in the directories' order.
-    EXPECT_EQ(run::resolveAppURL("Numbers"), "/data/a/Calc.desktop");
-    EXPECT_FALSE(run::resolveAppURL("numbers"));
-    EXPECT_FALSE(run::resolveAppURL("/data/missing.desktop"));
+    EXPECT_EQ(target::resolveAppURL("Numbers"), "/data/a/Calc.desktop");
+    EXPECT_FALSE(target::resolveAppURL("numbers"));
+    EXPECT_FALSE(target::resolveAppURL("/data/missing.desktop"));
 }
 
 TEST_F(AppLaunchTest, LaunchActivatesARunningApplicationWithoutStartingIt) {
     apps.installed = {installed("/e.desktop", "org.example.Editor", std::nullopt, 99)};
-    const ApplicationProcess app = run::launch("Editor");
+    const ApplicationProcess app = target::launch("Editor");
     EXPECT_EQ(app.pid, 10);
     EXPECT_EQ(apps.activated, std::vector<int32_t>{10});
     EXPECT_TRUE(apps.opened.empty());
@@ -95,7 +95,7 @@ TEST_F(AppLaunchTest, LaunchActivatesARunningApplicationWithoutStartingIt) {
 TEST_F(AppLaunchTest, LaunchStartsAnInstalledApplicationAndWaitsUntilTheDesktopKnowsIt) {
     apps.installed = {installed("/data/Calc.desktop", "org.example.Calc", "Calc", 42)};
     apps.installed[0].registerPolls = 3;
-    const ApplicationProcess app = run::launch("Calc");
+    const ApplicationProcess app = target::launch("Calc");
     EXPECT_EQ(apps.opened, std::vector<std::string>{"/data/Calc.desktop"});
     EXPECT_EQ(app.pid, 42);
     EXPECT_EQ(app.identity, "org.example.Calc");  // the desktop's own record, not the bare process
@@ -108,7 +108,7 @@ TEST_F(AppLaunchTest, ASingleInstanceLauncherThatExitsIsFoundByItsIdentity) {
     apps.installed[0].registerPolls = 2;
     apps.installed[0].launcherExits = true;
     apps.installed[0].successor = running(77, "org.example.Calc", std::nullopt);
-    EXPECT_EQ(run::launch("org.example.Calc").pid, 77);
+    EXPECT_EQ(target::launch("org.example.Calc").pid, 77);
 }
 
 TEST_F(AppLaunchTest, ALauncherThatStaysAliveIsFoundThroughTheProgramItStarted) {
@@ -123,7 +123,7 @@ TEST_F(AppLaunchTest, ALauncherThatStaysAliveIsFoundThroughTheProgramItStarted) 
     apps.installed[0].registerPolls = 2;
     apps.installed[0].child = running(43, std::nullopt, "Soffice", std::nullopt, "/opt/office/soffice.bin");
     const double start = platform.clock.hostSeconds();
-    const ApplicationProcess app = run::launch("Writer");
+    const ApplicationProcess app = target::launch("Writer");
     EXPECT_EQ(app.pid, 43);
     EXPECT_EQ(app.identity, "writer");
     EXPECT_EQ(app.name, "Writer");
@@ -159,10 +159,10 @@ TEST_F(AppLaunchTest, AProgramThatEndsBeforeShowingAWindowIsFollowedToItsNextSta
     platform::Services services = platform::services();
     services.clock = &restart;
     const platform::Services before = platform::install(services);
-    const ApplicationProcess app = run::launch("Writer");
+    const ApplicationProcess app = target::launch("Writer");
     platform::install(before);
     EXPECT_EQ(app.pid, 44);
-    EXPECT_NEAR(platform.clock.hostSeconds() - start, 20 * run::kLaunchPollSeconds, 1e-9);
+    EXPECT_NEAR(platform.clock.hostSeconds() - start, 20 * target::kLaunchPollSeconds, 1e-9);
 }
 
 TEST_F(AppLaunchTest, ALauncherThatExitsWithoutASuccessorFailsAfterTheWait) {
@@ -171,20 +171,20 @@ TEST_F(AppLaunchTest, ALauncherThatExitsWithoutASuccessorFailsAfterTheWait) {
     apps.installed[0].launcherExits = true;
     const double start = platform.clock.hostSeconds();
     try {
-        run::launch("/data/Calc.desktop");
+        target::launch("/data/Calc.desktop");
         FAIL() << "expected an error";
     } catch (const CaptureError& error) {
         EXPECT_EQ(error.code(), "external");
         EXPECT_EQ(error.description(), "the application ended without showing up: /data/Calc.desktop");
     }
-    EXPECT_GE(platform.clock.hostSeconds() - start, run::kLaunchRegistrationSeconds);
+    EXPECT_GE(platform.clock.hostSeconds() - start, target::kLaunchRegistrationSeconds);
 }
 
 TEST_F(AppLaunchTest, AProcessThatNeverRegistersIsReturnedAfterTheWait) {
     apps.installed = {installed("/opt/tool", std::nullopt, std::nullopt, 50)};
     apps.installed[0].registers = false;
-    EXPECT_EQ(run::launch("/opt/tool").pid, 50);
-    EXPECT_NEAR(platform.clock.sleeps.size(), run::kLaunchRegistrationSeconds / run::kLaunchPollSeconds, 1);
+    EXPECT_EQ(target::launch("/opt/tool").pid, 50);
+    EXPECT_NEAR(platform.clock.sleeps.size(), target::kLaunchRegistrationSeconds / target::kLaunchPollSeconds, 1);
 }
 
 TEST_F(AppLaunchTest, AProgramStartedByPathThatExitsAtOnceIsReportedAtOnce) {
@@ -193,26 +193,26 @@ TEST_F(AppLaunchTest, AProgramStartedByPathThatExitsAtOnceIsReportedAtOnce) {
     apps.installed[0].launcherExits = true;
     const double start = platform.clock.hostSeconds();
     try {
-        run::launch("/opt/crashes");
+        target::launch("/opt/crashes");
         FAIL() << "expected an error";
     } catch (const CaptureError& error) {
         EXPECT_EQ(error.description(), "the application ended without showing up: /opt/crashes");
     }
-    EXPECT_LE(platform.clock.hostSeconds() - start, run::kLaunchPollSeconds);
+    EXPECT_LE(platform.clock.hostSeconds() - start, target::kLaunchPollSeconds);
 }
 
 TEST_F(AppLaunchTest, TheWaitEndsAtTheDeadlineTheCallerGives) {
     apps.installed = {installed("/opt/tool", std::nullopt, std::nullopt, 50)};
     apps.installed[0].registers = false;
     const double deadline = platform.clock.hostSeconds() + 4;
-    EXPECT_EQ(run::launch("/opt/tool", deadline).pid, 50);
+    EXPECT_EQ(target::launch("/opt/tool", deadline).pid, 50);
     EXPECT_GE(platform.clock.hostSeconds(), deadline);
-    EXPECT_LT(platform.clock.hostSeconds(), deadline + run::kLaunchPollSeconds + 1e-9);
+    EXPECT_LT(platform.clock.hostSeconds(), deadline + target::kLaunchPollSeconds + 1e-9);
 }
 
 TEST_F(AppLaunchTest, MissingApplicationsAndFailedStartsAreErrors) {
     try {
-        run::launch("Nothing Here");
+        target::launch("Nothing Here");
         FAIL() << "expected an error";
     } catch (const CaptureError& error) {
         EXPECT_EQ(error.description(), "app not found: Nothing Here");
@@ -221,7 +221,7 @@ TEST_F(AppLaunchTest, MissingApplicationsAndFailedStartsAreErrors) {
     apps.installed = {installed("/data/Broken.desktop", std::nullopt, "Broken")};
     apps.installed[0].openError = "cannot start broken";
     try {
-        run::launch("Broken");
+        target::launch("Broken");
         FAIL() << "expected an error";
     } catch (const CaptureError&) {
         FAIL() << "the platform's error passes unchanged";

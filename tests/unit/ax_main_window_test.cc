@@ -2,7 +2,7 @@
 
 #include "fakes/fake_accessibility.h"
 #include "fakes/fake_platform.h"
-#include "run/main_window.h"
+#include "ax/main_window.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ protected:
     fakes::FakeAccessibility::Installed installed{ax};
 
     std::string mainWindow(std::optional<std::string> title, double timeoutSeconds = 0) {
-        const auto found = run::mainWindow(ax.element("app"), title, timeoutSeconds);
+        const auto found = AX::mainWindow(ax.element("app"), title, timeoutSeconds);
         return found ? ax.nameOf(*found) : "";
     }
 };
@@ -37,7 +37,7 @@ TEST_F(MainWindow, AnEmptyTitleMatchesNoWindowAndWaitsOutTheTimeoutPollingEvery2
     EXPECT_EQ(mainWindow("", 15), "");
     EXPECT_GE(platform.runLoop.slices.size(), 74u);
     EXPECT_LE(platform.runLoop.slices.size(), 76u);
-    for (double slice : platform.runLoop.slices) EXPECT_DOUBLE_EQ(slice, run::kMainWindowPollSeconds);
+    for (double slice : platform.runLoop.slices) EXPECT_DOUBLE_EQ(slice, AX::kMainWindowPollSeconds);
     EXPECT_TRUE(platform.clock.sleeps.empty());  // the main loop is served, not slept through
 }
 

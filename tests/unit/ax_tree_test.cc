@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "app/json_line.h"
+#include "base/json_line.h"
 #include "ax/tree.h"
 #include "fakes/fake_accessibility.h"
 #include "fakes/fake_platform.h"

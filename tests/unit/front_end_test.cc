@@ -3,10 +3,10 @@
 #include <atomic>
 #include <thread>
 
-#include "app/bridge.h"
+#include "base/bridge.h"
 #include "base/capture_error.h"
 #include "app/dispatch.h"
-#include "app/permissions.h"
+#include "base/permissions.h"
 #include "fakes/fake_platform.h"
 
 namespace {

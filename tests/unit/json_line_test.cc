@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/out.h"
+#include "base/out.h"
 
 namespace {
 

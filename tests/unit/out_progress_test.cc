@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/out.h"
+#include "base/out.h"
 
 namespace {
 

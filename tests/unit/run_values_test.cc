@@ -5,14 +5,15 @@
 
 #include <cmath>
 
-#include "app/bridge.h"
+#include "base/bridge.h"
 #include "base/capture_error.h"
 #include "fakes/fake_platform.h"
-#include "run/job_values.h"
+#include "run/run_defaults.h"
 #include "run/region_capture.h"
 #include "run/run_result.h"
 #include "run/user_recording.h"
 #include "run/window_placement.h"
+#include "text/trimming.h"
 
 namespace {
 
@@ -80,12 +81,12 @@ TEST(RunResult, WindowInRecordingIsScaledRelativeAndRoundedHalvesAway) {
 }
 
 TEST(JobValues, TheApplicationStringLosesSpacesAndTabsButNotLineBreaks) {
-    EXPECT_EQ(run::applicationString(std::nullopt), "");
-    EXPECT_EQ(run::applicationString(" \t Editor \t"), "Editor");
-    EXPECT_EQ(run::applicationString("\u00A0\u3000Text Edit\u2009"), "Text Edit");
-    EXPECT_EQ(run::applicationString("\nEditor\n"), "\nEditor\n");
-    EXPECT_EQ(run::applicationString("  \t "), "");
-    EXPECT_EQ(run::applicationString("\u00E9"), "\u00E9");  // a letter whose UTF-8 resembles no space
+    EXPECT_EQ(text::withoutSpacesAtEnds(""), "");
+    EXPECT_EQ(text::withoutSpacesAtEnds(" \t Editor \t"), "Editor");
+    EXPECT_EQ(text::withoutSpacesAtEnds("\u00A0\u3000Text Edit\u2009"), "Text Edit");
+    EXPECT_EQ(text::withoutSpacesAtEnds("\nEditor\n"), "\nEditor\n");
+    EXPECT_EQ(text::withoutSpacesAtEnds("  \t "), "");
+    EXPECT_EQ(text::withoutSpacesAtEnds("\u00E9"), "\u00E9");  // a letter whose UTF-8 resembles no space
     EXPECT_DOUBLE_EQ(run::secondsFromMs(std::nullopt, 0.8), 0.8);
     EXPECT_DOUBLE_EQ(run::secondsFromMs(1500.0, 0.8), 1.5);
     EXPECT_DOUBLE_EQ(run::secondsFromMs(0.0, 0.8), 0);

@@ -9,7 +9,7 @@
 #include "ax/ax.h"
 #include "ax/search.h"
 #include "fixture_process.h"
-#include "run/main_window.h"
+#include "ax/main_window.h"
 
 namespace {
 
@@ -120,20 +120,20 @@ TEST_F(FixtureActions, SecondWindowIsAmongTheWindowsAndRaiseActivatesTheFirst) {
 }
 
 TEST_F(FixtureActions, MainWindowIsFoundByTitleOrAsTheActiveWindow) {
-    const auto main = run::mainWindow(app(), std::nullopt, 5);
+    const auto main = AX::mainWindow(app(), std::nullopt, 5);
     ASSERT_TRUE(main);
     EXPECT_TRUE(*main == window());
-    const auto byTitle = run::mainWindow(app(), std::string("quorrel fix"), 5);
+    const auto byTitle = AX::mainWindow(app(), std::string("quorrel fix"), 5);
     ASSERT_TRUE(byTitle);
     EXPECT_TRUE(*byTitle == window());
 
     const auto newWindow = find("Button", "New Window");
     ASSERT_TRUE(newWindow);
     ASSERT_TRUE(AX::press(*newWindow));
-    const auto second = run::mainWindow(app(), std::string("Second"), 5);
+    const auto second = AX::mainWindow(app(), std::string("Second"), 5);
     ASSERT_TRUE(second);
     EXPECT_EQ(AX::string(*second, "AXTitle"), "Second Window");
-    EXPECT_FALSE(run::mainWindow(app(), std::string("No Such Window"), 0.3));
+    EXPECT_FALSE(AX::mainWindow(app(), std::string("No Such Window"), 0.3));
 }
 
 TEST_F(FixtureActions, SetFrameMovesAndResizesTheWindow) {

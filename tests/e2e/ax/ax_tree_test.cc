@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/json_line.h"
+#include "base/json_line.h"
 #include "ax/ax.h"
 #include "ax/search.h"
 #include "ax/suggest.h"

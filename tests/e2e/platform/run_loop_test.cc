@@ -10,7 +10,7 @@
 #include <ctime>
 #include <thread>
 
-#include "app/bridge.h"
+#include "base/bridge.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 

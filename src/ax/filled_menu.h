@@ -7,7 +7,7 @@
 
 #include "platform/accessibility.h"
 
-namespace run {
+namespace AX {
 
 /// Whether `opener` opens a menu that holds no items yet: a menu-bar item without items, or an item whose
 /// submenu is empty. A plain menu item opens no menu.
@@ -18,4 +18,4 @@ bool holdsNoItems(const platform::Element& opener);
 std::optional<platform::Element> itemOnceFilled(const platform::Element& opener, const std::string& title,
                                                 double timeoutSeconds);
 
-}  // namespace run
+}  // namespace AX

@@ -1,4 +1,4 @@
-#include "app/out.h"
+#include "base/out.h"
 
 #include <unistd.h>
 

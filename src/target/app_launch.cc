@@ -1,4 +1,4 @@
-#include "run/app_launch.h"
+#include "target/app_launch.h"
 
 #include <exception>
 
@@ -7,7 +7,7 @@
 #include "platform/clock.h"
 #include "platform/services.h"
 
-namespace run {
+namespace target {
 namespace {
 
 platform::Applications& applications() { return *platform::services().applications; }
@@ -112,4 +112,4 @@ platform::ApplicationProcess launch(const std::string& app, double deadlineHostS
     return awaitRegistration(started, applications().identityOf(*path), *path, deadlineHostSeconds);
 }
 
-}  // namespace run
+}  // namespace target

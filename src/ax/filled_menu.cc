@@ -1,11 +1,11 @@
-#include "run/filled_menu.h"
+#include "ax/filled_menu.h"
 
 #include "ax/ax.h"
 #include "ax/search.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 
-namespace run {
+namespace AX {
 namespace {
 
 constexpr double kFillPollSeconds = 0.05;
@@ -34,4 +34,4 @@ std::optional<platform::Element> itemOnceFilled(const platform::Element& opener,
     }
 }
 
-}  // namespace run
+}  // namespace AX

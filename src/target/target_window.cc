@@ -1,16 +1,16 @@
-#include "run/target_window.h"
+#include "target/target_window.h"
 
 #include <algorithm>
 
-#include "app/bridge.h"
+#include "base/bridge.h"
 #include "base/capture_error.h"
 #include "ax/ax.h"
 #include "capture/window_pickers.h"
 #include "platform/clock.h"
 #include "platform/services.h"
-#include "run/main_window.h"
+#include "ax/main_window.h"
 
-namespace run {
+namespace target {
 
 TargetWindow findTargetWindow(int32_t pid, const std::optional<std::string>& title, double deadlineHostSeconds) {
     platform::Clock& clock = *platform::services().clock;
@@ -19,7 +19,7 @@ TargetWindow findTargetWindow(int32_t pid, const std::optional<std::string>& tit
     for (;;) {
         if ((target.application = AX::application(pid))) {
             target.window =
-                mainWindow(*target.application, title, std::max(0.0, deadlineHostSeconds - clock.hostSeconds()));
+                AX::mainWindow(*target.application, title, std::max(0.0, deadlineHostSeconds - clock.hostSeconds()));
             return target;
         }
         const double now = clock.hostSeconds();
@@ -32,7 +32,7 @@ TargetWindow findTargetWindow(int32_t pid, const std::optional<std::string>& tit
             }
         }
         if (timeUp) return target;
-        bridge::pause(std::min(kMainWindowPollSeconds, deadlineHostSeconds - now));
+        bridge::pause(std::min(AX::kMainWindowPollSeconds, deadlineHostSeconds - now));
     }
 }
 
@@ -49,4 +49,4 @@ std::string noAccessibilityTreeLine(const std::string& app) {
                  "can be found (a toolkit whose accessibility is off, or a program without one)";
 }
 
-}  // namespace run
+}  // namespace target

@@ -6,7 +6,7 @@
 
 #include "platform/accessibility.h"
 
-namespace run {
+namespace AX {
 
 /// Interval between two looks at the application's windows while waiting for one.
 inline constexpr double kMainWindowPollSeconds = 0.2;
@@ -18,4 +18,4 @@ inline constexpr double kMainWindowPollSeconds = 0.2;
 std::optional<platform::Element> mainWindow(const platform::Element& app, const std::optional<std::string>& title,
                                             double timeoutSeconds);
 
-}  // namespace run
+}  // namespace AX

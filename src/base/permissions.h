@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/json_line.h"
+#include "base/json_line.h"
 
 namespace Permissions {
 

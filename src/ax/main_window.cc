@@ -1,12 +1,12 @@
-#include "run/main_window.h"
+#include "ax/main_window.h"
 
-#include "app/bridge.h"
+#include "base/bridge.h"
 #include "ax/ax.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "text/unicode.h"
 
-namespace run {
+namespace AX {
 namespace {
 
 std::optional<platform::Element> lookOnce(const platform::Element& app, const std::optional<std::string>& wanted) {
@@ -39,4 +39,4 @@ std::optional<platform::Element> mainWindow(const platform::Element& app, const 
     }
 }
 
-}  // namespace run
+}  // namespace AX

@@ -1,4 +1,4 @@
-#include "app/json_line.h"
+#include "base/json_line.h"
 
 #include <charconv>
 #include <cmath>

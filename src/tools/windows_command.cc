@@ -1,12 +1,12 @@
-#include "capture/list_windows.h"
+#include "tools/windows_command.h"
 
 #include <exception>
 
-#include "app/out.h"
+#include "base/out.h"
 #include "platform/screen_capture.h"
 #include "platform/services.h"
 
-namespace capture {
+namespace tools {
 namespace {
 
 Out::Message entryOf(const platform::ShareableWindow& window) {
@@ -44,4 +44,4 @@ void listWindows(const std::optional<std::string>& app) {
     Out::emit({{"type", "result"}, {"windows", windows}});
 }
 
-}  // namespace capture
+}  // namespace tools

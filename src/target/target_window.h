@@ -9,7 +9,7 @@
 #include "platform/accessibility.h"
 #include "platform/screen_capture.h"
 
-namespace run {
+namespace target {
 
 /// How long a process that shows a window but has no interface elements is given to expose them before
 /// its window is taken by process instead, in seconds.
@@ -40,4 +40,4 @@ bool showsWindows(int32_t pid);
 /// The diagnostic line for `app` when its windows are on screen but it exposes no accessibility tree, so
 /// that a script author knows why none of its elements can be found.
 std::string noAccessibilityTreeLine(const std::string& app);
-}  // namespace run
+}  // namespace target

@@ -1,10 +1,10 @@
-#include "run/popover_menu.h"
+#include "ax/popover_menu.h"
 
 #include "ax/search.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 
-namespace run {
+namespace AX {
 namespace {
 
 constexpr double kPopoverPollSeconds = 0.05;
@@ -26,4 +26,4 @@ std::optional<platform::Element> popoverItem(const platform::Element& button, co
     }
 }
 
-}  // namespace run
+}  // namespace AX

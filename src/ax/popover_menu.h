@@ -8,7 +8,7 @@
 
 #include "platform/accessibility.h"
 
-namespace run {
+namespace AX {
 
 /// How long a pop-over is given to show its items after its button was pressed, in seconds.
 inline constexpr double kPopoverOpensWithinSeconds = 1.0;
@@ -19,4 +19,4 @@ std::optional<platform::Element> menuButton(const platform::Element& window, con
 /// The item titled `title` in the pop-over that `button` opened, waited for up to kPopoverOpensWithinSeconds.
 std::optional<platform::Element> popoverItem(const platform::Element& button, const std::string& title);
 
-}  // namespace run
+}  // namespace AX

@@ -6,7 +6,7 @@
 
 #include "platform/applications.h"
 
-namespace run {
+namespace target {
 
 /// Longest time `launch` waits for a started application to show up among the running ones.
 inline constexpr double kLaunchRegistrationSeconds = 15.0;
@@ -39,4 +39,4 @@ platform::ApplicationProcess launch(const std::string& app);
 /// that a run gives launching and finding the window one time limit.
 platform::ApplicationProcess launch(const std::string& app, double deadlineHostSeconds);
 
-}  // namespace run
+}  // namespace target

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/json_line.h"
+#include "base/json_line.h"
 #include "base/capture_error.h"
 #include "base/diagnostics.h"
 

@@ -1,9 +1,9 @@
-#include "app/permissions.h"
+#include "base/permissions.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "app/out.h"
+#include "base/out.h"
 #include "platform/permission_probe.h"
 #include "platform/services.h"
 

@@ -1,4 +1,4 @@
-#include "app/bridge.h"
+#include "base/bridge.h"
 
 #include "platform/clock.h"
 
