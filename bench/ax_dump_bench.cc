@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto frame = AX::frame(elements->window);
-    const platform::Point origin = frame ? frame->origin : platform::Point{};
+    const platform::Point origin = frame ? frame->origin() : platform::Point{};
     AtspiAccessible* window = platform::linux_desktop::nodeOf(elements->window).object();
 
     // The pyatspi walk runs in its own process while this one waits.

@@ -71,7 +71,7 @@ std::optional<Rect> frame(const Element& element) {
     if (!origin) return std::nullopt;
     const std::optional<Size> extent = size(element, "AXSize");
     if (!extent) return std::nullopt;
-    return Rect{*origin, *extent};
+    return Rect::of(*origin, *extent);
 }
 
 void setFrame(const Element& element, std::optional<Point> origin, std::optional<Size> extent) {

@@ -72,10 +72,10 @@ ElementRecord read(const AX::Element& element, int depth, AX::Point origin, cons
     record.label = distinctLabel(record, AX::labels(element, own, &children));
     if (const std::optional<AX::Rect> frame = AX::frame(element)) {
         // A rectangle with a negative extent is read as its standard form: smallest x and y, positive size.
-        const double left = std::min(frame->origin.x, frame->origin.x + frame->size.width);
-        const double top = std::min(frame->origin.y, frame->origin.y + frame->size.height);
-        record.frame = Frame{r1(left - origin.x), r1(top - origin.y), r1(std::abs(frame->size.width)),
-                             r1(std::abs(frame->size.height))};
+        const double left = std::min(frame->x, frame->x + frame->width);
+        const double top = std::min(frame->y, frame->y + frame->height);
+        record.frame = AX::Rect{r1(left - origin.x), r1(top - origin.y), r1(std::abs(frame->width)),
+                             r1(std::abs(frame->height))};
     }
     record.actions = AX::attrActions(element);
     std::erase_if(record.actions, isHiddenAction);

@@ -14,15 +14,6 @@ namespace Tree {
 /// Strings in a record keep at most this many user-perceived characters.
 inline constexpr size_t kLongestRecordString = 160;
 
-/// An element's frame relative to the window, each number rounded to one decimal.
-struct Frame {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-    bool operator==(const Frame&) const = default;
-};
-
 /// What the dump says about one element; a missing field is left out of the record's JSON.
 struct ElementRecord {
     int depth = 0;
@@ -35,7 +26,7 @@ struct ElementRecord {
     std::optional<std::string> placeholder;
     std::optional<std::string> value;
     std::optional<std::string> label;  // first label, when it does not repeat title, description, identifier or value
-    std::optional<Frame> frame;
+    std::optional<AX::Rect> frame;  // relative to the window, each number rounded to one decimal
     std::vector<std::string> actions;  // without "AXShowMenu" and "AXScrollToVisible"
     bool operator==(const ElementRecord&) const = default;
 };

@@ -23,7 +23,7 @@ bool isCandidate(const platform::ShareableWindow& window, int32_t pid) {
     return window.owningApplication && window.owningApplication->processID == pid && window.windowLayer == 0;
 }
 
-double distance(const platform::CaptureRect& a, const jobs::Rect& b) {
+double distance(const platform::Rect& a, const jobs::Rect& b) {
     return std::abs(a.x - b.x) + std::abs(a.y - b.y) + std::abs(a.width - b.width) + std::abs(a.height - b.height);
 }
 

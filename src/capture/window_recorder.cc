@@ -118,7 +118,7 @@ WindowRecorder::WindowRecorder(const platform::ContentFilter& filter, const std:
         if (!(overlap.width >= kMinimumRegionPoints) || !(overlap.height >= kMinimumRegionPoints)) {
             throw CaptureError("the region is outside the window", "bad_request");
         }
-        configuration.sourceRect = platform::CaptureRect{overlap.x, overlap.y, overlap.width, overlap.height};
+        configuration.sourceRect = overlap;
         contentRect_ = {filterRect.x + overlap.x, filterRect.y + overlap.y, overlap.width, overlap.height};
     } else {
         contentRect_ = filterRect;
@@ -127,12 +127,8 @@ WindowRecorder::WindowRecorder(const platform::ContentFilter& filter, const std:
     const bool even = sourceRect.has_value();
     configuration.width = pixelsOf(contentRect_.width, scale_, even);
     configuration.height = pixelsOf(contentRect_.height, scale_, even);
-    configuration.pixelFormat = platform::kPixelFormatBGRA;
     configuration.showsCursor = showsCursor;
     configuration.clearBackground = alpha;
-    configuration.ignoreShadowsSingleWindow = sourceRect.has_value();
-    configuration.shouldBeOpaque = !alpha;
-    configuration.capturesAudio = false;
     configuration.minimumFrameIntervalTimescale = static_cast<int32_t>(fps);
     configuration.queueDepth = kQueueDepth;
     configuration.scalesToFit = false;
@@ -141,21 +137,18 @@ WindowRecorder::WindowRecorder(const platform::ContentFilter& filter, const std:
 
     removeReplaceableOutput(outputPath);
 
-    writer_ = movieWriters().makeWriter(outputPath, platform::MovieFileType::quickTimeMovie);
+    writer_ = movieWriters().makeWriter(outputPath);
 
-    videoSettings_.hevcWithAlpha = alpha;
     videoSettings_.width = configuration.width;
     videoSettings_.height = configuration.height;
     videoSettings_.averageBitRate = recordingBitRate(configuration.width, configuration.height, fps);
     videoSettings_.expectedSourceFrameRate = static_cast<int>(fps);
-    videoSettings_.allowFrameReordering = false;
-    videoSettings_.expectsMediaDataInRealTime = true;
     if (!writer_->addVideoInput(videoSettings_)) {
         throw CaptureError("cannot configure the video writer", "external");
     }
     // The size the movie really has, which is what the recorder reports.
     const auto movieSize = writer_->movieSize({configuration.width, configuration.height});
-    pixelSize_ = {static_cast<double>(movieSize.width), static_cast<double>(movieSize.height)};
+    pixelSize_ = movieSize;
 
     stream_ = screenCapture().makeStream(filter, configuration,
                                          [this](const platform::CapturedFrame& frame) { handleFrame(frame); });

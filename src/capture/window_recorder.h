@@ -81,7 +81,7 @@ public:
     int frames() const;
 
     /// The recorded frames' size in pixels, as configured.
-    jobs::Size pixelSize() const { return pixelSize_; }
+    platform::PixelSize pixelSize() const { return pixelSize_; }
 
     /// The recorded area in points, in global screen coordinates.
     jobs::Rect contentRect() const { return contentRect_; }
@@ -99,7 +99,7 @@ private:
     void handleFrame(const platform::CapturedFrame& frame);
     double stopAndFinish();
 
-    jobs::Size pixelSize_;
+    platform::PixelSize pixelSize_;
     jobs::Rect contentRect_;
     double scale_ = 1.0;
     platform::VideoSettings videoSettings_;

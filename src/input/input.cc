@@ -45,7 +45,7 @@ bool type(const std::string& text, int32_t pid, uint32_t pauseMicros) {
     return true;
 }
 
-void click(platform::ScreenPoint point) {
+void click(platform::Point point) {
     events().postMouseMoved(point);
     pause(clickSettleMicros);
     events().postLeftDown(point);
@@ -53,9 +53,9 @@ void click(platform::ScreenPoint point) {
     events().postLeftUp(point);
 }
 
-bool reaches(platform::ScreenPoint point, int32_t pid) { return events().pointReachesProcess(point, pid); }
+bool reaches(platform::Point point, int32_t pid) { return events().pointReachesProcess(point, pid); }
 
-void scroll(platform::ScreenPoint point, int32_t dx, int32_t dy) {
+void scroll(platform::Point point, int32_t dx, int32_t dy) {
     events().postMouseMoved(point);
     pause(scrollSettleMicros);
     // Integer division truncates toward zero: -300 gives -37 and 7 gives 0.

@@ -48,13 +48,13 @@ bool press(const std::string& combo, int32_t pid);
 bool type(const std::string& text, int32_t pid, uint32_t pauseMicros = characterPauseMicros);
 
 /// Clicks the left button at `point`.
-void click(platform::ScreenPoint point);
+void click(platform::Point point);
 
 /// Whether a click at `point` reaches process `pid`: the window there is one of its own.
-bool reaches(platform::ScreenPoint point, int32_t pid);
+bool reaches(platform::Point point, int32_t pid);
 
 /// Scrolls at `point` by `dx` (horizontal) and `dy` (vertical) pixels in eight equal wheel events; the
 /// remainder of each amount divided by eight is dropped.
-void scroll(platform::ScreenPoint point, int32_t dx, int32_t dy);
+void scroll(platform::Point point, int32_t dx, int32_t dy);
 
 }  // namespace Input

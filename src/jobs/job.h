@@ -10,21 +10,13 @@
 #include <vector>
 
 #include "jobs/json_fields.h"
+#include "platform/geometry.h"
 
 namespace jobs {
 
 /// A rectangle in points: origin and size taken over unchanged, negative sizes included.
-struct Rect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-};
-
-struct Size {
-    double width = 0;
-    double height = 0;
-};
+using Rect = platform::Rect;
+using Size = platform::Size;
 
 /// A rectangle to record inside a window of a process.
 struct Region {

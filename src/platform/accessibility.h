@@ -13,28 +13,9 @@
 #include <variant>
 #include <vector>
 
+#include "platform/geometry.h"
+
 namespace platform {
-
-/// A point on the screen.
-struct Point {
-    double x = 0;
-    double y = 0;
-    bool operator==(const Point&) const = default;
-};
-
-/// A width and a height.
-struct Size {
-    double width = 0;
-    double height = 0;
-    bool operator==(const Size&) const = default;
-};
-
-/// A rectangle: origin (top-left corner) and size.
-struct Rect {
-    Point origin;
-    Size size;
-    bool operator==(const Rect&) const = default;
-};
 
 /// The backend's own object behind an element handle. The backend releases what it holds in its destructor,
 /// which runs exactly once, when the last handle to it goes away.

@@ -23,19 +23,12 @@ struct ApplicationProcess {
     std::optional<std::string> executablePath;
 };
 
-/// A rectangle in the platform's screen coordinates: origin at the bottom left, y growing upwards.
-struct ScreenRect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-};
-
 /// The main screen's whole frame and the part of it that windows may use (without panels and docks),
-/// both in bottom-left coordinates whose flip (height of `frame` minus y) gives the accessibility space.
+/// both in the platform's bottom-left screen coordinates (origin at the bottom left, y growing upwards),
+/// whose flip (height of `frame` minus y) gives the accessibility space.
 struct ScreenFrames {
-    ScreenRect frame;
-    ScreenRect visibleFrame;
+    Rect frame;
+    Rect visibleFrame;
 };
 
 class Applications {
@@ -89,7 +82,7 @@ public:
     /// that its frame, decorations included, is `frame` (top-left origin), for windows that cannot be
     /// placed through their interface elements. False when the window cannot be placed; a platform
     /// without such a request answers false.
-    virtual bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const CaptureRect& frame) {
+    virtual bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const Rect& frame) {
         (void)application;
         (void)windowID;
         (void)frame;

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/geometry.h"
+
 namespace platform {
 
 /// Modifier flag bits of a key event.
@@ -21,11 +23,6 @@ inline constexpr uint64_t alternate = 0x80000;
 inline constexpr uint64_t command = 0x100000;
 }  // namespace modifier
 
-/// A point in screen coordinates: top-left origin, y down, in points.
-struct ScreenPoint {
-    double x = 0;
-    double y = 0;
-};
 
 class InputEvents {
 public:
@@ -44,20 +41,20 @@ public:
 
     /// True when the top-most window at `point` belongs to process `pid` (one of its windows, or a pop-up
     /// of it), so that a click there reaches that process.
-    virtual bool pointReachesProcess(ScreenPoint point, int32_t pid) = 0;
+    virtual bool pointReachesProcess(Point point, int32_t pid) = 0;
 
     /// Moves the pointer to `point`.
-    virtual void postMouseMoved(ScreenPoint point) = 0;
+    virtual void postMouseMoved(Point point) = 0;
 
     /// Presses the left button at `point`.
-    virtual void postLeftDown(ScreenPoint point) = 0;
+    virtual void postLeftDown(Point point) = 0;
 
     /// Releases the left button at `point`.
-    virtual void postLeftUp(ScreenPoint point) = 0;
+    virtual void postLeftUp(Point point) = 0;
 
     /// Posts one scroll-wheel event at `point` of `dxPixels` horizontally and `dyPixels` vertically.
     /// Positive `dyPixels` scrolls up (towards the top of the content), positive `dxPixels` scrolls left.
-    virtual void postScroll(ScreenPoint point, int32_t dxPixels, int32_t dyPixels) = 0;
+    virtual void postScroll(Point point, int32_t dxPixels, int32_t dyPixels) = 0;
 };
 
 }  // namespace platform

@@ -14,28 +14,17 @@
 
 namespace platform {
 
-/// The container of a movie file.
-enum class MovieFileType { quickTimeMovie };
-
-/// The video track's encoding.
+/// The video track's encoding: HEVC, every frame in presentation order, a frame the encoder has no room for
+/// dropped rather than waited for.
 struct VideoSettings {
-    bool hevcWithAlpha = false;  // HEVC carrying transparency; plain HEVC otherwise
-    int width = 0;               // pixels
+    int width = 0;  // pixels
     int height = 0;
     int64_t averageBitRate = 0;  // bits per second
     int expectedSourceFrameRate = 30;
-    bool allowFrameReordering = false;
-    bool expectsMediaDataInRealTime = true;  // drop rather than wait when the encoder is behind
-};
-
-/// A picture size in pixels.
-struct PictureSize {
-    int width = 0;
-    int height = 0;
 };
 
 /// Where a writer is.
-enum class WriterStatus { unknown, writing, completed, failed, cancelled };
+enum class WriterStatus { unknown, writing, completed, failed };
 
 /// One movie file being written. Made, started and finished on one thread; `append`,
 /// `isReadyForMoreMediaData` and `startSession` are called from the frame thread.
@@ -45,7 +34,7 @@ public:
 
     /// The picture size of the movie made from frames of `input` size: the same, unless the encoding needs
     /// whole blocks (then the added rows and columns repeat the picture's edge).
-    virtual PictureSize movieSize(PictureSize input) const { return input; }
+    virtual PixelSize movieSize(PixelSize input) const { return input; }
 
     /// Adds the single video input; false when the writer cannot take it.
     virtual bool addVideoInput(const VideoSettings& settings) = 0;
@@ -83,9 +72,9 @@ class MovieWriters {
 public:
     virtual ~MovieWriters() = default;
 
-    /// A writer of a movie at `path` (which must not exist). Throws the platform's error when the writer
-    /// cannot be made.
-    virtual std::unique_ptr<MovieWriter> makeWriter(const std::string& path, MovieFileType type) = 0;
+    /// A writer of a QuickTime movie at `path` (which must not exist). Throws the platform's error when the
+    /// writer cannot be made.
+    virtual std::unique_ptr<MovieWriter> makeWriter(const std::string& path) = 0;
 };
 
 }  // namespace platform

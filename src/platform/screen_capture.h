@@ -12,16 +12,10 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+#include "platform/bgra_picture.h"
+#include "platform/geometry.h"
 
-/// A rectangle in points: origin at the top left, y growing downwards (global screen coordinates unless
-/// said otherwise).
-struct CaptureRect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-};
+namespace platform {
 
 /// A running application that owns capturable windows.
 struct RunningApplication {
@@ -35,14 +29,14 @@ struct ShareableWindow {
     uint64_t windowID = 0;                                // the desktop's own handle of the window
     std::optional<RunningApplication> owningApplication;  // absent when no process can be found
     int windowLayer = 0;                                  // 0 for ordinary application windows
-    CaptureRect frame;                                    // in global screen coordinates
+    Rect frame;                                           // in global screen coordinates
     std::optional<std::string> title;                     // absent when the window has none
 };
 
 /// A monitor.
 struct ShareableDisplay {
     uint32_t displayID = 0;
-    CaptureRect frame;  // in global screen coordinates
+    Rect frame;  // in global screen coordinates
     bool primary = false;
 };
 
@@ -60,7 +54,7 @@ struct ContentFilter {
     ShareableWindow window;                                // for Kind::window
     ShareableDisplay display;                              // for Kind::display
     std::vector<RunningApplication> excludedApplications;  // for Kind::display
-    CaptureRect contentRect;       // the recorded area in points, global screen coordinates
+    Rect contentRect;              // the recorded area in points, global screen coordinates
     double pointPixelScale = 1.0;  // pixels per point of the recorded content
 
     /// The whole of `window`, at one pixel a point.
@@ -82,42 +76,26 @@ struct ContentFilter {
     }
 };
 
-/// 32-bit BGRA pixels (the four-character code 'BGRA'), the only pixel format streams deliver.
-inline constexpr uint32_t kPixelFormatBGRA = 1111970369;
-
-/// How a stream records.
+/// How a stream records. Frames are BGRA pictures.
 struct StreamConfiguration {
-    std::optional<CaptureRect> sourceRect;  // in the filter's own points, origin at its top left
-    int width = 0;                          // pixels of a delivered frame
+    std::optional<Rect> sourceRect;  // in the filter's own points, origin at its top left
+    int width = 0;                   // pixels of a delivered frame
     int height = 0;
-    uint32_t pixelFormat = kPixelFormatBGRA;
     bool showsCursor = false;
     bool clearBackground = false;  // transparent background where nothing is drawn; black otherwise
-    bool ignoreShadowsSingleWindow = false;
-    bool shouldBeOpaque = true;
-    bool capturesAudio = false;
     int32_t minimumFrameIntervalTimescale = 30;  // at most this many frames per second
     int queueDepth = 8;                          // at most this many delivered frames in flight
     bool scalesToFit = false;
     std::string threadName = "quorrel.capture.frames";  // the name of the stream's frame thread
 };
 
-/// An area of a frame in whole pixels, origin at its top left.
-struct PixelRect {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
-/// One frame's pixels: 32-bit BGRA rows of `bytesPerRow` bytes each. `storage` keeps `bytes` alive;
-/// whoever holds a copy of the buffer may read it until the copy is dropped, on any thread.
+/// One frame's pixels, a BGRA picture that receivers only read. `storage` keeps `bytes` alive; whoever
+/// holds a copy of the buffer may read it until the copy is dropped, on any thread.
 ///
 /// A stream numbers the frames it delivers (`sequence`, from 1) and may say where a frame differs from
 /// the one it delivered just before (`changedAreas`), so that a receiver that saw that frame only needs to
 /// look at those areas. Without them (sequence 0, or no areas), the whole frame may have changed.
-struct PixelBuffer {
-    int width = 0;
-    int height = 0;
-    int bytesPerRow = 0;
-    const uint8_t* bytes = nullptr;
+struct PixelBuffer : BgraPicture {
     std::shared_ptr<const void> storage;
     uint64_t sequence = 0;
     std::optional<std::vector<PixelRect>> changedAreas;
@@ -157,12 +135,22 @@ public:
     /// Throws the desktop's error when it cannot be asked.
     virtual ShareableContent shareableContent() = 0;
 
+    /// Pixels per point of what this desktop records: 1 unless its screens are scaled.
+    virtual double pointPixelScale() { return 1; }
+
     /// A filter recording `window`'s own pixels, wherever it is and whatever covers it.
-    virtual ContentFilter windowFilter(const ShareableWindow& window) = 0;
+    ContentFilter windowFilter(const ShareableWindow& window) {
+        ContentFilter filter = ContentFilter::ofWindow(window);
+        filter.pointPixelScale = pointPixelScale();
+        return filter;
+    }
 
     /// A filter recording `display` without the windows of `excluding`.
-    virtual ContentFilter displayFilter(const ShareableDisplay& display,
-                                        const std::vector<RunningApplication>& excluding) = 0;
+    ContentFilter displayFilter(const ShareableDisplay& display, const std::vector<RunningApplication>& excluding) {
+        ContentFilter filter = ContentFilter::ofDisplay(display, excluding);
+        filter.pointPixelScale = pointPixelScale();
+        return filter;
+    }
 
     /// A stream of `filter` configured by `configuration`, delivering to `sink` once started. Connects
     /// to the desktop when needed; throws the desktop's error when the stream cannot be made.

@@ -43,8 +43,8 @@ bool namesTarget(const jobs::Step& step) {
     return step.role || step.label;
 }
 
-platform::ScreenPoint centre(const platform::Rect& frame) {
-    return {frame.origin.x + frame.size.width / 2, frame.origin.y + frame.size.height / 2};
+platform::Point centre(const platform::Rect& frame) {
+    return {frame.x + frame.width / 2, frame.y + frame.height / 2};
 }
 
 // A scroll amount in pixels truncated toward zero, kept within the signed 32-bit range.
@@ -89,8 +89,8 @@ std::optional<platform::Rect> frameBy(const platform::Element& element, double d
 }
 
 // Logs a click at the centre of the element's `frame` with its role and first label.
-platform::ScreenPoint logClickAt(const platform::Element& element, const platform::Rect& frame, ClickLog& log) {
-    const platform::ScreenPoint point = centre(frame);
+platform::Point logClickAt(const platform::Element& element, const platform::Rect& frame, ClickLog& log) {
+    const platform::Point point = centre(frame);
     const std::vector<std::string> labels = AX::labels(element);
     log.log(point.x, point.y, AX::role(element),
             labels.empty() ? std::nullopt : std::optional<std::string>(labels.front()));
@@ -114,7 +114,7 @@ CaptureError keysNotDelivered(const jobs::Step& step, size_t index) {
 
 // The pointer is the fallback where an element cannot be pressed; at a point on no window of the
 // application it would click something else, so the step fails instead.
-void pointerClick(platform::ScreenPoint point, size_t index, const std::string& action, int32_t pid) {
+void pointerClick(platform::Point point, size_t index, const std::string& action, int32_t pid) {
     if (!Input::reaches(point, pid))
         throw CaptureError("step " + stepNumber(index) + " (" + action + "): the element's centre (" +
                            std::to_string(std::lround(point.x)) + ", " + std::to_string(std::lround(point.y)) +
@@ -129,7 +129,7 @@ void click(const jobs::Step& step, size_t index, int32_t pid, const std::optiona
     const platform::Element element = target(step, index, axApp, window);
     const std::optional<platform::Rect> frame = frameBy(element, deadline);
     if (!frame) throw CaptureError("step " + stepNumber(index) + ": element has no frame");
-    const platform::ScreenPoint point = logClickAt(element, *frame, log);
+    const platform::Point point = logClickAt(element, *frame, log);
     if (!AX::press(element)) pointerClick(point, index, step.action, pid);
     bridge::pause(kPauseAfterClickSeconds);
 }
@@ -154,8 +154,8 @@ void scroll(const jobs::Step& step, size_t index, const std::optional<platform::
     if (namesTarget(step)) frame = AX::frame(target(step, index, axApp, window));
     if (!frame && window) frame = AX::frame(*window);
     const jobs::Rect& recorded = log.rect();
-    const platform::ScreenPoint point =
-        frame ? centre(*frame) : platform::ScreenPoint{recorded.x + recorded.width / 2, recorded.y + recorded.height / 2};
+    const platform::Point point =
+        frame ? centre(*frame) : platform::Point{recorded.x + recorded.width / 2, recorded.y + recorded.height / 2};
     Input::scroll(point, wheelAmount(-step.x.value_or(0)), wheelAmount(-step.y.value_or(kDefaultScrollPixels)));
     bridge::pause(kPauseAfterScrollSeconds);
 }

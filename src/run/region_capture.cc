@@ -56,7 +56,7 @@ void runRegion(const jobs::Job& job, const jobs::Region& region) {
     }
 
     const double duration = bridge::blocking([&] { return recorder.stop(); });
-    const jobs::Size pixels = recorder.pixelSize();
+    const platform::PixelSize pixels = recorder.pixelSize();
     Out::emit({
         {"type", "result"},
         {"output", job.out},

@@ -33,8 +33,6 @@ namespace {
 
 platform::Applications& applications() { return *platform::services().applications; }
 
-jobs::Rect toRect(const platform::CaptureRect& rect) { return {rect.x, rect.y, rect.width, rect.height}; }
-
 // What a run takes from its job before it starts, with the defaults for what the job leaves out.
 struct RunSettings {
     std::string app;            // the application string, trimmed; empty for a display recording
@@ -111,19 +109,18 @@ OpenedWindow openWindow(const jobs::Job& job, const RunSettings& settings) {
     if (opened.window) {
         if (platform::Accessibility* backend = AX::backend()) backend->performAction(*opened.window, "AXRaise");
     } else {
-        opened.frame = toRect(found.byProcess->frame);  // no interface: placed as it is
+        opened.frame = found.byProcess->frame;  // no interface: placed as it is
     }
     applications().activate(opened.process);
     if (job.windowSize) {
         if (opened.window) {
             placeWindow(*opened.window, *job.windowSize);
         } else if (const auto placed = placeWindowByProcess(opened.process, *found.byProcess, *job.windowSize)) {
-            opened.frame = toRect(*placed);
+            opened.frame = *placed;
         }
     }
     bridge::pause(settings.settleSeconds);
-    if (const auto frame = opened.window ? AX::frame(*opened.window) : std::nullopt)
-        opened.frame = jobs::Rect{frame->origin.x, frame->origin.y, frame->size.width, frame->size.height};
+    if (const auto frame = opened.window ? AX::frame(*opened.window) : std::nullopt) opened.frame = frame;
     return opened;
 }
 
@@ -185,7 +182,7 @@ RunOutcome outcomeOf(const std::string& out, const Recording& recording, double 
     outcome.title = recording.title;
     outcome.display = recording.display.has_value();
     outcome.recordedArea = recording.area;
-    if (recording.captureWindow) outcome.captureWindowFrame = toRect(recording.captureWindow->frame);
+    if (recording.captureWindow) outcome.captureWindowFrame = recording.captureWindow->frame;
     outcome.preflight = preflight;
     return outcome;
 }

@@ -12,7 +12,7 @@ namespace run {
 /// What a finished run reports.
 struct RunOutcome {
     std::string output;            // the job's `out`, as written
-    jobs::Size pixelSize;          // the recorder's
+    platform::PixelSize pixelSize; // the recorder's
     double scale = 1;              // pixels per point
     double durationSeconds = 0;    // from the recorder's stop
     int frames = 0;

@@ -14,20 +14,20 @@ double halfSlack(double room, double wanted) {
 }  // namespace
 
 platform::Point placementOrigin(const std::optional<platform::ScreenFrames>& screen, double width, double height) {
-    const platform::ScreenRect visible = screen ? screen->visibleFrame : platform::ScreenRect{};
-    const platform::ScreenRect frame = screen ? screen->frame : platform::ScreenRect{};
+    const platform::Rect visible = screen ? screen->visibleFrame : platform::Rect{};
+    const platform::Rect frame = screen ? screen->frame : platform::Rect{};
     const double dx = halfSlack(visible.width, width);
     const double dy = halfSlack(visible.height, height);
     const double visibleTop = visible.y + visible.height;  // maximum y in bottom-left coordinates
     return {visible.x + dx, (frame.height - visibleTop) + dy};
 }
 
-std::optional<platform::CaptureRect> placeWindowByProcess(const platform::ApplicationProcess& process,
+std::optional<platform::Rect> placeWindowByProcess(const platform::ApplicationProcess& process,
                                                           const platform::ShareableWindow& window,
                                                           const jobs::Size& size) {
     platform::Applications& applications = *platform::services().applications;
     const platform::Point origin = placementOrigin(applications.mainScreen(), size.width, size.height);
-    const platform::CaptureRect frame{origin.x, origin.y, size.width, size.height};
+    const platform::Rect frame{origin.x, origin.y, size.width, size.height};
     if (!applications.placeWindow(process, window.windowID, frame)) return std::nullopt;
     return frame;
 }

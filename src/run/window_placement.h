@@ -18,7 +18,7 @@ platform::Point placementOrigin(const std::optional<platform::ScreenFrames>& scr
 
 /// Centres `window` of `process` (found by process: it has no interface element) at `size` the same way,
 /// through the applications service; the frame asked for, or none when the window cannot be placed.
-std::optional<platform::CaptureRect> placeWindowByProcess(const platform::ApplicationProcess& process,
+std::optional<platform::Rect> placeWindowByProcess(const platform::ApplicationProcess& process,
                                                           const platform::ShareableWindow& window,
                                                           const jobs::Size& size);
 

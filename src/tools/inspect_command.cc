@@ -64,7 +64,7 @@ Out::Message inspectResult(const jobs::InspectJob& job) {
     }
 
     const AX::Rect frame = AX::frame(*window).value_or(AX::Rect{});
-    const Tree::Dump dump = Tree::dump(*window, frame.origin, nodeLimit(job.maxNodes), depthLimit(job.maxDepth));
+    const Tree::Dump dump = Tree::dump(*window, frame.origin(), nodeLimit(job.maxNodes), depthLimit(job.maxDepth));
     Out::Message nodes = Out::Message::array();
     for (const Tree::ElementRecord& record : dump.nodes) nodes.push_back(Tree::json(record));
 
@@ -76,10 +76,10 @@ Out::Message inspectResult(const jobs::InspectJob& job) {
             {"pid", process.pid},
             {"window",
              {{"title", AX::string(*window, "AXTitle").value_or("")},
-              {"x", frame.origin.x},
-              {"y", frame.origin.y},
-              {"width", frame.size.width},
-              {"height", frame.size.height}}},
+              {"x", frame.x},
+              {"y", frame.y},
+              {"width", frame.width},
+              {"height", frame.height}}},
             {"windows", windowTitles(application)},
             {"menuBar", Tree::menuBar(*application)},
             {"nodes", nodes},

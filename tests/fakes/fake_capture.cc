@@ -24,8 +24,8 @@ bool FakeCaptureStream::deliver(const platform::CapturedFrame& frame) {
 bool FakeCaptureStream::deliverComplete(double hostSeconds) {
     auto pixels = std::make_shared<std::vector<uint8_t>>(
         static_cast<size_t>(configuration.width) * static_cast<size_t>(configuration.height) * 4);
-    platform::PixelBuffer image{configuration.width, configuration.height, configuration.width * 4,
-                                pixels->data(), pixels, 0, std::nullopt};
+    platform::PixelBuffer image{{pixels->data(), configuration.width, configuration.height, configuration.width * 4},
+                                pixels, 0, std::nullopt};
     return deliver({platform::FrameStatus::complete, image, hostSeconds});
 }
 
@@ -37,26 +37,6 @@ platform::ShareableContent FakeScreenCapture::shareableContent() {
     ++contentRequests;
     if (contentError) throw std::runtime_error(*contentError);
     return content;
-}
-
-platform::ContentFilter FakeScreenCapture::windowFilter(const platform::ShareableWindow& window) {
-    platform::ContentFilter filter;
-    filter.kind = platform::ContentFilter::Kind::window;
-    filter.window = window;
-    filter.contentRect = window.frame;
-    filter.pointPixelScale = scale;
-    return filter;
-}
-
-platform::ContentFilter FakeScreenCapture::displayFilter(const platform::ShareableDisplay& display,
-                                                         const std::vector<platform::RunningApplication>& excluding) {
-    platform::ContentFilter filter;
-    filter.kind = platform::ContentFilter::Kind::display;
-    filter.display = display;
-    filter.excludedApplications = excluding;
-    filter.contentRect = display.frame;
-    filter.pointPixelScale = scale;
-    return filter;
 }
 
 std::unique_ptr<platform::CaptureStream> FakeScreenCapture::makeStream(
@@ -74,7 +54,7 @@ std::unique_ptr<platform::CaptureStream> FakeScreenCapture::makeStream(
 FakeMovieWriter::FakeMovieWriter(std::shared_ptr<FakeMovie> movie, FakeMovieWriters& owner)
     : movie_(std::move(movie)), owner_(owner) {}
 
-platform::PictureSize FakeMovieWriter::movieSize(platform::PictureSize input) const {
+platform::PixelSize FakeMovieWriter::movieSize(platform::PixelSize input) const {
     if (!owner_.evenMovieSizes) return input;
     return {input.width + (input.width & 1), input.height + (input.height & 1)};
 }
@@ -129,8 +109,7 @@ std::optional<std::string> FakeMovieWriter::error() {
     return owner_.writerError;
 }
 
-std::unique_ptr<platform::MovieWriter> FakeMovieWriters::makeWriter(const std::string& path,
-                                                                    platform::MovieFileType) {
+std::unique_ptr<platform::MovieWriter> FakeMovieWriters::makeWriter(const std::string& path) {
     if (makeError) throw std::runtime_error(*makeError);
     auto movie = std::make_shared<FakeMovie>();
     movie->path = path;

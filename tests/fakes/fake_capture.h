@@ -49,9 +49,7 @@ public:
     FakeCaptureStream* lastStream = nullptr;  // owned by the recorder that made it
 
     platform::ShareableContent shareableContent() override;
-    platform::ContentFilter windowFilter(const platform::ShareableWindow& window) override;
-    platform::ContentFilter displayFilter(const platform::ShareableDisplay& display,
-                                          const std::vector<platform::RunningApplication>& excluding) override;
+    double pointPixelScale() override { return scale; }
     std::unique_ptr<platform::CaptureStream> makeStream(const platform::ContentFilter& filter,
                                                         const platform::StreamConfiguration& configuration,
                                                         platform::FrameSink sink) override;
@@ -73,7 +71,7 @@ class FakeMovieWriter final : public platform::MovieWriter {
 public:
     FakeMovieWriter(std::shared_ptr<FakeMovie> movie, class FakeMovieWriters& owner);
 
-    platform::PictureSize movieSize(platform::PictureSize input) const override;
+    platform::PixelSize movieSize(platform::PixelSize input) const override;
     bool addVideoInput(const platform::VideoSettings& settings) override;
     bool startWriting() override;
     void startSession(double hostSeconds) override;
@@ -105,7 +103,7 @@ public:
     std::vector<std::shared_ptr<FakeMovie>> movies;
     int appendCalls = 0;
 
-    std::unique_ptr<platform::MovieWriter> makeWriter(const std::string& path, platform::MovieFileType type) override;
+    std::unique_ptr<platform::MovieWriter> makeWriter(const std::string& path) override;
 };
 
 /// Installs a fake capture and movie service over the current services, restoring them afterwards.

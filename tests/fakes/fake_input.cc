@@ -27,26 +27,23 @@ bool FakeInput::postCharacter(int32_t pid, const std::string& character) {
     return true;
 }
 
-bool FakeInput::pointReachesProcess(platform::ScreenPoint point, int32_t pid) {
+bool FakeInput::pointReachesProcess(platform::Point point, int32_t pid) {
     if (windowsTopFirst.empty()) return true;
     for (const ScreenWindow& window : windowsTopFirst) {
-        const platform::Rect& f = window.frame;
-        if (point.x >= f.origin.x && point.y >= f.origin.y && point.x < f.origin.x + f.size.width &&
-            point.y < f.origin.y + f.size.height)
-            return window.pid == pid;
+        if (window.frame.contains(point)) return window.pid == pid;
     }
     return false;
 }
 
-void FakeInput::postMouseMoved(platform::ScreenPoint point) {
+void FakeInput::postMouseMoved(platform::Point point) {
     record(PostedEvent::Kind::mouseMoved).point = point;
 }
 
-void FakeInput::postLeftDown(platform::ScreenPoint point) { record(PostedEvent::Kind::leftDown).point = point; }
+void FakeInput::postLeftDown(platform::Point point) { record(PostedEvent::Kind::leftDown).point = point; }
 
-void FakeInput::postLeftUp(platform::ScreenPoint point) { record(PostedEvent::Kind::leftUp).point = point; }
+void FakeInput::postLeftUp(platform::Point point) { record(PostedEvent::Kind::leftUp).point = point; }
 
-void FakeInput::postScroll(platform::ScreenPoint point, int32_t dxPixels, int32_t dyPixels) {
+void FakeInput::postScroll(platform::Point point, int32_t dxPixels, int32_t dyPixels) {
     auto& event = record(PostedEvent::Kind::scroll);
     event.point = point;
     event.dxPixels = dxPixels;

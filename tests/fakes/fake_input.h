@@ -21,7 +21,7 @@ struct PostedEvent {
     uint16_t keyCode = 0;
     uint64_t flags = 0;
     std::string character;
-    platform::ScreenPoint point;
+    platform::Point point;
     int32_t dxPixels = 0;
     int32_t dyPixels = 0;
 };
@@ -45,11 +45,11 @@ public:
 
     bool postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) override;
     bool postCharacter(int32_t pid, const std::string& character) override;
-    bool pointReachesProcess(platform::ScreenPoint point, int32_t pid) override;
-    void postMouseMoved(platform::ScreenPoint point) override;
-    void postLeftDown(platform::ScreenPoint point) override;
-    void postLeftUp(platform::ScreenPoint point) override;
-    void postScroll(platform::ScreenPoint point, int32_t dxPixels, int32_t dyPixels) override;
+    bool pointReachesProcess(platform::Point point, int32_t pid) override;
+    void postMouseMoved(platform::Point point) override;
+    void postLeftDown(platform::Point point) override;
+    void postLeftUp(platform::Point point) override;
+    void postScroll(platform::Point point, int32_t dxPixels, int32_t dyPixels) override;
 
     /// The text of all posted characters, in order.
     std::string typedText() const;

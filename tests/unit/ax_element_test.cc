@@ -43,7 +43,7 @@ TEST_F(AXElement, TypedReadsGiveAbsenceForMissingOrMistypedValues) {
     EXPECT_EQ(AX::attr<double>(box, "AXValue"), 1.0);
     EXPECT_EQ(AX::string(box, "AXHelp"), std::nullopt);
     EXPECT_EQ(AX::size(box, "AXPosition"), std::nullopt);
-    EXPECT_EQ(AX::frame(box), (AX::Rect{{1, 2}, {3, 4}}));
+    EXPECT_EQ(AX::frame(box), (AX::Rect{1, 2, 3, 4}));
     EXPECT_EQ(AX::application(100), ax.element("app"));
     EXPECT_EQ(AX::application(101), std::nullopt);
     EXPECT_EQ(AX::windows(ax.element("app")).size(), 1u);
@@ -79,7 +79,7 @@ TEST_F(AXElement, SetFrameWritesSizeBeforePositionAndSkipsWhatIsNotGiven) {
     ax.clearCalls();
     AX::setFrame(window, AX::Point{10, 20}, AX::Size{800, 600});
     EXPECT_EQ(ax.calls, (std::vector<std::string>{"setSize window", "setPosition window"}));
-    EXPECT_EQ(AX::frame(window), (AX::Rect{{10, 20}, {800, 600}}));
+    EXPECT_EQ(AX::frame(window), (AX::Rect{10, 20, 800, 600}));
 
     ax.clearCalls();
     AX::setFrame(window, AX::Point{NAN, 0}, AX::Size{INFINITY, 1});

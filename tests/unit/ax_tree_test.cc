@@ -137,8 +137,8 @@ TEST_F(TreeDump, FramesAreRelativeToTheOriginAndRounded) {
                  .kids({El("AXButton").frame(110.25, 220.75, 80, 24.96), El("AXButton").frame(99.75, 200, 1, 1),
                         El("AXButton").attr("AXPosition", platform::Point{1, 1})}),
              100, 10, {100, 200});
-    EXPECT_EQ(result.nodes[0].frame, (Tree::Frame{0, 0, 800, 600}));
-    EXPECT_EQ(result.nodes[1].frame, (Tree::Frame{10.3, 20.8, 80, 25}));
+    EXPECT_EQ(result.nodes[0].frame, (AX::Rect{0, 0, 800, 600}));
+    EXPECT_EQ(result.nodes[1].frame, (AX::Rect{10.3, 20.8, 80, 25}));
     EXPECT_EQ(result.nodes[2].frame->x, -0.3);
     EXPECT_EQ(result.nodes[3].frame, std::nullopt);
 }

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/capture_error.h"
-#include "capture/list_windows.h"
+#include "tools/windows_command.h"
 #include "capture/window_pickers.h"
 #include "fakes/fake_capture.h"
 #include "fakes/fake_platform.h"
@@ -15,7 +15,7 @@ namespace {
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
-platform::ShareableWindow window(uint64_t id, int32_t pid, platform::CaptureRect frame, int layer = 0) {
+platform::ShareableWindow window(uint64_t id, int32_t pid, platform::Rect frame, int layer = 0) {
     platform::ShareableWindow result;
     result.windowID = id;
     result.owningApplication = platform::RunningApplication{pid, "org.example.Editor", "Editor"};
@@ -92,7 +92,7 @@ TEST_F(Windows, APlatformErrorReachesThePickersCallerUnchanged) {
 
 nlohmann::json listed(const std::optional<std::string>& app) {
     CaptureStdout();
-    capture::listWindows(app);
+    tools::listWindows(app);
     return nlohmann::json::parse(GetCapturedStdout());
 }
 
@@ -127,7 +127,7 @@ using WindowsDeathTest = Windows;
 TEST_F(WindowsDeathTest, ADesktopThatCannotBeAskedEndsTheListingWithAnExternalError) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     desktop.capture.contentError = "X11: cannot open display :99";
-    EXPECT_EXIT(capture::listWindows(std::nullopt), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(tools::listWindows(std::nullopt), testing::ExitedWithCode(1), "");
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace {
 
 using Out::Message;
 
-platform::ScreenFrames screen(platform::ScreenRect frame, platform::ScreenRect visible) {
+platform::ScreenFrames screen(platform::Rect frame, platform::Rect visible) {
     platform::ScreenFrames frames;
     frames.frame = frame;
     frames.visibleFrame = visible;

@@ -61,11 +61,11 @@ TEST_F(Perform, ClickOnAnElementWithoutPressClicksThePointerAtItsCentre) {
 // A step that reports success must have had its effect: a pointer click at a point on another process's
 // window (or on none), and keys no window of the application would take, fail the step instead.
 TEST_F(Perform, InputThatCannotReachTheApplicationFailsTheStep) {
-    input.windowsTopFirst = {{kPid + 1, {{200, 90}, {100, 40}}}, {kPid, {{0, 0}, {800, 600}}}};
+    input.windowsTopFirst = {{kPid + 1, {200, 90, 100, 40}}, {kPid, {0, 0, 800, 600}}};
     EXPECT_EQ(failure([&] { perform(labelled("click", "Open"), 1); }),
               "external: step 2 (click): the element's centre (240, 110) lies on no window of the application");
     EXPECT_TRUE(input.events.empty());
-    input.windowsTopFirst = {{kPid, {{0, 0}, {800, 600}}}};
+    input.windowsTopFirst = {{kPid, {0, 0, 800, 600}}};
     perform(labelled("click", "Open"));
     EXPECT_EQ(input.events.size(), 3u);
     input.events.clear();

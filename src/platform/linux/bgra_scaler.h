@@ -5,15 +5,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/bgra_picture.h"
+
 namespace platform::linux_desktop {
 
-/// A BGRA picture in memory.
-struct BgraPicture {
-    uint8_t* bytes = nullptr;
-    int width = 0;
-    int height = 0;
-    int bytesPerRow = 0;
-};
 
 /// Scales BGRA pictures bilinearly; keeps its set-up between calls of the same sizes.
 class BgraScaler {

@@ -43,11 +43,7 @@ inline const ModuleEntry& desktopEntry(const ModuleEntry& x11, const ModuleEntry
 class ModuleScreenCapture final : public ScreenCapture {
 public:
     ShareableContent shareableContent() override { return module_.get().shareableContent(); }
-    ContentFilter windowFilter(const ShareableWindow& window) override { return module_.get().windowFilter(window); }
-    ContentFilter displayFilter(const ShareableDisplay& display,
-                                const std::vector<RunningApplication>& excluding) override {
-        return module_.get().displayFilter(display, excluding);
-    }
+    double pointPixelScale() override { return module_.get().pointPixelScale(); }
     std::unique_ptr<CaptureStream> makeStream(const ContentFilter& filter, const StreamConfiguration& configuration,
                                               FrameSink sink) override {
         return module_.get().makeStream(filter, configuration, std::move(sink));
@@ -65,13 +61,13 @@ public:
     bool postCharacter(int32_t pid, const std::string& character) override {
         return module_.get().postCharacter(pid, character);
     }
-    void postMouseMoved(ScreenPoint point) override { module_.get().postMouseMoved(point); }
-    void postLeftDown(ScreenPoint point) override { module_.get().postLeftDown(point); }
-    void postLeftUp(ScreenPoint point) override { module_.get().postLeftUp(point); }
-    void postScroll(ScreenPoint point, int32_t dxPixels, int32_t dyPixels) override {
+    void postMouseMoved(Point point) override { module_.get().postMouseMoved(point); }
+    void postLeftDown(Point point) override { module_.get().postLeftDown(point); }
+    void postLeftUp(Point point) override { module_.get().postLeftUp(point); }
+    void postScroll(Point point, int32_t dxPixels, int32_t dyPixels) override {
         module_.get().postScroll(point, dxPixels, dyPixels);
     }
-    bool pointReachesProcess(ScreenPoint point, int32_t pid) override {
+    bool pointReachesProcess(Point point, int32_t pid) override {
         return module_.get().pointReachesProcess(point, pid);
     }
 
@@ -95,7 +91,7 @@ public:
     bool descendsFrom(int32_t pid, int32_t ancestor) override { return module_.get().descendsFrom(pid, ancestor); }
     void activate(const ApplicationProcess& application) override { module_.get().activate(application); }
     std::optional<ScreenFrames> mainScreen() override { return module_.get().mainScreen(); }
-    bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const CaptureRect& frame) override {
+    bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const Rect& frame) override {
         return module_.get().placeWindow(application, windowID, frame);
     }
 

@@ -20,8 +20,8 @@ inline constexpr ModuleEntry kBgraScalerEntry{kMovieWriterModule.fileName, "qc_m
 /// Movie writers from the movie writer module.
 class ModuleMovieWriters final : public MovieWriters {
 public:
-    std::unique_ptr<MovieWriter> makeWriter(const std::string& path, MovieFileType type) override {
-        return module_.get().makeWriter(path, type);
+    std::unique_ptr<MovieWriter> makeWriter(const std::string& path) override {
+        return module_.get().makeWriter(path);
     }
 
 private:

@@ -140,27 +140,27 @@ TEST_F(FixtureActions, SetFrameMovesAndResizesTheWindow) {
     const auto before = AX::frame(window());
     ASSERT_TRUE(before);
     const platform::Rect client = fixture.widget("window");
-    const double decorationWidth = before->size.width - client.size.width;
-    const double decorationHeight = before->size.height - client.size.height;
+    const double decorationWidth = before->width - client.width;
+    const double decorationHeight = before->height - client.height;
 
-    const platform::Rect wanted{{120, 90}, {720, 520}};
-    AX::setFrame(window(), wanted.origin, wanted.size);
+    const platform::Rect wanted{120, 90, 720, 520};
+    AX::setFrame(window(), wanted.origin(), wanted.size());
     const auto after = AX::frame(window());
     ASSERT_TRUE(after);
     EXPECT_EQ(*after, wanted);
 
     // The application itself sees the new client area.
     const auto geometry = fixture.waitFor("geometry", 5, [&](const nlohmann::json& line) {
-        return line["widgets"]["window"].value("width", 0.0) == wanted.size.width - decorationWidth;
+        return line["widgets"]["window"].value("width", 0.0) == wanted.width - decorationWidth;
     });
     ASSERT_TRUE(geometry);
-    EXPECT_EQ((*geometry)["widgets"]["window"].value("height", 0.0), wanted.size.height - decorationHeight);
+    EXPECT_EQ((*geometry)["widgets"]["window"].value("height", 0.0), wanted.height - decorationHeight);
 
     // Size alone keeps the position.
     AX::setFrame(window(), std::nullopt, platform::Size{600, 480});
     const auto resized = AX::frame(window());
     ASSERT_TRUE(resized);
-    EXPECT_EQ(*resized, (platform::Rect{wanted.origin, {600, 480}}));
+    EXPECT_EQ(*resized, (platform::Rect{wanted.x, wanted.y, 600, 480}));
 }
 
 TEST_F(FixtureActions, HitTestFindsTheControlUnderThePoint) {

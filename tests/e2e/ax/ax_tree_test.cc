@@ -104,10 +104,10 @@ TEST_F(FixtureTree, FramesAreTheWidgetsScreenRectangles) {
     const auto windowFrame = AX::frame(window());
     ASSERT_TRUE(windowFrame);
     const platform::Rect client = fixture.widget("window");
-    EXPECT_LE(windowFrame->origin.x, client.origin.x);
-    EXPECT_LE(windowFrame->origin.y, client.origin.y);
-    EXPECT_GE(windowFrame->origin.x + windowFrame->size.width, client.origin.x + client.size.width);
-    EXPECT_GE(windowFrame->origin.y + windowFrame->size.height, client.origin.y + client.size.height);
+    EXPECT_LE(windowFrame->x, client.x);
+    EXPECT_LE(windowFrame->y, client.y);
+    EXPECT_GE(windowFrame->x + windowFrame->width, client.x + client.width);
+    EXPECT_GE(windowFrame->y + windowFrame->height, client.y + client.height);
 }
 
 TEST_F(FixtureTree, MenusHaveTheShapeOfAMenuBarWithMenus) {
@@ -183,7 +183,7 @@ TEST_F(FixtureTree, SuggestionsForAMisspeltLabelRankTheRightButtonFirst) {
 std::string dumpLines(const AX::Element& window) {
     const auto frame = AX::frame(window);
     if (!frame) return "";
-    const Tree::Dump dump = Tree::dump(window, frame->origin, 400, 40);
+    const Tree::Dump dump = Tree::dump(window, frame->origin(), 400, 40);
     std::string lines;
     for (const Tree::ElementRecord& record : dump.nodes) lines += Out::serialize(Tree::json(record)) + "\n";
     lines += dump.truncated ? "truncated\n" : "complete\n";

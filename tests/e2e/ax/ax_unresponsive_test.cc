@@ -66,7 +66,7 @@ TEST(FrozenFixture, ADumpOfAFrozenApplicationEndsAndAThawedOneIsWhole) {
     ASSERT_TRUE(fixture.ready());
     const auto elements = e2e::fixtureElements(fixture.pid());
     ASSERT_TRUE(elements);
-    const auto origin = AX::frame(elements->window)->origin;
+    const auto origin = AX::frame(elements->window)->origin();
     const Tree::Dump before = Tree::dump(elements->window, origin, 400, 40);
     ASSERT_GT(before.nodes.size(), 10u);
 

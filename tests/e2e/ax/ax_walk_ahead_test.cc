@@ -92,7 +92,7 @@ TEST(WalkAhead, TheDumpOfAManyWidgetWindowIsTheSameAsReadElementByElement) {
     }
     ASSERT_TRUE(window) << "gtk3-widget-factory did not show its window";
     std::this_thread::sleep_for(std::chrono::seconds(1));  // let it finish building its pages
-    const AX::Point origin = AX::frame(*window)->origin;
+    const AX::Point origin = AX::frame(*window)->origin();
 
     const Tree::Dump fetchedAhead = Tree::dump(*window, origin, 8000, 80);
     UnannouncedWalks unannounced(real);

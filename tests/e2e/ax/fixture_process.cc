@@ -97,7 +97,7 @@ nlohmann::json FixtureProcess::geometry() {
 
 platform::Rect FixtureProcess::widget(const std::string& name) {
     const nlohmann::json rect = geometry().value(name, nlohmann::json::object());
-    return {{rect.value("x", 0.0), rect.value("y", 0.0)}, {rect.value("width", 0.0), rect.value("height", 0.0)}};
+    return {rect.value("x", 0.0), rect.value("y", 0.0), rect.value("width", 0.0), rect.value("height", 0.0)};
 }
 
 void FixtureProcess::freeze() {
@@ -126,7 +126,7 @@ std::optional<FixtureElements> fixtureElements(pid_t pid, const std::string& tit
 }
 
 platform::Point center(const platform::Rect& rect) {
-    return {rect.origin.x + rect.size.width / 2, rect.origin.y + rect.size.height / 2};
+    return {rect.x + rect.width / 2, rect.y + rect.height / 2};
 }
 
 }  // namespace e2e

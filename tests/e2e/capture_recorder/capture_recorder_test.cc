@@ -72,7 +72,7 @@ platform::PixelBuffer syntheticFrame(int width, int height, int index) {
             pixel[3] = 0xff;
         }
     }
-    return {width, height, width * 4, pixels->data(), pixels, 0, std::nullopt};
+    return {{pixels->data(), width, height, width * 4}, pixels, 0, std::nullopt};
 }
 
 TEST_F(MovieRecording, TheWriterMakesAnOrdinaryHevcQuickTimeMovieWhoseLastFrameLastsUntilTheEnd) {
@@ -137,7 +137,7 @@ struct BlockFrame {
     // A copy of the pixels as one frame of a stream, with its number and what it says changed.
     platform::PixelBuffer buffer(uint64_t sequence, std::optional<std::vector<platform::PixelRect>> changed) const {
         auto copy = std::make_shared<std::vector<uint8_t>>(*pixels);
-        return {width, height, width * 4, copy->data(), copy, sequence, std::move(changed)};
+        return {{copy->data(), width, height, width * 4}, copy, sequence, std::move(changed)};
     }
 };
 

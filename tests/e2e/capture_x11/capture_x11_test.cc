@@ -309,7 +309,7 @@ TEST_F(CaptureX11, RegionCaptureReadsPartOfTheWindowAndScalesToTheConfiguredSize
     for (int scale : {1, 2}) {
         FrameCollector frames;
         auto settings = configuration(100 * scale, 100 * scale);
-        settings.sourceRect = platform::CaptureRect{150, 50, 100, 100};  // straddles the middle at x = 200
+        settings.sourceRect = platform::Rect{150, 50, 100, 100};  // straddles the middle at x = 200
         auto stream = capture_.makeStream(filter, settings, frames.sink());
         stream->start();
         ASSERT_TRUE(waitFor([&] { return frames.count() >= 1 && frames.pixel(0, 0) != 0xff000000u; }));

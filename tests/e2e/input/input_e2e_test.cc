@@ -34,7 +34,7 @@ protected:
         ASSERT_TRUE(geometry.is_object()) << fixture->transcript();
     }
 
-    platform::ScreenPoint centreOf(const std::string& widget) const {
+    platform::Point centreOf(const std::string& widget) const {
         const json& box = geometry.at(widget);
         return {box["x"].get<double>() + box["width"].get<double>() / 2,
                 box["y"].get<double>() + box["height"].get<double>() / 2};

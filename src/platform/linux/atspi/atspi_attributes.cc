@@ -36,16 +36,16 @@ std::optional<Extents> menuExtents(const Element& menu) {
         const double left = extents->position->x, top = extents->position->y;
         const double right = left + extents->size.width, bottom = top + extents->size.height;
         if (!span) {
-            span = Rect{{left, top}, {right - left, bottom - top}};
+            span = Rect{left, top, right - left, bottom - top};
             continue;
         }
-        const double spanRight = std::max(span->origin.x + span->size.width, right);
-        const double spanBottom = std::max(span->origin.y + span->size.height, bottom);
-        span->origin = {std::min(span->origin.x, left), std::min(span->origin.y, top)};
-        span->size = {spanRight - span->origin.x, spanBottom - span->origin.y};
+        const double spanRight = std::max(span->x + span->width, right);
+        const double spanBottom = std::max(span->y + span->height, bottom);
+        const double spanLeft = std::min(span->x, left), spanTop = std::min(span->y, top);
+        *span = Rect{spanLeft, spanTop, spanRight - spanLeft, spanBottom - spanTop};
     }
     if (!span) return std::nullopt;
-    return Extents{span->origin, span->size};
+    return Extents{span->origin(), span->size()};
 }
 
 std::optional<Extents> extentsOf(const Element& element) {

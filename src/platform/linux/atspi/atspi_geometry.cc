@@ -41,17 +41,17 @@ std::optional<WindowPlacement> placementOf(AtspiAccessible* topLevel) {
     const Rect& client = window->clientArea;
     if (const auto shadow = window->invisibleMargins) {
         // Drawn by a compositor: the shadow around the content is declared, and is no part of the window.
-        placement.contentOrigin = {client.origin.x + shadow->left, client.origin.y + shadow->top};
-        placement.visibleFrame = {placement.contentOrigin,
-                                  {client.size.width - shadow->left - shadow->right,
-                                   client.size.height - shadow->top - shadow->bottom}};
+        placement.contentOrigin = {client.x + shadow->left, client.y + shadow->top};
+        placement.visibleFrame = {placement.contentOrigin.x, placement.contentOrigin.y,
+                                  client.width - shadow->left - shadow->right,
+                                  client.height - shadow->top - shadow->bottom};
         return placement;
     }
     // Without a compositor GTK 4 draws a border of its own inside the X11 window, and measures the window's
     // content inside it: the border is what the two sizes differ by, the same on every side.
-    const double borderX = std::max(0.0, (client.size.width - extents->size.width) / 2);
-    const double borderY = std::max(0.0, (client.size.height - extents->size.height) / 2);
-    placement.contentOrigin = {client.origin.x + borderX, client.origin.y + borderY};
+    const double borderX = std::max(0.0, (client.width - extents->size.width) / 2);
+    const double borderY = std::max(0.0, (client.height - extents->size.height) / 2);
+    placement.contentOrigin = {client.x + borderX, client.y + borderY};
     placement.visibleFrame = window->frame;
     return placement;
 }
@@ -64,7 +64,7 @@ std::optional<WindowPlacement> waylandPlacementOf(AtspiAccessible* topLevel) {
     const auto extents = readExtents(topLevel);
     if (!extents) return std::nullopt;
     const Point corner = extents->position.value_or(Point{0, 0});
-    const Rect visible = shadowFreePartOf(topLevel).value_or(Rect{{0, 0}, extents->size});
+    const Rect visible = shadowFreePartOf(topLevel).value_or(Rect::of({0, 0}, extents->size));
     return WindowPlacement{{-corner.x, -corner.y}, visible};
 }
 
@@ -90,10 +90,10 @@ std::optional<WindowPlacement> popoverPlacementOf(AtspiAccessible* popover) {
     if (!display) return std::nullopt;
     for (const ClientWindow& window : clientWindowsTopFirst(display.get())) {
         if (window.pid != *pid || !window.overrideRedirect) continue;
-        if (std::abs(window.frame.size.width - extents->size.width) > 1 ||
-            std::abs(window.frame.size.height - extents->size.height) > 1)
+        if (std::abs(window.frame.width - extents->size.width) > 1 ||
+            std::abs(window.frame.height - extents->size.height) > 1)
             continue;
-        return WindowPlacement{{window.frame.origin.x - extents->position->x, window.frame.origin.y - extents->position->y},
+        return WindowPlacement{{window.frame.x - extents->position->x, window.frame.y - extents->position->y},
                                window.frame};
     }
     return std::nullopt;
@@ -192,7 +192,7 @@ std::optional<Extents> screenExtents(const AtspiNode& node) {
     const bool isReference = sameObject(reference, object);
     g_object_unref(reference);
     if (!placement) return extents;
-    if (isReference) return Extents{placement->visibleFrame.origin, placement->visibleFrame.size};
+    if (isReference) return Extents{placement->visibleFrame.origin(), placement->visibleFrame.size()};
     if (extents->position)
         extents->position = Point{extents->position->x + placement->contentOrigin.x,
                                   extents->position->y + placement->contentOrigin.y};

@@ -16,20 +16,15 @@ namespace {
 
 constexpr int kMaxHitDepth = 64;
 
-bool contains(const Rect& rect, Point point) {
-    return point.x >= rect.origin.x && point.y >= rect.origin.y && point.x < rect.origin.x + rect.size.width &&
-           point.y < rect.origin.y + rect.size.height;
-}
-
 std::optional<Rect> rectOf(const Element& element) {
     const auto extents = screenExtents(nodeOf(element));
     if (!extents || !extents->position) return std::nullopt;
-    return Rect{*extents->position, extents->size};
+    return Rect::of(*extents->position, extents->size);
 }
 
 double mismatch(const Rect& a, const Rect& b) {
-    return std::abs(a.origin.x - b.origin.x) + std::abs(a.origin.y - b.origin.y) +
-           std::abs(a.size.width - b.size.width) + std::abs(a.size.height - b.size.height);
+    return std::abs(a.x - b.x) + std::abs(a.y - b.y) +
+           std::abs(a.width - b.width) + std::abs(a.height - b.height);
 }
 
 // Among the application's top-level accessibles (including pop-ups such as open menus), the one that covers
@@ -43,7 +38,7 @@ AtspiAccessible* accessibleWindowFor(AtspiAccessible* application, const ClientW
         const Element element = adoptElement(static_cast<AtspiAccessible*>(g_object_ref(child)));
         nodeOf(element).rememberTopLevel(child);
         const auto rect = rectOf(element);
-        if (rect && contains(*rect, point)) {
+        if (rect && rect->contains(point)) {
             const double score = std::min(mismatch(*rect, window.frame), mismatch(*rect, window.clientArea));
             if (!best || score < bestMismatch) {
                 if (best) g_object_unref(best);
@@ -96,7 +91,7 @@ std::optional<Element> openMenuItemAt(AtspiAccessibility& service, const Element
         const Element element = queue[next];
         if (nodeOf(element).kind() == NodeKind::object && next > 0) {
             const auto rect = rectOf(element);
-            if (rect && contains(*rect, point)) deepest = element;
+            if (rect && rect->contains(point)) deepest = element;
         }
         if (auto children = service.children(element)) queue.insert(queue.end(), children->begin(), children->end());
     }
@@ -113,7 +108,7 @@ Element deepestByFrames(AtspiAccessibility& service, Element from, Point point) 
         std::optional<Element> holder;
         for (const Element& child : *children) {
             const auto rect = rectOf(child);
-            if (rect && rect->size.width > 0 && rect->size.height > 0 && contains(*rect, point)) holder = child;
+            if (rect && rect->width > 0 && rect->height > 0 && rect->contains(point)) holder = child;
         }
         if (!holder) break;
         from = *holder;
@@ -129,7 +124,7 @@ std::optional<Element> AtspiAccessibility::elementAtPoint(Point point) {
     if (!display) return std::nullopt;
     std::optional<ClientWindow> top;
     for (ClientWindow& window : clientWindowsTopFirst(display.get())) {
-        if (contains(window.frame, point)) {
+        if (window.frame.contains(point)) {
             top = std::move(window);
             break;
         }

@@ -19,7 +19,7 @@ std::optional<ClientWindow> clientWindowOf(Display* display, const Element& elem
     const std::string title = readName(node.object()).value_or("");
     std::optional<Rect> frame;
     if (const auto extents = readExtents(node.object()); extents && extents->position)
-        frame = Rect{*extents->position, extents->size};
+        frame = Rect::of(*extents->position, extents->size);
     return findClientWindow(display, *pid, title, frame);
 }
 

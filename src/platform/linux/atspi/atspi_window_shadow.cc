@@ -92,7 +92,7 @@ std::optional<Rect> shadowFreePartOf(AtspiAccessible* window) {
     if (left > kMaxShadowWidth || top > kMaxShadowWidth || width - right > kMaxShadowWidth ||
         height - bottom > kMaxShadowWidth)
         return std::nullopt;
-    return Rect{{double(left), double(top)}, {double(right - left), double(bottom - top)}};
+    return Rect{double(left), double(top), double(right - left), double(bottom - top)};
 }
 
 }  // namespace platform::linux_desktop

@@ -59,7 +59,7 @@ void HevcEncoder::open(const VideoSettings& settings, bool globalHeader) {
     if (!context_ || !packet_) throw std::runtime_error("HEVC encoder: out of memory");
 
     const int fps = std::max(1, settings.expectedSourceFrameRate);
-    const PictureSize coded = hevcPictureSize({settings.width, settings.height});
+    const PixelSize coded = hevcPictureSize({settings.width, settings.height});
     context_->width = coded.width;
     context_->height = coded.height;
     context_->pix_fmt = AV_PIX_FMT_YUV420P;

@@ -17,7 +17,7 @@ namespace platform::linux_desktop {
 inline constexpr AVRational kMovieTimeBase{1, 90000};
 
 /// The coded picture size for frames of `input` size: 4:2:0 needs even widths and heights.
-inline PictureSize hevcPictureSize(PictureSize input) {
+inline PixelSize hevcPictureSize(PixelSize input) {
     return {input.width + (input.width & 1), input.height + (input.height & 1)};
 }
 

@@ -32,7 +32,7 @@ constexpr size_t kQueueBytes = size_t{32} << 20;
 constexpr size_t kMostQueued = 16;
 constexpr size_t kFewestQueued = 3;
 
-size_t queueCapacity(PictureSize size) {
+size_t queueCapacity(PixelSize size) {
     const size_t pictureBytes = std::max<size_t>(1, size_t(size.width) * size_t(size.height) * 3 / 2);
     return std::clamp(kQueueBytes / pictureBytes, kFewestQueued, kMostQueued);
 }
@@ -52,7 +52,7 @@ std::string finishingPath(const std::string& path) {
 }
 
 // A 4:2:0 picture of `size`; null when out of memory.
-AVFrame* makePicture(PictureSize size) {
+AVFrame* makePicture(PixelSize size) {
     AVFrame* picture = av_frame_alloc();
     if (!picture) return nullptr;
     picture->format = AV_PIX_FMT_YUV420P;
@@ -83,7 +83,7 @@ FfmpegMovieWriter::~FfmpegMovieWriter() {
     av_frame_free(&current_);
 }
 
-PictureSize FfmpegMovieWriter::movieSize(PictureSize input) const { return hevcPictureSize(input); }
+PixelSize FfmpegMovieWriter::movieSize(PixelSize input) const { return hevcPictureSize(input); }
 
 bool FfmpegMovieWriter::addVideoInput(const VideoSettings& settings) {
     std::lock_guard lock(mutex_);
@@ -394,7 +394,7 @@ void FfmpegMovieWriter::closeMovie(int64_t endPts) {
     movie_->finish();
 }
 
-std::unique_ptr<MovieWriter> FfmpegMovieWriters::makeWriter(const std::string& path, MovieFileType) {
+std::unique_ptr<MovieWriter> FfmpegMovieWriters::makeWriter(const std::string& path) {
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     std::error_code error;
     if (!folder.empty() && !std::filesystem::is_directory(folder, error)) {

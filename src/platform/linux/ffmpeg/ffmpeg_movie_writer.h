@@ -32,7 +32,7 @@ public:
     explicit FfmpegMovieWriter(std::string path);
     ~FfmpegMovieWriter() override;
 
-    PictureSize movieSize(PictureSize input) const override;
+    PixelSize movieSize(PixelSize input) const override;
     bool addVideoInput(const VideoSettings& settings) override;
     bool startWriting() override;
     void startSession(double hostSeconds) override;
@@ -96,7 +96,7 @@ private:
 /// Makes FFmpeg movie writers.
 class FfmpegMovieWriters final : public MovieWriters {
 public:
-    std::unique_ptr<MovieWriter> makeWriter(const std::string& path, MovieFileType type) override;
+    std::unique_ptr<MovieWriter> makeWriter(const std::string& path) override;
 };
 
 }  // namespace platform::linux_desktop

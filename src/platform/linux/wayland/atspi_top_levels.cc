@@ -96,7 +96,7 @@ void addWindowsOf(AtspiAccessible* application, std::vector<TopLevel>& found) {
             AtspiRect* extents = atspi_component_get_extents(component, ATSPI_COORD_TYPE_WINDOW, nullptr);
             if (extents && extents->width > 0 && extents->height > 0) {
                 const double width = extents->width, height = extents->height;
-                const Rect visible = shadowFreePartOf(window).value_or(Rect{{0, 0}, {width, height}});
+                const Rect visible = shadowFreePartOf(window).value_or(Rect{0, 0, width, height});
                 found.push_back({idOf(window), pid, applicationName, nameOf(window), width, height, visible, active});
             }
             if (extents) g_free(extents);

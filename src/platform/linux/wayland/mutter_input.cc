@@ -106,7 +106,7 @@ bool MutterInput::postCharacter(int32_t pid, const std::string& character) {
     return true;
 }
 
-bool MutterInput::pointReachesProcess(ScreenPoint point, int32_t pid) {
+bool MutterInput::pointReachesProcess(Point point, int32_t pid) {
     // Pointer positions are the focused window's own: a point inside it reaches its process.
     const auto window = focusedWindow();
     if (!window) {
@@ -120,21 +120,21 @@ bool MutterInput::pointReachesProcess(ScreenPoint point, int32_t pid) {
            point.y < window->height;
 }
 
-void MutterInput::postMouseMoved(ScreenPoint point) { MutterRemoteSession::shared().pointerAt(point.x, point.y); }
+void MutterInput::postMouseMoved(Point point) { MutterRemoteSession::shared().pointerAt(point.x, point.y); }
 
-void MutterInput::postLeftDown(ScreenPoint point) {
+void MutterInput::postLeftDown(Point point) {
     auto& session = MutterRemoteSession::shared();
     session.pointerAt(point.x, point.y);
     session.button(BTN_LEFT, true);
 }
 
-void MutterInput::postLeftUp(ScreenPoint point) {
+void MutterInput::postLeftUp(Point point) {
     auto& session = MutterRemoteSession::shared();
     session.pointerAt(point.x, point.y);
     session.button(BTN_LEFT, false);
 }
 
-void MutterInput::postScroll(ScreenPoint point, int32_t dxPixels, int32_t dyPixels) {
+void MutterInput::postScroll(Point point, int32_t dxPixels, int32_t dyPixels) {
     auto& session = MutterRemoteSession::shared();
     session.pointerAt(point.x, point.y);
     // The compositor's axes grow rightwards and downwards; positive here scrolls left and up.

@@ -12,11 +12,11 @@ class MutterInput final : public InputEvents {
 public:
     bool postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) override;
     bool postCharacter(int32_t pid, const std::string& character) override;
-    bool pointReachesProcess(ScreenPoint point, int32_t pid) override;
-    void postMouseMoved(ScreenPoint point) override;
-    void postLeftDown(ScreenPoint point) override;
-    void postLeftUp(ScreenPoint point) override;
-    void postScroll(ScreenPoint point, int32_t dxPixels, int32_t dyPixels) override;
+    bool pointReachesProcess(Point point, int32_t pid) override;
+    void postMouseMoved(Point point) override;
+    void postLeftDown(Point point) override;
+    void postLeftUp(Point point) override;
+    void postScroll(Point point, int32_t dxPixels, int32_t dyPixels) override;
 };
 
 /// True when process `pid` has the window that holds the keyboard focus (asked of the accessibility bus,

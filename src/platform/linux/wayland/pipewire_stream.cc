@@ -269,7 +269,7 @@ PixelRect PipeWireStream::toolkitAreaLocked() const {
 PixelRect PipeWireStream::recordedAreaLocked() const {
     const PixelRect toolkit = toolkitAreaLocked();
     if (!window_) return toolkit;
-    const CaptureRect& visible = window_->visible;
+    const Rect& visible = window_->visible;
     return {toolkit.x + int(std::lround(visible.x)), toolkit.y + int(std::lround(visible.y)),
             int(std::lround(visible.width)), int(std::lround(visible.height))};
 }

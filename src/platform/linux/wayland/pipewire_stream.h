@@ -25,7 +25,7 @@ namespace platform::linux_desktop {
 /// in the same coordinates: a toolkit that draws its shadow inside its extents (GTK 3) has it left out there.
 struct WindowArea {
     double width = 0, height = 0;
-    CaptureRect visible;
+    Rect visible;
 };
 
 class PipeWireStream final : public CaptureStream {

@@ -47,7 +47,7 @@ std::optional<ScreenFrames> WaylandApplications::mainScreen() {
     for (const auto& monitor : monitors)
         if (monitor.primary) main = monitor;
     // Bottom-left coordinates flipped about the main monitor's height; a headless GNOME shell draws no panel.
-    const ScreenRect frame{main.frame.x, 0, main.frame.width, main.frame.height};
+    const Rect frame{main.frame.x, 0, main.frame.width, main.frame.height};
     return ScreenFrames{frame, frame};
 }
 

@@ -26,7 +26,7 @@ public:
     void activate(const ApplicationProcess&) override {}
     std::optional<ScreenFrames> mainScreen() override;
     /// A Wayland client's size is its own to choose; no window is placed from outside.
-    bool placeWindow(const ApplicationProcess&, uint64_t, const CaptureRect&) override { return false; }
+    bool placeWindow(const ApplicationProcess&, uint64_t, const Rect&) override { return false; }
 
 private:
     // The desktop-entry side, which needs no display (its X11 parts are not called).

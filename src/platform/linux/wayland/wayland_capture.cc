@@ -32,21 +32,12 @@ ShareableContent WaylandScreenCapture::shareableContent() {
         ShareableWindow shareable;
         shareable.windowID = window.windowID;
         shareable.owningApplication = known->second;
-        shareable.frame = {window.visible.origin.x, window.visible.origin.y, window.visible.size.width,
-                           window.visible.size.height};
+        shareable.frame = {window.visible.x, window.visible.y, window.visible.width,
+                           window.visible.height};
         shareable.title = window.title;
         content.windows.push_back(std::move(shareable));
     }
     return content;
-}
-
-ContentFilter WaylandScreenCapture::windowFilter(const ShareableWindow& window) {
-    return ContentFilter::ofWindow(window);
-}
-
-ContentFilter WaylandScreenCapture::displayFilter(const ShareableDisplay& display,
-                                                  const std::vector<RunningApplication>& excluding) {
-    return ContentFilter::ofDisplay(display, excluding);
 }
 
 std::unique_ptr<CaptureStream> WaylandScreenCapture::makeStream(const ContentFilter& filter,
@@ -68,8 +59,8 @@ std::unique_ptr<CaptureStream> WaylandScreenCapture::makeStream(const ContentFil
         if (window.active && window.windowID != filter.window.windowID) otherFocused = true;
         if (window.windowID == filter.window.windowID)
             area = {window.width, window.height,
-                    {window.visible.origin.x, window.visible.origin.y, window.visible.size.width,
-                     window.visible.size.height}};
+                    {window.visible.x, window.visible.y, window.visible.width,
+                     window.visible.height}};
     }
     if (otherFocused)
         throw CaptureError("Wayland: another window has the keyboard focus, and the compositor records only the "

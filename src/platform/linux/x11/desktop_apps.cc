@@ -176,7 +176,7 @@ std::optional<ScreenFrames> DesktopApplications::mainScreen() {
 }
 
 bool DesktopApplications::placeWindow(const ApplicationProcess& application, uint64_t windowID,
-                                      const CaptureRect& frame) {
+                                      const Rect& frame) {
     std::lock_guard lock(mutex_);
     Display* connection = display();
     if (!connection) return false;

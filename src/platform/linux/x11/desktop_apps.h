@@ -23,7 +23,7 @@ public:
     bool descendsFrom(int32_t pid, int32_t ancestor) override;
     void activate(const ApplicationProcess& application) override;
     std::optional<ScreenFrames> mainScreen() override;
-    bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const CaptureRect& frame) override;
+    bool placeWindow(const ApplicationProcess& application, uint64_t windowID, const Rect& frame) override;
 
 private:
     // The display connection, opened on first use; null when there is no display.

@@ -14,14 +14,6 @@ ShareableContent X11ScreenCapture::shareableContent() {
     return readShareableContent(display.get());
 }
 
-// X11 has no point scaling of its own: a point is a pixel.
-ContentFilter X11ScreenCapture::windowFilter(const ShareableWindow& window) { return ContentFilter::ofWindow(window); }
-
-ContentFilter X11ScreenCapture::displayFilter(const ShareableDisplay& display,
-                                              const std::vector<RunningApplication>& excluding) {
-    return ContentFilter::ofDisplay(display, excluding);
-}
-
 std::unique_ptr<CaptureStream> X11ScreenCapture::makeStream(const ContentFilter& filter,
                                                             const StreamConfiguration& configuration,
                                                             FrameSink sink) {

@@ -8,9 +8,6 @@ namespace platform::linux_desktop {
 class X11ScreenCapture final : public ScreenCapture {
 public:
     ShareableContent shareableContent() override;
-    ContentFilter windowFilter(const ShareableWindow& window) override;
-    ContentFilter displayFilter(const ShareableDisplay& display,
-                                const std::vector<RunningApplication>& excluding) override;
     std::unique_ptr<CaptureStream> makeStream(const ContentFilter& filter, const StreamConfiguration& configuration,
                                               FrameSink sink) override;
 };

@@ -39,7 +39,7 @@ std::vector<PixelRect> clippedTo(const std::vector<PixelRect>& areas, const Pixe
     return clipped;
 }
 
-PixelRect rounded(const CaptureRect& rect) {
+PixelRect rounded(const Rect& rect) {
     return {int(std::lround(rect.x)), int(std::lround(rect.y)), int(std::lround(rect.width)),
             int(std::lround(rect.height))};
 }
@@ -56,9 +56,6 @@ X11CaptureStream::X11CaptureStream(ContentFilter filter, StreamConfiguration con
     }
     if (configuration_.minimumFrameIntervalTimescale <= 0) {
         throw CaptureError("the frame rate must be positive", "external");
-    }
-    if (configuration_.pixelFormat != kPixelFormatBGRA) {
-        throw CaptureError("frames can only be captured as BGRA", "external");
     }
 }
 
@@ -191,7 +188,7 @@ bool X11CaptureStream::tick(bool& first, double tickSeconds) {
     // read one to one from the top left, so a window that grew is cut and one that shrank is padded).
     PixelRect area{0, 0, configuration_.width, configuration_.height};
     if (configuration_.sourceRect) {
-        CaptureRect points = *configuration_.sourceRect;
+        Rect points = *configuration_.sourceRect;
         const double scale = filter_.pointPixelScale > 0 ? filter_.pointPixelScale : 1;
         area = rounded({points.x * scale, points.y * scale, points.width * scale, points.height * scale});
     } else if (configuration_.scalesToFit) {

@@ -37,7 +37,7 @@ using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
 
 class DisplaySource final : public FrameSource {
 public:
-    DisplaySource(Display* display, const CaptureRect& monitor, std::set<int32_t> excluded, SourceStyle style)
+    DisplaySource(Display* display, const Rect& monitor, std::set<int32_t> excluded, SourceStyle style)
         : display_(display),
           root_(DefaultRootWindow(display)),
           monitor_{int(std::lround(monitor.x)), int(std::lround(monitor.y)), int(std::lround(monitor.width)),
@@ -335,7 +335,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<FrameSource> makeDisplaySource(Display* display, const CaptureRect& monitor,
+std::unique_ptr<FrameSource> makeDisplaySource(Display* display, const Rect& monitor,
                                                std::set<int32_t> excludedProcesses, SourceStyle style) {
     return std::make_unique<DisplaySource>(display, monitor, std::move(excludedProcesses), style);
 }

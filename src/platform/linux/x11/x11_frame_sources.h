@@ -18,13 +18,7 @@
 namespace platform::linux_desktop {
 
 /// BGRA pixels in client memory that a source draws into.
-struct Canvas {
-    uint8_t* bytes = nullptr;
-    int width = 0;
-    int height = 0;
-    int bytesPerRow = 0;
-};
-
+using Canvas = BgraPicture;
 
 class FrameSource {
 public:
@@ -90,7 +84,7 @@ std::unique_ptr<FrameSource> makeWindowSource(Display* display, Window window, S
 
 /// A monitor's area of the screen, composed from the top-level windows that do not belong to
 /// `excludedProcesses`, with the pointer when the style asks for it.
-std::unique_ptr<FrameSource> makeDisplaySource(Display* display, const CaptureRect& monitor,
+std::unique_ptr<FrameSource> makeDisplaySource(Display* display, const Rect& monitor,
                                                std::set<int32_t> excludedProcesses, SourceStyle style);
 
 /// Copies `width` × `height` pixels at (`fromX`, `fromY`) of `image` to (`toX`, `toY`) of `canvas`, making

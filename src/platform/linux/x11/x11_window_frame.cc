@@ -48,9 +48,9 @@ std::optional<Rect> rootRect(Display* display, Window window) {
     Window child = 0;
     if (!XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child))
         return std::nullopt;
-    return Rect{{static_cast<double>(x - attributes.border_width), static_cast<double>(y - attributes.border_width)},
-                {static_cast<double>(attributes.width + 2 * attributes.border_width),
-                 static_cast<double>(attributes.height + 2 * attributes.border_width)}};
+    return Rect{static_cast<double>(x - attributes.border_width), static_cast<double>(y - attributes.border_width),
+                static_cast<double>(attributes.width + 2 * attributes.border_width),
+                static_cast<double>(attributes.height + 2 * attributes.border_width)};
 }
 
 void sendRootMessage(Display* display, Window window, const char* type, const long (&data)[5]) {
@@ -77,8 +77,8 @@ bool waitUntil(Done done) {
 }
 
 double distance(const Rect& a, const Rect& b) {
-    return std::abs(a.origin.x - b.origin.x) + std::abs(a.origin.y - b.origin.y) +
-           std::abs(a.size.width - b.size.width) + std::abs(a.size.height - b.size.height);
+    return std::abs(a.x - b.x) + std::abs(a.y - b.y) +
+           std::abs(a.width - b.width) + std::abs(a.height - b.height);
 }
 
 }  // namespace
@@ -99,14 +99,14 @@ std::optional<Margins> declaredShadow(Display* display, Window client) {
 
 Rect visiblePart(const Rect& outer, const Rect& clientArea, const std::optional<Margins>& shadow) {
     if (!shadow) return outer;
-    const double left = std::max(outer.origin.x, clientArea.origin.x + shadow->left);
-    const double top = std::max(outer.origin.y, clientArea.origin.y + shadow->top);
-    const double right = std::min(outer.origin.x + outer.size.width,
-                                  clientArea.origin.x + clientArea.size.width - shadow->right);
-    const double bottom = std::min(outer.origin.y + outer.size.height,
-                                   clientArea.origin.y + clientArea.size.height - shadow->bottom);
+    const double left = std::max(outer.x, clientArea.x + shadow->left);
+    const double top = std::max(outer.y, clientArea.y + shadow->top);
+    const double right = std::min(outer.x + outer.width,
+                                  clientArea.x + clientArea.width - shadow->right);
+    const double bottom = std::min(outer.y + outer.height,
+                                   clientArea.y + clientArea.height - shadow->bottom);
     if (right - left < 1 || bottom - top < 1) return outer;  // a shadow larger than the window is no shadow
-    return {{left, top}, {right - left, bottom - top}};
+    return {left, top, right - left, bottom - top};
 }
 
 namespace {
@@ -220,12 +220,12 @@ bool moveResizeFrame(Display* display, const ClientWindow& placed, const std::op
     if (windowManagerRuns(display)) restoreToNormal(display, window);
     // Decorations around the client: what the frame adds on each side (less than nothing where the client
     // declares a shadow, which lies outside the frame).
-    const double left = window.clientArea.origin.x - window.frame.origin.x;
-    const double top = window.clientArea.origin.y - window.frame.origin.y;
-    const double horizontal = window.frame.size.width - window.clientArea.size.width;
-    const double vertical = window.frame.size.height - window.clientArea.size.height;
-    long x = std::lround(window.clientArea.origin.x), y = std::lround(window.clientArea.origin.y);
-    long width = std::lround(window.clientArea.size.width), height = std::lround(window.clientArea.size.height);
+    const double left = window.clientArea.x - window.frame.x;
+    const double top = window.clientArea.y - window.frame.y;
+    const double horizontal = window.frame.width - window.clientArea.width;
+    const double vertical = window.frame.height - window.clientArea.height;
+    long x = std::lround(window.clientArea.x), y = std::lround(window.clientArea.y);
+    long width = std::lround(window.clientArea.width), height = std::lround(window.clientArea.height);
     if (origin) {
         x = std::lround(origin->x + left);
         y = std::lround(origin->y + top);
@@ -237,10 +237,10 @@ bool moveResizeFrame(Display* display, const ClientWindow& placed, const std::op
     const bool managed = windowManagerRuns(display);
     // Where the outermost window's top-left corner must end up, in root coordinates: the frame's corner,
     // less the shadow that lies around it.
-    const double shadowLeft = window.frame.origin.x - window.outer.origin.x;
-    const double shadowTop = window.frame.origin.y - window.outer.origin.y;
-    const long frameX = std::lround(origin ? origin->x - shadowLeft : window.outer.origin.x);
-    const long frameY = std::lround(origin ? origin->y - shadowTop : window.outer.origin.y);
+    const double shadowLeft = window.frame.x - window.outer.x;
+    const double shadowTop = window.frame.y - window.outer.y;
+    const long frameX = std::lround(origin ? origin->x - shadowLeft : window.outer.x);
+    const long frameY = std::lround(origin ? origin->y - shadowTop : window.outer.y);
     if (managed) {
         // North-west gravity: the position is the frame's outer top-left corner, whatever border the client
         // had before the window manager took it (static gravity would measure from inside that original
@@ -262,9 +262,9 @@ bool moveResizeFrame(Display* display, const ClientWindow& placed, const std::op
     waitUntil([&] {
         const auto now = rootRect(display, window.client);
         const auto frame = managed ? rootRect(display, window.outermost) : now;
-        return now && frame && std::lround(frame->origin.x) == (managed ? frameX : x) &&
-               std::lround(frame->origin.y) == (managed ? frameY : y) && std::lround(now->size.width) == width &&
-               std::lround(now->size.height) == height;
+        return now && frame && std::lround(frame->x) == (managed ? frameX : x) &&
+               std::lround(frame->y) == (managed ? frameY : y) && std::lround(now->width) == width &&
+               std::lround(now->height) == height;
     });
     return true;
 }

@@ -151,28 +151,26 @@ RunningApplication applicationOf(const X11TopLevel& window, const ApplicationHin
 
 }  // namespace
 
-std::optional<CaptureRect> clientFrame(Display* display, Window window) {
+std::optional<Rect> clientFrame(Display* display, Window window) {
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(display, window, &attributes)) return std::nullopt;
     int x = 0, y = 0;
     Window child = 0;
     if (!XTranslateCoordinates(display, window, attributes.root, 0, 0, &x, &y, &child)) return std::nullopt;
-    return CaptureRect{double(x), double(y), double(attributes.width), double(attributes.height)};
+    return Rect{double(x), double(y), double(attributes.width), double(attributes.height)};
 }
 
-CaptureRect topLevelFrame(const X11TopLevel& window) {
+Rect topLevelFrame(const X11TopLevel& window) {
     return {double(window.x + window.borderWidth), double(window.y + window.borderWidth), double(window.width),
             double(window.height)};
 }
 
-CaptureRect visibleFrame(Display* display, const X11TopLevel& window) {
-    const CaptureRect outer = topLevelFrame(window);
+Rect visibleFrame(Display* display, const X11TopLevel& window) {
+    const Rect outer = topLevelFrame(window);
     const auto shadow = declaredShadow(display, window.client);
     const auto client = shadow ? clientFrame(display, window.client) : std::nullopt;
     if (!client) return outer;
-    const auto rect = [](const CaptureRect& r) { return Rect{{r.x, r.y}, {r.width, r.height}}; };
-    const Rect part = visiblePart(rect(outer), rect(*client), shadow);
-    return {part.origin.x, part.origin.y, part.size.width, part.size.height};
+    return visiblePart(outer, *client, shadow);
 }
 
 Window topLevelOf(Display* display, Window window) {

@@ -35,18 +35,18 @@ Window clientWindow(Display* display, Window topLevel);
 
 /// The area of `window`'s top-level inside its border, in root coordinates: the window manager's frame with
 /// its decorations, or the client itself when nothing frames it.
-CaptureRect topLevelFrame(const X11TopLevel& window);
+Rect topLevelFrame(const X11TopLevel& window);
 
 /// `topLevelFrame` without the invisible shadow that the client declares around itself (`_GTK_FRAME_EXTENTS`
 /// under a compositor): what the user sees of the window.
-CaptureRect visibleFrame(Display* display, const X11TopLevel& window);
+Rect visibleFrame(Display* display, const X11TopLevel& window);
 
 /// The child of the root that holds `window` (its window manager's frame, or `window` itself when it is a
 /// child of the root); 0 when the window is gone.
 Window topLevelOf(Display* display, Window window);
 
 /// The client area of `window` in root coordinates; absent when the window is gone.
-std::optional<CaptureRect> clientFrame(Display* display, Window window);
+std::optional<Rect> clientFrame(Display* display, Window window);
 
 /// Capturable windows (front first), monitors (primary first) and the applications owning the windows.
 ShareableContent readShareableContent(Display* display);

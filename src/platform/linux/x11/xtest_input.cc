@@ -141,26 +141,22 @@ bool XTestInput::postCharacter(int32_t pid, const std::string& character) {
     return true;
 }
 
-bool XTestInput::pointReachesProcess(ScreenPoint point, int32_t pid) {
+bool XTestInput::pointReachesProcess(Point point, int32_t pid) {
     std::lock_guard lock(mutex_);
     Display* display = this->display();
     if (!display) return false;
     // The top-most viewable window holding the point receives the click, whoever owns it.
     for (const ClientWindow& window : clientWindowsTopFirst(display)) {
-        const Rect& frame = window.frame;
-        if (point.x < frame.origin.x || point.y < frame.origin.y || point.x >= frame.origin.x + frame.size.width ||
-            point.y >= frame.origin.y + frame.size.height)
-            continue;
-        return window.pid == pid;
+        if (window.frame.contains(point)) return window.pid == pid;
     }
     return false;
 }
 
-void XTestInput::moveTo(Display* display, ScreenPoint point) {
+void XTestInput::moveTo(Display* display, Point point) {
     XTestFakeMotionEvent(display, -1, screenCoordinate(point.x), screenCoordinate(point.y), CurrentTime);
 }
 
-void XTestInput::postMouseMoved(ScreenPoint point) {
+void XTestInput::postMouseMoved(Point point) {
     std::lock_guard lock(mutex_);
     Display* display = this->display();
     if (!display) return;
@@ -168,7 +164,7 @@ void XTestInput::postMouseMoved(ScreenPoint point) {
     XSync(display, False);
 }
 
-void XTestInput::postLeftDown(ScreenPoint point) {
+void XTestInput::postLeftDown(Point point) {
     std::lock_guard lock(mutex_);
     Display* display = this->display();
     if (!display) return;
@@ -177,7 +173,7 @@ void XTestInput::postLeftDown(ScreenPoint point) {
     XSync(display, False);
 }
 
-void XTestInput::postLeftUp(ScreenPoint point) {
+void XTestInput::postLeftUp(Point point) {
     std::lock_guard lock(mutex_);
     Display* display = this->display();
     if (!display) return;
@@ -193,7 +189,7 @@ void XTestInput::wheel(Display* display, unsigned button, int notches) {
     }
 }
 
-void XTestInput::postScroll(ScreenPoint point, int32_t dxPixels, int32_t dyPixels) {
+void XTestInput::postScroll(Point point, int32_t dxPixels, int32_t dyPixels) {
     std::lock_guard lock(mutex_);
     Display* display = this->display();
     if (!display) return;

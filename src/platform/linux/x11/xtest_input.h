@@ -27,11 +27,11 @@ public:
 
     bool postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) override;
     bool postCharacter(int32_t pid, const std::string& character) override;
-    bool pointReachesProcess(ScreenPoint point, int32_t pid) override;
-    void postMouseMoved(ScreenPoint point) override;
-    void postLeftDown(ScreenPoint point) override;
-    void postLeftUp(ScreenPoint point) override;
-    void postScroll(ScreenPoint point, int32_t dxPixels, int32_t dyPixels) override;
+    bool pointReachesProcess(Point point, int32_t pid) override;
+    void postMouseMoved(Point point) override;
+    void postLeftDown(Point point) override;
+    void postLeftUp(Point point) override;
+    void postScroll(Point point, int32_t dxPixels, int32_t dyPixels) override;
 
 private:
     // A key pressed by postKey and not yet released, with the modifier keys held around it.
@@ -43,7 +43,7 @@ private:
 
     Display* display();
     bool reachProcess(Display* display, int32_t pid);
-    void moveTo(Display* display, ScreenPoint point);
+    void moveTo(Display* display, Point point);
     void wheel(Display* display, unsigned button, int notches);
 
     std::mutex mutex_;
