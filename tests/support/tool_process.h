@@ -42,7 +42,8 @@ std::vector<char*> nullTerminated(std::vector<std::string>& strings);
 /// The path of the built quorrel-capture.
 std::string toolPath();
 
-/// Runs quorrel-capture with `args` (the program path is added) and waits for it.
+/// Runs quorrel-capture with `args` (the program path is added) and waits for it; killed (with whatever it
+/// started in its process group) when it runs past the timeout.
 ToolRun runTool(const std::vector<std::string>& args, const ToolOptions& options = {});
 
 /// Runs any program, for helpers such as dbus-send.
