@@ -26,7 +26,7 @@
 
 #include "ax/ax.h"
 #include "ax/tree.h"
-#include "fixture_process.h"
+#include "fixture_elements.h"
 #include "platform/linux/atspi/atspi_node.h"
 #include "platform/services.h"
 
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     platform::installSystemServices();
     TimedAccessibility timed(*platform::services().accessibility);
     platform::services().accessibility = &timed;
-    std::optional<e2e::FixtureProcess> fixture;
+    std::optional<support::FixtureProcess> fixture;
     if (!otherPid) fixture.emplace(std::vector<std::string>{"--rows", std::to_string(rows)});
     const int pid = otherPid ? otherPid : fixture->pid();
     auto elements = otherPid ? e2e::fixtureElements(pid, title)

@@ -8,12 +8,12 @@
 
 #include "ax/ax.h"
 #include "ax/search.h"
-#include "fixture_process.h"
+#include "fixture_elements.h"
 #include "ax/main_window.h"
 
 namespace {
 
-using e2e::FixtureProcess;
+using support::FixtureProcess;
 
 class FixtureActions : public testing::Test {
 protected:
@@ -33,7 +33,11 @@ protected:
 
     bool reported(const std::string& event, const std::string& key, const std::string& value) {
         return fixture
-            .waitFor(event, 5, [&](const nlohmann::json& line) { return line.value(key, "") == value; })
+            .waitFor(
+                [&](const nlohmann::json& line) {
+                    return line.value("event", "") == event && line.value(key, "") == value;
+                },
+                5)
             .has_value();
     }
 
@@ -66,7 +70,7 @@ TEST_F(FixtureActions, PressClicksButtonsAndChoosesMenuItems) {
     const auto check = find("CheckBox", "Remember me");
     ASSERT_TRUE(check);
     EXPECT_TRUE(AX::press(*check));
-    EXPECT_TRUE(fixture.waitFor("toggled", 5).has_value());
+    EXPECT_TRUE(fixture.waitForEvent("toggled", 5).has_value());
     EXPECT_EQ(AX::attr<double>(*check, "AXValue"), 1.0);
 }
 
@@ -100,7 +104,7 @@ TEST_F(FixtureActions, SecondWindowIsAmongTheWindowsAndRaiseActivatesTheFirst) {
     const auto newWindow = find("Button", "New Window");
     ASSERT_TRUE(newWindow);
     ASSERT_TRUE(AX::press(*newWindow));
-    ASSERT_TRUE(fixture.waitFor("window", 5));
+    ASSERT_TRUE(fixture.waitForEvent("window", 5));
     const auto ok = AX::wait(app(), window(), "Button", "OK", 5);
     ASSERT_TRUE(ok) << "the second window's button was not found through the application's windows";
     std::vector<std::string> titles;
@@ -139,7 +143,7 @@ TEST_F(FixtureActions, MainWindowIsFoundByTitleOrAsTheActiveWindow) {
 TEST_F(FixtureActions, SetFrameMovesAndResizesTheWindow) {
     const auto before = AX::frame(window());
     ASSERT_TRUE(before);
-    const platform::Rect client = fixture.widget("window");
+    const platform::Rect client = e2e::widgetFrame(fixture, "window");
     const double decorationWidth = before->width - client.width;
     const double decorationHeight = before->height - client.height;
 
@@ -150,9 +154,12 @@ TEST_F(FixtureActions, SetFrameMovesAndResizesTheWindow) {
     EXPECT_EQ(*after, wanted);
 
     // The application itself sees the new client area.
-    const auto geometry = fixture.waitFor("geometry", 5, [&](const nlohmann::json& line) {
-        return line["widgets"]["window"].value("width", 0.0) == wanted.width - decorationWidth;
-    });
+    const auto geometry = fixture.waitFor(
+        [&](const nlohmann::json& line) {
+            return line.value("event", "") == "geometry" &&
+                   line["widgets"]["window"].value("width", 0.0) == wanted.width - decorationWidth;
+        },
+        5);
     ASSERT_TRUE(geometry);
     EXPECT_EQ((*geometry)["widgets"]["window"].value("height", 0.0), wanted.height - decorationHeight);
 
@@ -166,7 +173,7 @@ TEST_F(FixtureActions, SetFrameMovesAndResizesTheWindow) {
 TEST_F(FixtureActions, HitTestFindsTheControlUnderThePoint) {
     const auto save = find("Button", "Save");
     ASSERT_TRUE(save);
-    const auto hit = AX::elementAt(e2e::center(fixture.widget("Save")));
+    const auto hit = AX::elementAt(e2e::center(e2e::widgetFrame(fixture, "Save")));
     ASSERT_TRUE(hit);
     EXPECT_TRUE(*hit == *save);
 
@@ -174,7 +181,7 @@ TEST_F(FixtureActions, HitTestFindsTheControlUnderThePoint) {
     // gives the button.
     const auto exportButton = find("Button", "Export");
     ASSERT_TRUE(exportButton);
-    const platform::Point overText = e2e::center(fixture.widget("Export Report"));
+    const platform::Point overText = e2e::center(e2e::widgetFrame(fixture, "Export Report"));
     const auto deepest = AX::backend()->elementAtPoint({overText.x - 20, overText.y});
     ASSERT_TRUE(deepest);
     EXPECT_EQ(AX::role(*deepest), "AXStaticText");

@@ -12,12 +12,12 @@
 #include "ax/search.h"
 #include "ax/suggest.h"
 #include "ax/tree.h"
-#include "fixture_process.h"
+#include "fixture_elements.h"
 #include "text/unicode.h"
 
 namespace {
 
-using e2e::FixtureProcess;
+using support::FixtureProcess;
 
 class FixtureTree : public testing::Test {
 protected:
@@ -98,12 +98,12 @@ TEST_F(FixtureTree, FramesAreTheWidgetsScreenRectangles) {
     for (const auto& each : widgets) {
         const auto frame = AX::frame(need(each.role, each.label));
         ASSERT_TRUE(frame) << each.widget;
-        EXPECT_EQ(*frame, fixture.widget(each.widget)) << each.widget;
+        EXPECT_EQ(*frame, e2e::widgetFrame(fixture, each.widget)) << each.widget;
     }
     // The window's frame holds its client area (the window manager's decorations are part of the frame).
     const auto windowFrame = AX::frame(window());
     ASSERT_TRUE(windowFrame);
-    const platform::Rect client = fixture.widget("window");
+    const platform::Rect client = e2e::widgetFrame(fixture, "window");
     EXPECT_LE(windowFrame->x, client.x);
     EXPECT_LE(windowFrame->y, client.y);
     EXPECT_GE(windowFrame->x + windowFrame->width, client.x + client.width);

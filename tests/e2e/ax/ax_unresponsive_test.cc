@@ -10,7 +10,7 @@
 #include "ax/ax.h"
 #include "ax/search.h"
 #include "ax/tree.h"
-#include "fixture_process.h"
+#include "fixture_elements.h"
 #include "support/tool_process.h"
 
 namespace {
@@ -24,7 +24,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 constexpr double kFarBelowLibraryDefaultSeconds = 8;
 
 TEST(FrozenFixture, ReadsComeBackAbsentAndTheToolGoesOn) {
-    e2e::FixtureProcess fixture;
+    support::FixtureProcess fixture;
     ASSERT_TRUE(fixture.ready());
     const auto elements = e2e::fixtureElements(fixture.pid());
     ASSERT_TRUE(elements);
@@ -62,7 +62,7 @@ TEST(FrozenFixture, ReadsComeBackAbsentAndTheToolGoesOn) {
 // A dump fetches the window ahead with many requests in flight: an application that freezes before it costs
 // one bounded wait, not one per request, and once it answers again the dump is what it was.
 TEST(FrozenFixture, ADumpOfAFrozenApplicationEndsAndAThawedOneIsWhole) {
-    e2e::FixtureProcess fixture;
+    support::FixtureProcess fixture;
     ASSERT_TRUE(fixture.ready());
     const auto elements = e2e::fixtureElements(fixture.pid());
     ASSERT_TRUE(elements);
@@ -87,7 +87,7 @@ TEST(FrozenFixture, ADumpOfAFrozenApplicationEndsAndAThawedOneIsWhole) {
 }
 
 TEST(NoSessionBus, NothingIsOpenedAndNoBusIsLaunched) {
-    e2e::FixtureProcess fixture;
+    support::FixtureProcess fixture;
     ASSERT_TRUE(fixture.ready());
     // The probe, like the tool, finds no accessible application without a session bus, and returns at once.
     support::ToolOptions options;

@@ -8,10 +8,10 @@
 
 #include <unistd.h>
 
-#include "fixture_process.h"
 #include "input/input.h"
 #include "platform/input_events.h"
 #include "platform/services.h"
+#include "support/fixture_process.h"
 #include "support/tool_process.h"
 #include "x11_state.h"
 
@@ -26,12 +26,10 @@ protected:
     static void SetUpTestSuite() { platform::installSystemServices(); }
 
     void SetUp() override {
-        fixture = std::make_unique<e2e::FixtureProcess>(QC_FIXTURE_APP);
-        const json ready = fixture->waitForEvent("ready", 30);
-        ASSERT_FALSE(ready.is_null()) << fixture->transcript();
-        pid = ready["pid"].get<int32_t>();
-        geometry = fixture->waitForEvent("geometry")["widgets"];
-        ASSERT_TRUE(geometry.is_object()) << fixture->transcript();
+        fixture = std::make_unique<support::FixtureProcess>();
+        ASSERT_TRUE(fixture->ready()) << fixture->transcript();
+        pid = fixture->pid();
+        geometry = fixture->geometry();
     }
 
     platform::Point centreOf(const std::string& widget) const {
@@ -43,10 +41,10 @@ protected:
     // Clicks into a text widget and waits until it has the keyboard focus.
     void focus(const std::string& widget) {
         Input::click(centreOf(widget));
-        const json focused = fixture->waitFor([&](const json& line) {
+        const auto focused = fixture->waitFor([&](const json& line) {
             return line.value("event", "") == "focus" && line.value("widget", "") == widget;
         });
-        ASSERT_FALSE(focused.is_null()) << fixture->transcript();
+        ASSERT_TRUE(focused) << fixture->transcript();
     }
 
     // Waits for the text widget to report exactly `text`, and to report no further change after it.
@@ -54,15 +52,14 @@ protected:
         const auto isTextOf = [&](const json& line) {
             return line.value("event", "") == "text" && line.value("widget", "") == widget;
         };
-        const json line = fixture->waitFor(
+        const auto line = fixture->waitFor(
             [&](const json& candidate) { return isTextOf(candidate) && candidate.value("text", "") == text; });
-        EXPECT_FALSE(line.is_null()) << "expected " << widget << " to hold \"" << text << "\"\n"
-                                     << fixture->transcript();
-        EXPECT_TRUE(fixture->waitFor(isTextOf, 0.3).is_null()) << "more text after \"" << text << "\"\n"
-                                                                << fixture->transcript();
+        EXPECT_TRUE(line) << "expected " << widget << " to hold \"" << text << "\"\n" << fixture->transcript();
+        EXPECT_FALSE(fixture->waitFor(isTextOf, 0.3)) << "more text after \"" << text << "\"\n"
+                                                      << fixture->transcript();
     }
 
-    std::unique_ptr<e2e::FixtureProcess> fixture;
+    std::unique_ptr<support::FixtureProcess> fixture;
     int32_t pid = 0;
     json geometry;
 };
@@ -70,10 +67,10 @@ protected:
 TEST_F(InputOnDesktop, CommandAndControlSArriveAsTheSaveShortcut) {
     for (const char* combo : {"cmd+s", "ctrl+s", "Control + S"}) {
         Input::press(combo, pid);
-        const json shortcut = fixture->waitFor([](const json& line) {
+        const auto shortcut = fixture->waitFor([](const json& line) {
             return line.value("event", "") == "shortcut" && line.value("name", "") == "save";
         });
-        EXPECT_FALSE(shortcut.is_null()) << combo << "\n" << fixture->transcript();
+        EXPECT_TRUE(shortcut) << combo << "\n" << fixture->transcript();
     }
 }
 
@@ -82,10 +79,10 @@ TEST_F(InputOnDesktop, TypedTextArrivesExactly) {
     Input::type(kText, pid);
     expectText("name-field", kText);
     Input::type("\n", pid);
-    const json activated = fixture->waitFor([](const json& line) {
+    const auto activated = fixture->waitFor([](const json& line) {
         return line.value("event", "") == "activate" && line.value("widget", "") == "name-field";
     });
-    EXPECT_FALSE(activated.is_null()) << fixture->transcript();
+    EXPECT_TRUE(activated) << fixture->transcript();
 
     // In a multi-line field a line feed starts a new line; characters made of several code points (a
     // decomposed accent, an emoji with a skin tone) arrive whole.
@@ -98,19 +95,21 @@ TEST_F(InputOnDesktop, TypedTextArrivesExactly) {
 TEST_F(InputOnDesktop, KeyEventsReachTheTargetWhenAnotherApplicationHasTheFocus) {
     focus("name-field");
     // A second application comes up and takes the focus (a key pressed for it moves the focus there).
-    e2e::FixtureProcess other(QC_FIXTURE_APP, {"--title", "Other Fixture"});
-    const json otherReady = other.waitForEvent("ready", 30);
-    ASSERT_FALSE(otherReady.is_null()) << other.transcript();
-    Input::press("tab", otherReady["pid"].get<int32_t>());
-    ASSERT_FALSE(other.waitForEvent("focus").is_null()) << other.transcript();
+    support::FixtureProcess other({"--title", "Other Fixture"});
+    ASSERT_TRUE(other.ready()) << other.transcript();
+    Input::press("tab", other.pid());
+    ASSERT_TRUE(other.waitForEvent("focus")) << other.transcript();
     Input::type("to the first", pid);
     expectText("name-field", "to the first");
     Input::press("cmd+s", pid);
-    EXPECT_FALSE(fixture->waitForEvent("shortcut").is_null()) << fixture->transcript();
-    EXPECT_TRUE(other.waitFor([](const json& line) {
-        const std::string event = line.value("event", "");
-        return event == "text" || event == "shortcut";
-    }, 0.5).is_null()) << other.transcript();
+    EXPECT_TRUE(fixture->waitForEvent("shortcut")) << fixture->transcript();
+    EXPECT_FALSE(other.waitFor(
+        [](const json& line) {
+            const std::string event = line.value("event", "");
+            return event == "text" || event == "shortcut";
+        },
+        0.5))
+        << other.transcript();
 }
 
 TEST_F(InputOnDesktop, KeyEventsFindTheTargetsWindowWithoutItsProcessProperty) {
@@ -126,16 +125,16 @@ TEST_F(InputOnDesktop, KeyEventsForAProcessWithoutAWindowGoNowhere) {
     Input::press("cmd+s", getpid());
     Input::type("kept", pid);
     expectText("name-field", "kept");
-    EXPECT_TRUE(fixture->waitForEvent("shortcut", 0.5).is_null()) << fixture->transcript();
+    EXPECT_FALSE(fixture->waitForEvent("shortcut", 0.5)) << fixture->transcript();
 }
 
 TEST_F(InputOnDesktop, ClickAtAButtonsCentrePressesIt) {
     for (const char* button : {"Save", "Open"}) {
         Input::click(centreOf(button));
-        const json clicked = fixture->waitFor([&](const json& line) {
+        const auto clicked = fixture->waitFor([&](const json& line) {
             return line.value("event", "") == "clicked" && line.value("widget", "") == button;
         });
-        EXPECT_FALSE(clicked.is_null()) << button << "\n" << fixture->transcript();
+        EXPECT_TRUE(clicked) << button << "\n" << fixture->transcript();
     }
 }
 
@@ -145,27 +144,27 @@ TEST_F(InputOnDesktop, NegativeVerticalAmountScrollsDownAndPositiveBackUp) {
     };
     // The list may glide to its new place in several steps; the last value reported is where it stopped.
     const auto settledValue = [&](double value) {
-        for (json line; !(line = fixture->waitFor(isVerticalScroll, 1)).is_null();) value = line["value"].get<double>();
+        while (const auto line = fixture->waitFor(isVerticalScroll, 1)) value = (*line)["value"].get<double>();
         return value;
     };
 
     // Eight events of 5 pixels each are less than a notch apiece; together they make one.
     Input::scroll(centreOf("rows"), 0, -40);
-    const json nudged = fixture->waitFor(isVerticalScroll);
-    ASSERT_FALSE(nudged.is_null()) << fixture->transcript();
-    EXPECT_GT(nudged["value"].get<double>(), 0);
+    const auto nudged = fixture->waitFor(isVerticalScroll);
+    ASSERT_TRUE(nudged) << fixture->transcript();
+    EXPECT_GT((*nudged)["value"].get<double>(), 0);
     settledValue(0);
 
     Input::scroll(centreOf("rows"), 0, -300);
-    const json down = fixture->waitFor(isVerticalScroll);
-    ASSERT_FALSE(down.is_null()) << fixture->transcript();
-    EXPECT_GT(down["value"].get<double>(), 0);
-    const double scrolledDown = settledValue(down["value"].get<double>());
+    const auto down = fixture->waitFor(isVerticalScroll);
+    ASSERT_TRUE(down) << fixture->transcript();
+    EXPECT_GT((*down)["value"].get<double>(), 0);
+    const double scrolledDown = settledValue((*down)["value"].get<double>());
 
     Input::scroll(centreOf("rows"), 0, 300);
-    const json up = fixture->waitFor(isVerticalScroll);
-    ASSERT_FALSE(up.is_null()) << fixture->transcript();
-    EXPECT_LT(up["value"].get<double>(), scrolledDown) << fixture->transcript();
+    const auto up = fixture->waitFor(isVerticalScroll);
+    ASSERT_TRUE(up) << fixture->transcript();
+    EXPECT_LT((*up)["value"].get<double>(), scrolledDown) << fixture->transcript();
 }
 
 TEST_F(InputOnDesktop, CapsLockDoesNotChangeTypedLetters) {
@@ -209,8 +208,8 @@ TEST_F(InputOnGermanLayout, TypedTextAndShortcutsStillArriveExactly) {
     Input::type(text, pid);
     expectText("name-field", text);
     Input::press("cmd+s", pid);
-    const json shortcut = fixture->waitFor([](const json& line) { return line.value("event", "") == "shortcut"; });
-    EXPECT_FALSE(shortcut.is_null()) << fixture->transcript();
+    const auto shortcut = fixture->waitFor([](const json& line) { return line.value("event", "") == "shortcut"; });
+    EXPECT_TRUE(shortcut) << fixture->transcript();
 }
 
 TEST_F(InputOnDesktop, ANewLayoutWhileKeysAreLentChangesNothingTyped) {
