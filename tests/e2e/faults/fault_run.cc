@@ -26,11 +26,10 @@ ToolRecording::ToolRecording(const nlohmann::json& job, const std::map<std::stri
     const std::string jobPath = files_.write("job.json", job.dump());
     std::map<std::string, std::string> set = environment;
     set["QC_FAULT_TEST_MARK"] = marker_;
-    process_ = std::make_unique<runtest::LiveProcess>(std::vector<std::string>{support::toolPath(), "run", jobPath},
-                                                      set, files_.path() + "/stderr.txt");
+    process_ = std::make_unique<support::ChildProcess>(
+        std::vector<std::string>{support::toolPath(), "run", jobPath},
+        support::ChildOptions{.set = set, .err = support::ChildStream::file(files_.path() + "/stderr.txt")});
 }
-
-ToolRecording::~ToolRecording() { process_->stop(); }
 
 bool ToolRecording::waitUntilRecording(double timeoutSeconds) {
     return process_

@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "live_process.h"
 #include "movie_probe.h"
+#include "support/child_process.h"
 #include "support/tool_process.h"
 #include "test_window_process.h"
 
@@ -20,11 +20,9 @@ namespace faults {
 class ToolRecording {
 public:
     /// Writes `job` into a folder of its own and starts the tool on it with `environment` added.
-    explicit ToolRecording(const nlohmann::json& job,
-                  const std::map<std::string, std::string>& environment = {});
-    ~ToolRecording();
+    explicit ToolRecording(const nlohmann::json& job, const std::map<std::string, std::string>& environment = {});
 
-    runtest::LiveProcess& process() { return *process_; }
+    support::ChildProcess& process() { return *process_; }
     /// Waits for the "Recording" progress line of a region capture; false when it does not come.
     bool waitUntilRecording(double timeoutSeconds = 60);
     /// Waits for the end; the exit status (128 + signal when killed), -1 on timeout.
@@ -37,7 +35,7 @@ public:
 private:
     support::TempDir files_;  // the job and what the tool wrote on standard error
     std::string marker_;
-    std::unique_ptr<runtest::LiveProcess> process_;
+    std::unique_ptr<support::ChildProcess> process_;
 };
 
 /// A region-capture job of the whole of `window` into `out`.

@@ -151,11 +151,11 @@ TEST_F(Faults, FullAndReadOnlyFilesystemsGiveAnErrorNamingTheMovie) {
     const std::string out = filling.path() + "/movie.mov";
     ToolRecording tool(faults::regionJob(window, out, 60, 60));
     ASSERT_TRUE(tool.waitUntilRecording());
-    const double started = runtest::nowSeconds();
+    const double started = support::nowSeconds();
     EXPECT_EQ(tool.wait(), 1);
     // The animation compresses to some 50 kB a second: the disk fills in seconds, the planned stop is a
     // minute away.
-    EXPECT_LT(runtest::nowSeconds() - started, 30);
+    EXPECT_LT(support::nowSeconds() - started, 30);
     json last = tool.lastLine();
     EXPECT_EQ(last["type"], "error");
     EXPECT_NE(last.value("message", "").find(out), std::string::npos) << last;
@@ -178,9 +178,10 @@ TEST_F(Faults, TwoRecordingsOfTheSameWindowAtOnceBothSucceed) {
 
 TEST_F(Faults, TwentyWindowsCallsInParallelAllSucceed) {
     auto window = animatedWindow("Listed");
-    std::vector<std::unique_ptr<runtest::LiveProcess>> calls;
+    std::vector<std::unique_ptr<support::ChildProcess>> calls;
     for (int i = 0; i < 20; ++i)
-        calls.push_back(std::make_unique<runtest::LiveProcess>(std::vector<std::string>{support::toolPath(), "windows"}));
+        calls.push_back(
+            std::make_unique<support::ChildProcess>(std::vector<std::string>{support::toolPath(), "windows"}));
     for (auto& call : calls) {
         EXPECT_EQ(call->wait(60), 0);
         ASSERT_FALSE(call->lines().empty());

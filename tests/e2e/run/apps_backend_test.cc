@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "live_process.h"
 #include "platform/linux/x11/desktop_apps.h"
 #include "platform/linux/x11/process_launch.h"
 #include "platform/linux/x11/desktop_entries.h"
 #include "platform/linux/x11/desktop_entry_command.h"
+#include "support/child_process.h"
 #include "support/tool_process.h"
 
 namespace {
@@ -138,8 +138,8 @@ TEST(DesktopApplications, AStartedEntryRunsWithItsIdentityAndCanBeActivated) {
     ASSERT_GT(started.pid, 0);
 
     std::optional<platform::ApplicationProcess> found;
-    const double deadline = runtest::nowSeconds() + 20;
-    while (!found && runtest::nowSeconds() < deadline) {
+    const double deadline = support::nowSeconds() + 20;
+    while (!found && support::nowSeconds() < deadline) {
         for (const auto& app : apps.running())
             if (app.pid == started.pid && app.identity) found = app;
         if (!found) usleep(100000);

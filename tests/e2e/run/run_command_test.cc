@@ -9,13 +9,14 @@
 #include <set>
 
 #include "run_desktop.h"
+#include "support/fixture_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using runtest::Fixture;
 using runtest::RunFolder;
+using support::FixtureProcess;
 
 std::set<std::string> keysOf(const json& object) {
     std::set<std::string> keys;
@@ -37,7 +38,8 @@ void expectMovieMatches(const json& result, const std::string& path) {
 
 TEST(RunCommand, ARunWithoutStepsPlacesSizesAndRecordsTheWindow) {
     RunFolder folder;
-    Fixture fixture("Placed Fixture");
+    FixtureProcess fixture({"--title", "Placed Fixture"});
+    ASSERT_TRUE(fixture.ready());
     const std::string out = folder.path() + "/movies/placed.mov";
     const auto run = folder.run({{"app", std::string("  ") + runtest::kFixtureId + "\t"},
                                  {"out", out},
@@ -71,7 +73,7 @@ TEST(RunCommand, ARunWithoutStepsPlacesSizesAndRecordsTheWindow) {
     EXPECT_EQ(result["width"], 800);
     EXPECT_EQ(result["height"], 600);
     // The window really moved: the fixture's own client area lies inside that frame, below its title bar.
-    runtest::expectInside(fixture.geometry("window"), window);
+    runtest::expectInside(fixture.widget("window"), window);
     expectMovieMatches(result, out);
 }
 
@@ -131,7 +133,8 @@ TEST(RunCommand, FailuresGiveTheirErrorLinesWithoutAResult) {
 
 TEST(RunCommand, AWindowTitleThatNothingContainsEndsWithNoWindowAndAMissingTargetBeforeRecording) {
     RunFolder folder;
-    Fixture fixture("Titled Fixture");
+    FixtureProcess fixture({"--title", "Titled Fixture"});
+    ASSERT_TRUE(fixture.ready());
     const auto run = folder.run({{"app", runtest::kFixtureId},
                                  {"windowTitle", "no window is called this"},
                                  {"out", folder.path() + "/t.mov"},
@@ -159,7 +162,8 @@ TEST(RunCommand, AWindowTitleThatNothingContainsEndsWithNoWindowAndAMissingTarge
 
 TEST(RunCommand, ARegionRunAnnouncesItsFirstFrameAndStopsAtTheStopFile) {
     RunFolder folder;
-    Fixture fixture("Region Fixture");
+    FixtureProcess fixture({"--title", "Region Fixture"});
+    ASSERT_TRUE(fixture.ready());
     const std::string out = folder.path() + "/region/part.mov";
     const std::string started = folder.path() + "/started";
     const std::string stop = folder.path() + "/stop";
@@ -189,15 +193,16 @@ TEST(RunCommand, ARegionRunAnnouncesItsFirstFrameAndStopsAtTheStopFile) {
     EXPECT_LT((*result)["durationSec"].get<double>(), 20);  // the stop file ended it, not the 20 s default
     EXPECT_EQ((*result)["window"]["title"], "Region Fixture");
     // The region's window is the frame with its decorations; the fixture's client area lies inside it.
-    runtest::expectInside(fixture.geometry("window"), (*result)["window"]);
+    runtest::expectInside(fixture.widget("window"), (*result)["window"]);
     EXPECT_TRUE(fs::exists(stop));  // only looked at, never removed
     expectMovieMatches(*result, out);
 }
 
 TEST(RunCommand, AUserRecordingOfTheDisplayLogsTheUsersClickWithWhatItHit) {
     RunFolder folder;
-    Fixture fixture("Clicked Fixture");
-    const json save = fixture.geometry("Save");
+    FixtureProcess fixture({"--title", "Clicked Fixture"});
+    ASSERT_TRUE(fixture.ready());
+    const json save = fixture.widget("Save");
     ASSERT_FALSE(save.is_null());
     const double x = save["x"].get<double>() + save["width"].get<double>() / 2;
     const double y = save["y"].get<double>() + save["height"].get<double>() / 2;
@@ -211,7 +216,9 @@ TEST(RunCommand, AUserRecordingOfTheDisplayLogsTheUsersClickWithWhatItHit) {
     EXPECT_EQ((*recording)["until"], 60);
 
     runtest::clickAt(x, y);
-    ASSERT_TRUE(fixture.waitForEvent("clicked", "Save")) << "the click did not reach the fixture";
+    ASSERT_TRUE(fixture.waitFor([](const json& line) {
+        return line.value("event", "") == "clicked" && line.value("widget", "") == "Save";
+    })) << "the click did not reach the fixture";
     std::ofstream(stop).flush();
     const auto result = tool->waitFor([](const json& line) { return line.value("type", "") == "result"; }, 30);
     ASSERT_TRUE(result) << "no result line";
@@ -240,7 +247,8 @@ namespace {
 
 TEST(RunCommand, AUserRecordingOfAnApplicationEndsWhenTheApplicationQuits) {
     RunFolder folder;
-    auto fixture = std::make_unique<Fixture>("Quitting Fixture");
+    auto fixture = std::make_unique<FixtureProcess>(std::vector<std::string>{"--title", "Quitting Fixture"});
+    ASSERT_TRUE(fixture->ready());
     const std::string out = folder.path() + "/quitting.mov";
     auto tool = folder.start({{"app", runtest::kFixtureId}, {"recordUser", true}, {"out", out}, {"tailMs", 0}});
     const auto recording =

@@ -44,41 +44,10 @@ support::ToolRun RunFolder::run(const nlohmann::json& job, double timeoutSeconds
     return support::runTool({"run", this->job(job)}, options);
 }
 
-std::unique_ptr<LiveProcess> RunFolder::start(const nlohmann::json& job) const {
-    return std::make_unique<LiveProcess>(std::vector<std::string>{support::toolPath(), "run", this->job(job)},
-                                         environment(), path() + "/tool-stderr.txt");
-}
-
-Fixture::Fixture(const std::string& title, const std::string& size)
-    : process_(std::make_unique<LiveProcess>(
-          std::vector<std::string>{QC_FIXTURE_APP, "--title", title, "--size", size})) {
-    const auto ready = process_->waitFor([](const nlohmann::json& line) { return line.value("event", "") == "ready"; },
-                                         30);
-    if (!ready) throw std::runtime_error("the fixture did not get ready");
-    waitForEvent("geometry", "", 10);
-}
-
-void Fixture::note(const nlohmann::json& line) {
-    if (line.value("event", "") == "geometry" && line.contains("widgets"))
-        for (const auto& [name, rect] : line["widgets"].items()) widgets_[name] = rect;
-}
-
-nlohmann::json Fixture::geometry(const std::string& widget) {
-    while (auto line = process_->readLine(0.05)) {
-        auto value = nlohmann::json::parse(*line, nullptr, false);
-        if (value.is_object()) note(value);
-    }
-    return widgets_.value(widget, nlohmann::json());
-}
-
-std::optional<nlohmann::json> Fixture::waitForEvent(const std::string& event, const std::string& widget,
-                                                    double timeoutSeconds) {
-    return process_->waitFor(
-        [&](const nlohmann::json& line) {
-            note(line);
-            return line.value("event", "") == event && (widget.empty() || line.value("widget", "") == widget);
-        },
-        timeoutSeconds);
+std::unique_ptr<support::ChildProcess> RunFolder::start(const nlohmann::json& job) const {
+    return std::make_unique<support::ChildProcess>(
+        std::vector<std::string>{support::toolPath(), "run", this->job(job)},
+        support::ChildOptions{.set = environment(), .err = support::ChildStream::file(path() + "/tool-stderr.txt")});
 }
 
 namespace {

@@ -1,15 +1,14 @@
 #pragma once
-// What the run command's desktop tests share: the fixture application and its desktop entry, jobs, the
-// tool run in the background, synthesised clicks and movie probes.
+// What the run command's desktop tests share: the fixture application's desktop entry, jobs, the tool run in
+// the background, synthesised clicks and movie probes.
 
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "live_process.h"
+#include "support/child_process.h"
 #include "support/tool_process.h"
 
 namespace runtest {
@@ -36,28 +35,10 @@ public:
     /// Runs the tool on `job` and waits for it.
     support::ToolRun run(const nlohmann::json& job, double timeoutSeconds = 90) const;
     /// Starts the tool on `job` in the background, reading its lines as they come.
-    std::unique_ptr<LiveProcess> start(const nlohmann::json& job) const;
+    std::unique_ptr<support::ChildProcess> start(const nlohmann::json& job) const;
 
 private:
     support::TempDir dir_;
-};
-
-/// The fixture application started by the test, its output read as it comes.
-class Fixture {
-public:
-    explicit Fixture(const std::string& title, const std::string& size = "640x560");
-    LiveProcess& process() { return *process_; }
-    pid_t pid() const { return process_->pid(); }
-    /// The latest geometry of the named widget ("window", "Save", ...), reading every line available now.
-    nlohmann::json geometry(const std::string& widget);
-    /// Waits for a line with "event" `event` (and `widget`, when given).
-    std::optional<nlohmann::json> waitForEvent(const std::string& event, const std::string& widget = "",
-                                               double timeoutSeconds = 10);
-
-private:
-    std::unique_ptr<LiveProcess> process_;
-    nlohmann::json widgets_ = nlohmann::json::object();
-    void note(const nlohmann::json& line);
 };
 
 /// The pid of the running fixture whose command line carries `title`; 0 when none runs.

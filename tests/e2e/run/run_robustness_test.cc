@@ -12,13 +12,17 @@
 #include <thread>
 
 #include "run_desktop.h"
+#include "support/child_process.h"
+#include "support/fixture_process.h"
+#include "support/private_x_server.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using runtest::LiveProcess;
 using runtest::RunFolder;
+using support::ChildProcess;
+using support::ChildStream;
 
 // The processes of this virtual desktop whose command line contains `text`.
 std::vector<pid_t> sessionProcesses(const std::string& text) {
@@ -90,9 +94,10 @@ TEST(Robustness, AHostThatStopsReadingDoesNotEndTheRecordingAndTheMovieIsFinishe
     // Without the accessibility bus: its library would ignore SIGPIPE for us, which hides the fault.
     auto environment = folder.environment();
     environment["DBUS_SESSION_BUS_ADDRESS"] = "";
-    LiveProcess tool({support::toolPath(), "run",
-                      folder.job({{"recordUser", true}, {"durationSec", 2}, {"fps", 10}, {"tailMs", 0}, {"out", out}})},
-                     environment, folder.path() + "/stderr.txt");
+    ChildProcess tool(
+        {support::toolPath(), "run",
+         folder.job({{"recordUser", true}, {"durationSec", 2}, {"fps", 10}, {"tailMs", 0}, {"out", out}})},
+        {.set = environment, .err = ChildStream::file(folder.path() + "/stderr.txt")});
     ASSERT_TRUE(tool.readLine(60)) << "no first line";  // "Recording Display", before the recorder starts
     tool.closeOutput();  // the next line, "Recording your actions", meets a closed pipe mid-recording
     EXPECT_EQ(tool.wait(60), 0);
@@ -105,11 +110,12 @@ TEST(Robustness, AHostThatStopsReadingDoesNotEndTheRecordingAndTheMovieIsFinishe
 
 TEST(Robustness, AWaitTooLongForTheClocksWaitsQuietly) {
     RunFolder folder;
-    runtest::Fixture fixture("Patient Fixture");
-    LiveProcess tool(
+    support::FixtureProcess fixture({"--title", "Patient Fixture"});
+    ASSERT_TRUE(fixture.ready());
+    ChildProcess tool(
         {support::toolPath(), "run",
          folder.job({{"app", runtest::kFixtureId}, {"settleMs", 1e22}, {"out", folder.path() + "/p.mov"}})},
-        folder.environment(), folder.path() + "/stderr.txt");
+        {.set = folder.environment(), .err = ChildStream::file(folder.path() + "/stderr.txt")});
     ASSERT_TRUE(tool.waitFor([](const json& line) { return line.value("message", "").starts_with("Opening"); }, 60));
     std::this_thread::sleep_for(std::chrono::seconds(3));  // found the window, now settling
     const double before = cpuSecondsOf(tool.pid());
@@ -117,36 +123,20 @@ TEST(Robustness, AWaitTooLongForTheClocksWaitsQuietly) {
     const double used = cpuSecondsOf(tool.pid()) - before;
     EXPECT_LT(used, 0.5) << "the settle wait spins a core";
     EXPECT_EQ(tool.wait(0.1), -1) << "a wait of 1e22 ms ended early";
-    tool.stop();
+    tool.end();
 }
-
-// A display server of the test's own, which the test can kill.
-class PrivateXServer {
-public:
-    PrivateXServer()
-        : server_({"/usr/bin/Xvfb", "-displayfd", "1", "-screen", "0", "320x240x24", "-nolisten", "tcp"}, {},
-                  "/dev/null") {
-        if (auto number = server_.readLine(30)) display_ = ":" + *number;
-    }
-    const std::string& display() const { return display_; }
-    void kill() { ::kill(server_.pid(), SIGKILL); }
-
-private:
-    LiveProcess server_;
-    std::string display_;
-};
 
 TEST(Robustness, ADisplayServerThatDiesMidRecordingEndsTheRunWithAnErrorAndAFinishedMovie) {
     RunFolder folder;
-    PrivateXServer server;
+    support::PrivateXServer server("320x240x24");
     ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
     auto environment = folder.environment();
     environment["DISPLAY"] = server.display();
     environment["DBUS_SESSION_BUS_ADDRESS"] = "";  // no accessibility: only the recording runs
     const std::string out = folder.path() + "/lost.mov";
-    LiveProcess tool({support::toolPath(), "run",
-                      folder.job({{"recordUser", true}, {"durationSec", 60}, {"fps", 10}, {"out", out}})},
-                     environment, folder.path() + "/stderr.txt");
+    ChildProcess tool({support::toolPath(), "run",
+                       folder.job({{"recordUser", true}, {"durationSec", 60}, {"fps", 10}, {"out", out}})},
+                      {.set = environment, .err = ChildStream::file(folder.path() + "/stderr.txt")});
     ASSERT_TRUE(
         tool.waitFor([](const json& line) { return line.value("message", "") == "Recording your actions"; }, 60));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "run_desktop.h"
+#include "support/fixture_process.h"
 
 namespace {
 
@@ -49,8 +50,9 @@ TEST(RunTargets, AWindowWithAHeaderBarIsPlacedAndRecordedAtExactlyTheRequestedSi
 
 TEST(RunTargets, ClickFractionsOfAWindowRecordingAreMeasuredInTheFrame) {
     RunFolder folder;
-    runtest::Fixture fixture("Framed Clicks Fixture");
-    const json save = fixture.geometry("Save");
+    support::FixtureProcess fixture({"--title", "Framed Clicks Fixture"});
+    ASSERT_TRUE(fixture.ready());
+    const json save = fixture.widget("Save");
     ASSERT_FALSE(save.is_null());
     const double x = save["x"].get<double>() + save["width"].get<double>() / 2;
     const double y = save["y"].get<double>() + save["height"].get<double>() / 2;
@@ -64,12 +66,14 @@ TEST(RunTargets, ClickFractionsOfAWindowRecordingAreMeasuredInTheFrame) {
     ASSERT_TRUE(
         tool->waitFor([](const json& line) { return line.value("message", "") == "Recording your actions"; }, 60));
     runtest::clickAt(x, y);
-    ASSERT_TRUE(fixture.waitForEvent("clicked", "Save")) << "the click did not reach the fixture";
+    ASSERT_TRUE(fixture.waitFor([](const json& line) {
+        return line.value("event", "") == "clicked" && line.value("widget", "") == "Save";
+    })) << "the click did not reach the fixture";
     std::ofstream(stop).flush();
     const auto result = tool->waitFor([](const json& line) { return line.value("type", "") == "result"; }, 30);
     ASSERT_TRUE(result) << "no result line";
     const json window = (*result)["window"];
-    runtest::expectInside(fixture.geometry("window"), window);
+    runtest::expectInside(fixture.widget("window"), window);
     expectMovieOfTheWindow(*result);
     ASSERT_EQ((*result)["clicks"].size(), 1u);
     const json click = (*result)["clicks"][0];

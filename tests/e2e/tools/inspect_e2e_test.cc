@@ -7,15 +7,17 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
-#include "live_process.h"
+#include "support/child_process.h"
+#include "support/fixture_process.h"
 #include "support/tool_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using runtest::LiveProcess;
+using support::FixtureProcess;
 
 constexpr const char* kFixtureId = "org.quorrel.CaptureFixture";
 
@@ -50,17 +52,6 @@ public:
 private:
     support::TempDir dir_;
 };
-
-// The fixture started by the test, ready and drawn.
-std::unique_ptr<LiveProcess> startFixture(const std::string& title) {
-    auto fixture = std::make_unique<LiveProcess>(std::vector<std::string>{QC_FIXTURE_APP, "--title", title});
-    const auto isEvent = [](const char* event) {
-        return [event](const json& line) { return line.value("event", "") == event; };
-    };
-    if (!fixture->waitFor(isEvent("ready"), 30)) throw std::runtime_error("the fixture did not get ready");
-    fixture->waitFor(isEvent("geometry"), 10);
-    return fixture;
-}
 
 // Whether a process named `name` runs in this test's desktop session (other sessions may run side by side on
 // the machine; every process started inside one carries its marker in the environment).
@@ -132,7 +123,8 @@ void expectReadableDump(const json& result) {
 
 TEST(InspectTool, TheFixtureIsReportedWithItsEntryItsWindowAndADumpRelativeToIt) {
     PrivateHome home;
-    auto fixture = startFixture("Inspected Fixture");
+    FixtureProcess fixture({"--title", "Inspected Fixture"});
+    ASSERT_TRUE(fixture.ready());
     const auto run = home.inspect({{"app", kFixtureId}});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     const json result = run.last();
@@ -143,7 +135,7 @@ TEST(InspectTool, TheFixtureIsReportedWithItsEntryItsWindowAndADumpRelativeToIt)
                                            "truncated"}));
     EXPECT_EQ(result["app"], "Quorrel Fixture Entry");
     EXPECT_EQ(result["bundleId"], kFixtureId);
-    EXPECT_EQ(result["pid"], fixture->pid());
+    EXPECT_EQ(result["pid"], fixture.pid());
     EXPECT_EQ(result["window"]["title"], "Inspected Fixture");
     EXPECT_EQ(result["windows"], json{"Inspected Fixture"});
     ASSERT_FALSE(result["menuBar"].empty());
@@ -152,7 +144,7 @@ TEST(InspectTool, TheFixtureIsReportedWithItsEntryItsWindowAndADumpRelativeToIt)
     expectReadableDump(result);
 
     // The identity is the one the windows command gives the same process.
-    const json listed = windowsEntry(home, fixture->pid());
+    const json listed = windowsEntry(home, fixture.pid());
     ASSERT_FALSE(listed.is_null());
     EXPECT_EQ(result["app"], listed["app"]);
     EXPECT_EQ(result["bundleId"], listed["bundleId"]);
@@ -218,11 +210,11 @@ TEST(InspectTool, AWindowWithoutAnAccessibleNameHasTheTitleItsTitleBarShows) {
 TEST(InspectTool, LaunchFalseOnAStoppedApplicationLaunchesNothing) {
     PrivateHome home;
     // The fixture ran and was stopped: it is found by its entry's name no more, and nothing starts it again.
-    auto fixture = startFixture("Stopped Fixture");
+    auto fixture = std::make_unique<FixtureProcess>(std::vector<std::string>{"--title", "Stopped Fixture"});
+    ASSERT_TRUE(fixture->ready());
     const auto running = home.inspect({{"app", "Quorrel Fixture Entry"}, {"launch", false}, {"maxNodes", 10}});
     ASSERT_EQ(running.status, 0) << running.out << running.err;
     EXPECT_EQ(running.last()["pid"], fixture->pid());
-    fixture->stop();
     fixture.reset();
     ASSERT_FALSE(processRuns("qc_fixture_app"));
 
@@ -243,10 +235,11 @@ TEST(InspectTool, LaunchFalseOnAStoppedApplicationLaunchesNothing) {
 
 TEST(InspectTool, AnUnmatchedWindowTitleFailsAfterAboutTenSecondsListingTheWindows) {
     PrivateHome home;
-    auto fixture = startFixture("Titled \"Fixture\"");
-    const double start = runtest::nowSeconds();
+    FixtureProcess fixture({"--title", "Titled \"Fixture\""});
+    ASSERT_TRUE(fixture.ready());
+    const double start = support::nowSeconds();
     const auto run = home.inspect({{"app", kFixtureId}, {"windowTitle", "Preferences"}, {"launch", false}});
-    const double seconds = runtest::nowSeconds() - start;
+    const double seconds = support::nowSeconds() - start;
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.last(), (json{{"type", "error"},
                                 {"code", "not_found"},
