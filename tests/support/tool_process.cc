@@ -8,8 +8,6 @@
 
 #include "support/child_process.h"
 
-extern char** environ;
-
 namespace support {
 
 std::vector<std::string> ToolRun::lines() const {
@@ -23,28 +21,6 @@ nlohmann::json ToolRun::last() const {
     const auto all = lines();
     if (all.empty()) return nullptr;
     return nlohmann::json::parse(all.back(), nullptr, /*allow_exceptions=*/false);
-}
-
-std::vector<std::string> environmentWith(const std::map<std::string, std::string>& set,
-                                         const std::vector<std::string>& unset) {
-    std::map<std::string, std::string> environment;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        const auto equals = text.find('=');
-        if (equals != std::string::npos) environment[text.substr(0, equals)] = text.substr(equals + 1);
-    }
-    for (const auto& name : unset) environment.erase(name);
-    for (const auto& [name, value] : set) environment[name] = value;
-    std::vector<std::string> entries;
-    for (const auto& [name, value] : environment) entries.push_back(name + "=" + value);
-    return entries;
-}
-
-std::vector<char*> nullTerminated(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (std::string& text : strings) pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
 }
 
 std::string toolPath() {

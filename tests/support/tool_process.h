@@ -31,14 +31,6 @@ struct ToolOptions {
     double timeoutSeconds = 60;
 };
 
-/// This process's environment as NAME=VALUE entries, less `unset`, with `set` added or replaced.
-std::vector<std::string> environmentWith(const std::map<std::string, std::string>& set,
-                                         const std::vector<std::string>& unset = {});
-
-/// Pointers to the texts of `strings` followed by a null pointer, for exec and spawn calls. They stay valid
-/// while `strings` is neither changed nor destroyed.
-std::vector<char*> nullTerminated(std::vector<std::string>& strings);
-
 /// The path of the built quorrel-capture.
 std::string toolPath();
 

@@ -1,16 +1,13 @@
 #include "app_process.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 #include "atspi_reader.h"
+#include "step_clock.h"
 
 namespace stepstest {
 
@@ -25,6 +22,13 @@ std::map<std::string, std::string> PrivateHome::environment() const {
     return {{"GSETTINGS_BACKEND", "keyfile"},         {"HOME", path()},
             {"XDG_CONFIG_HOME", path() + "/.config"}, {"XDG_DATA_HOME", path() + "/.local/share"},
             {"XDG_CACHE_HOME", path() + "/.cache"},   {"XDG_STATE_HOME", path() + "/.local/state"}};
+}
+
+support::ChildOptions PrivateHome::appOptions(const std::string& outputName) const {
+    const std::string output = path() + "/" + outputName;
+    return {.set = environment(),
+            .out = support::ChildStream::file(output),
+            .err = support::ChildStream::file(output + ".err")};
 }
 
 support::ToolRun PrivateHome::run(const nlohmann::json& job, double timeoutSeconds,
@@ -51,45 +55,6 @@ void PrivateHome::endPrograms() const {
             }
         }
     }
-}
-
-AppProcess::AppProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                       const std::string& outputPath)
-    : outputPath_(outputPath) {
-    std::vector<std::string> envStrings = support::environmentWith(environment);
-    std::vector<std::string> argvCopy = argv;
-    std::vector<char*> envp = support::nullTerminated(envStrings), args = support::nullTerminated(argvCopy);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (outputPath + ".err").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int rc = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
-}
-
-AppProcess::~AppProcess() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-        usleep(20000);
-    }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-}
-
-std::vector<nlohmann::json> AppProcess::jsonLines() const {
-    std::vector<nlohmann::json> lines;
-    std::ifstream file(outputPath_);
-    for (std::string line; std::getline(file, line);) {
-        auto value = nlohmann::json::parse(line, nullptr, false);
-        if (value.is_object()) lines.push_back(std::move(value));
-    }
-    return lines;
 }
 
 std::vector<nlohmann::json> jsonLines(const support::ToolRun& run) {
@@ -120,7 +85,7 @@ int movieFrames(const std::string& path) {
 }
 
 StartedApp::StartedApp(const PrivateHome& home, const std::vector<std::string>& argv, const std::string& windowRole)
-    : process(argv, home.environment(), home.path() + "/app.out") {
+    : process(argv, home.appOptions("app.out")) {
     const double deadline = nowSeconds() + 30;
     while (nowSeconds() < deadline && !ready) {
         const Accessible app = applicationOf(process.pid(), 1);

@@ -2,15 +2,12 @@
 // Applications the step tests start themselves: a private home and XDG folders, output kept in a file, and
 // the process ended when the test is done.
 
-#include <sys/types.h>
-
 #include <map>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "step_clock.h"
+#include "support/child_process.h"
 #include "support/tool_process.h"
 
 namespace stepstest {
@@ -23,6 +20,9 @@ public:
     const std::string& path() const { return dir_.path(); }
     /// HOME and the XDG variables pointing inside the folder, and GSettings kept in a file there.
     std::map<std::string, std::string> environment() const;
+    /// How to start an application with this home: its environment, standard output kept in the file
+    /// `outputName` in the home and standard error beside it (`outputName`.err).
+    support::ChildOptions appOptions(const std::string& outputName) const;
     /// Writes `job` as a job file and runs the tool on it with this environment, plus `extra`.
     support::ToolRun run(const nlohmann::json& job, double timeoutSeconds = 120,
                          const std::map<std::string, std::string>& extra = {}) const;
@@ -32,26 +32,6 @@ public:
 
 private:
     support::TempDir dir_;
-};
-
-/// A started application; ended (SIGTERM, then SIGKILL) when the object goes.
-class AppProcess {
-public:
-    AppProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-               const std::string& outputPath);
-    ~AppProcess();
-    AppProcess(const AppProcess&) = delete;
-    AppProcess& operator=(const AppProcess&) = delete;
-    pid_t pid() const { return pid_; }
-    /// Its standard output so far, one JSON object a line where it writes them (the fixture does).
-    std::vector<nlohmann::json> jsonLines() const;
-    /// Waits for a JSON line for which `accept` holds.
-    template <typename Accept>
-    std::optional<nlohmann::json> waitForLine(Accept accept, double timeoutSeconds = 10) const;
-
-private:
-    pid_t pid_ = -1;
-    std::string outputPath_;
 };
 
 /// A capture job for a third-party application `app` recording to `out` while it performs `steps`, with
@@ -64,24 +44,14 @@ int movieFrames(const std::string& path);
 /// What a run wrote on both streams, for a failed assertion's message.
 std::string describe(const support::ToolRun& run);
 
-/// An application started with a private home, once its window (an object of AT-SPI role `windowRole`) is
-/// on the accessibility bus; `ready` says whether it came within 30 s.
+/// An application started with a private home (ended with its process group when the object goes), once its
+/// window (an object of AT-SPI role `windowRole`) is on the accessibility bus; `ready` says whether it came
+/// within 30 s.
 struct StartedApp {
     StartedApp(const PrivateHome& home, const std::vector<std::string>& argv, const std::string& windowRole);
-    AppProcess process;
+    support::ChildProcess process;
     bool ready = false;
 };
-
-template <typename Accept>
-std::optional<nlohmann::json> AppProcess::waitForLine(Accept accept, double timeoutSeconds) const {
-    const double deadline = nowSeconds() + timeoutSeconds;
-    for (;;) {
-        for (const auto& line : jsonLines())
-            if (accept(line)) return line;
-        if (nowSeconds() >= deadline) return std::nullopt;
-        pauseSeconds(0.1);
-    }
-}
 
 /// The progress line with "message" `message` in the run's output, or null.
 nlohmann::json progressLine(const support::ToolRun& run, const std::string& message);

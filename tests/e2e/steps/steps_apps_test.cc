@@ -14,7 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using stepstest::Accessible;
-using stepstest::AppProcess;
 using stepstest::PrivateHome;
 using stepstest::StartedApp;
 using stepstest::appJob;

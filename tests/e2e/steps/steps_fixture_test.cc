@@ -9,40 +9,32 @@
 
 #include "app_process.h"
 #include "atspi_reader.h"
+#include "support/fixture_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using stepstest::AppProcess;
 using stepstest::PrivateHome;
 
 constexpr const char* kFixtureId = "org.quorrel.CaptureFixture";
 
-// The fixture with the given window title, ready to be driven.
+// The fixture with the given window title and the home's environment, ready to be driven.
 class FixtureApp {
 public:
     FixtureApp(const PrivateHome& home, const std::string& title)
-        : process_({QC_FIXTURE_APP, "--title", title, "--size", "640x620"}, home.environment(),
-                   home.path() + "/fixture-" + std::to_string(++started_) + ".out") {
-        ready_ =
-            process_.waitForLine([](const json& line) { return line.value("event", "") == "ready"; }, 30).has_value();
-    }
-    bool ready() const { return ready_; }
+        : process_({"--title", title, "--size", "640x620"}, home.environment()) {}
+    bool ready() const { return process_.ready(); }
     pid_t pid() const { return process_.pid(); }
-    /// Whether the fixture reported an event with `key` set to `value`.
+    /// Whether the fixture reported (at any time since it started) an event with `key` set to `value`.
     bool reported(const std::string& event, const std::string& key, const std::string& value, double seconds = 5) {
-        return process_
-            .waitForLine(
-                [&](const json& line) { return line.value("event", "") == event && line.value(key, "") == value; },
-                seconds)
-            .has_value();
+        return process_.reported(
+            [&](const json& line) { return line.value("event", "") == event && line.value(key, "") == value; },
+            seconds);
     }
 
 private:
-    static inline int started_ = 0;
-    AppProcess process_;
-    bool ready_ = false;
+    support::FixtureProcess process_;
 };
 
 json job(const std::string& title, const std::string& out, const json& steps) {

@@ -155,10 +155,10 @@ TEST(StepsOnGtk4, TextEditorPointerClicksPopoverMenusStaticTextsAndTheInspectedW
     // inspect's window is the X11 window, with and without a compositor (openbox declares no frame extents,
     // so GTK 4.8 draws its own border either way and no shadow).
     for (const bool composited : {false, true}) {
-        std::unique_ptr<stepstest::AppProcess> compositor;
+        std::unique_ptr<support::ChildProcess> compositor;
         if (composited)
-            compositor = std::make_unique<stepstest::AppProcess>(std::vector<std::string>{"xcompmgr", "-n"},
-                                                                 home.environment(), home.path() + "/xcompmgr.out");
+            compositor = std::make_unique<support::ChildProcess>(std::vector<std::string>{"xcompmgr", "-n"},
+                                                                 home.appOptions("xcompmgr.out"));
         stepstest::pauseSeconds(composited ? 1 : 0);
         support::ToolOptions options;
         options.set = home.environment();
