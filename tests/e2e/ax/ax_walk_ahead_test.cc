@@ -3,20 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
 #include "ax/ax.h"
 #include "ax/tree.h"
 #include "platform/services.h"
+#include "support/child_process.h"
 #include "support/tool_process.h"
-
-extern char** environ;
 
 namespace {
 
@@ -47,35 +41,21 @@ private:
 // gtk3-widget-factory with a private home, ended with the test.
 class WidgetFactory {
 public:
-    WidgetFactory() {
-        const std::string home = folder_.path();
-        std::vector<std::string> environment{"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config",
-                                             "XDG_DATA_HOME=" + home + "/data", "XDG_CACHE_HOME=" + home + "/cache",
-                                             "XDG_STATE_HOME=" + home + "/state"};
-        for (char** variable = environ; *variable; ++variable) {
-            const std::string entry = *variable;
-            if (entry.rfind("HOME=", 0) != 0 && entry.rfind("XDG_CONFIG_HOME=", 0) != 0 &&
-                entry.rfind("XDG_DATA_HOME=", 0) != 0 && entry.rfind("XDG_CACHE_HOME=", 0) != 0 &&
-                entry.rfind("XDG_STATE_HOME=", 0) != 0)
-                environment.push_back(entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& entry : environment) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::string program = "/usr/bin/gtk3-widget-factory";
-        char* argv[] = {program.data(), nullptr};
-        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
-    }
-    ~WidgetFactory() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    pid_t pid() const { return pid_; }
+    WidgetFactory() : process_({"/usr/bin/gtk3-widget-factory"}, options(folder_.path())) {}
+    pid_t pid() const { return process_.pid(); }
 
 private:
-    support::TempDir folder_;
-    pid_t pid_ = -1;
+    static support::ChildOptions options(const std::string& home) {
+        return {.set = {{"HOME", home},
+                        {"XDG_CONFIG_HOME", home + "/config"},
+                        {"XDG_DATA_HOME", home + "/data"},
+                        {"XDG_CACHE_HOME", home + "/cache"},
+                        {"XDG_STATE_HOME", home + "/state"}},
+                .out = support::ChildStream::inherit()};
+    }
+
+    support::TempDir folder_;  // made before the program starts, removed after it ends
+    support::ChildProcess process_;
 };
 
 TEST(WalkAhead, TheDumpOfAManyWidgetWindowIsTheSameAsReadElementByElement) {

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -22,6 +19,7 @@
 #include "platform/linux/ffmpeg/ffmpeg_movie_writer.h"
 #include "platform/clock.h"
 #include "platform/services.h"
+#include "support/child_process.h"
 #include "support/tool_process.h"
 #include "test_window_process.h"
 
@@ -362,48 +360,17 @@ TEST_F(MovieRecording, ARegionIsRecordedAtAnEvenSizeAndARegionOutsideTheWindowFa
     EXPECT_NEAR(facts.streamSeconds, duration, 1.0 / 30);
 }
 
-// Runs qc_record_window on `window` until it is killed; returns its pid once it reports recording.
-pid_t startRecording(unsigned long window, const std::string& path, int& output) {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    std::vector<std::string> argv{QC_RECORD_WINDOW_PATH, std::to_string(window), path, "30", "600"};
-    std::vector<char*> pointers;
-    for (auto& argument : argv) pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-    pid_t pid = -1;
-    const int failed = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    output = pipeEnds[0];
-    if (failed) throw std::runtime_error("cannot start qc_record_window");
-    std::string line;
-    char character;
-    while (read(output, &character, 1) == 1 && character != '\n') line += character;
-    if (line != "recording") {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        throw std::runtime_error("qc_record_window did not start recording");
-    }
-    return pid;
-}
-
 TEST_F(MovieRecording, ARecordingKilledOutrightLeavesAMovieThatDecodesUpToShortlyBeforeTheKill) {
     TestWindowProcess window({"--size", "320x240", "--animate", "--fps", "30"});
     const auto path = moviePath("killed.mov");
-    int output = -1;
-    const pid_t recorder = startRecording(window.window, path, output);
+    // qc_record_window records the window until it is killed.
+    support::ChildProcess recorder({QC_RECORD_WINDOW_PATH, std::to_string(window.window), path, "30", "600"});
+    ASSERT_EQ(recorder.readLine(60), "recording") << "qc_record_window did not start recording";
     const auto started = std::chrono::steady_clock::now();
     sleepSeconds(4.0);
-    kill(recorder, SIGKILL);
+    recorder.signal(SIGKILL);
     const double recordedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    int status = 0;
-    waitpid(recorder, &status, 0);
-    close(output);
-    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_EQ(recorder.wait(30), 128 + SIGKILL);
 
     const auto facts = probeMovie(path);
     ASSERT_TRUE(facts.readable);

@@ -2,66 +2,16 @@
 // what was recorded kept as a movie that decodes. The test makes a private X server of its own to kill.
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <thread>
 
 #include "fault_run.h"
-
-extern char** environ;
+#include "support/private_x_server.h"
 
 namespace {
 
 using nlohmann::json;
-
-// An Xvfb on a free display number, killed outright on demand or when the object goes.
-class PrivateXServer {
-public:
-    PrivateXServer() {
-        int ends[2];
-        if (::pipe(ends) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addclose(&actions, ends[0]);
-        const std::string fd = std::to_string(ends[1]);
-        std::vector<std::string> argv{"Xvfb", "-displayfd", fd, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
-        std::vector<char*> pointers;
-        for (auto& argument : argv) pointers.push_back(argument.data());
-        pointers.push_back(nullptr);
-        const int failed = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, pointers.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(ends[1]);
-        if (failed) {
-            ::close(ends[0]);
-            pid_ = -1;
-            return;
-        }
-        std::string number;
-        char c;
-        while (::read(ends[0], &c, 1) == 1 && c != '\n') number += c;
-        ::close(ends[0]);
-        if (!number.empty()) display_ = ":" + number;
-    }
-    ~PrivateXServer() { kill(); }
-
-    const std::string& display() const { return display_; }
-    void kill() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
 
 // Sets an environment variable for the scope (the test window inherits this process's environment).
 class ScopedVariable {
@@ -81,7 +31,7 @@ private:
 };
 
 TEST(XServerFault, TheXServerKilledMidRecordingGivesAnErrorLineAndKeepsWhatWasRecorded) {
-    PrivateXServer server;
+    support::PrivateXServer server("1024x768x24");
     ASSERT_FALSE(server.display().empty()) << "no private X server";
     support::TempDir dir;
     const std::string out = dir.path() + "/movie.mov";
