@@ -40,6 +40,14 @@ support::ToolRun PrivateHome::run(const nlohmann::json& job, double timeoutSecon
     return support::runTool({"run", dir_.write("job.json", job.dump())}, options);
 }
 
+std::unique_ptr<support::ChildProcess> PrivateHome::start(const nlohmann::json& job) const {
+    support::ChildOptions options;
+    options.set = environment();
+    options.err = support::ChildStream::pipe();
+    return std::make_unique<support::ChildProcess>(
+        std::vector<std::string>{support::toolPath(), "run", dir_.write("job.json", job.dump())}, options);
+}
+
 void PrivateHome::endPrograms() const {
     const std::string marker = "HOME=" + path();
     for (const auto& process : std::filesystem::directory_iterator("/proc")) {

@@ -3,6 +3,7 @@
 // the process ended when the test is done.
 
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ public:
     /// Writes `job` as a job file and runs the tool on it with this environment, plus `extra`.
     support::ToolRun run(const nlohmann::json& job, double timeoutSeconds = 120,
                          const std::map<std::string, std::string>& extra = {}) const;
+    /// Starts the tool on `job` with this environment and returns at once, so that a test can act while it
+    /// records (once the progress line it waits for has come).
+    std::unique_ptr<support::ChildProcess> start(const nlohmann::json& job) const;
     /// Ends (SIGTERM) every process running with this home: the programs the tool launched, which outlive
     /// its run, and whatever they started.
     void endPrograms() const;

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <future>
 #include <memory>
 #include <sstream>
 
@@ -122,10 +121,16 @@ TEST(StepsOnGtk4, TextEditorPointerClicksPopoverMenusStaticTextsAndTheInspectedW
     recordUser.erase("steps");
     recordUser["recordUser"] = true;
     recordUser["durationSec"] = 3;
-    auto recording = std::async(std::launch::async, [&] { return home.run(recordUser); });
-    stepstest::pauseSeconds(1.5);
+    const auto recording = home.start(recordUser);
+    // The click is made once the tool listens: after it says it records the user's actions.
+    ASSERT_TRUE(recording->waitFor([](const json& line) { return line.value("message", "") == "Recording your actions"; },
+                                   60))
+        << recording->output() << recording->errors();
     support::runProgram({"xdotool", "mousemove", std::to_string(x), std::to_string(y), "click", "1"});
-    const auto user = recording.get();
+    support::ToolRun user;
+    user.status = recording->wait(60);
+    user.out = recording->output();
+    user.err = recording->errors();
     ASSERT_EQ(user.status, 0) << describe(user);
     ASSERT_FALSE(user.last()["clicks"].empty()) << describe(user);
     EXPECT_EQ(user.last()["clicks"][0]["role"], "AXButton") << user.last()["clicks"];
