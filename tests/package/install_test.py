@@ -115,6 +115,7 @@ def main():
         os.makedirs(os.path.join(demo_root, "scripts"))
         for script in ("demo", "desktop-session"):
             shutil.copy(os.path.join(source_dir, "scripts", script), os.path.join(demo_root, "scripts"))
+        shutil.copytree(os.path.join(source_dir, "session"), os.path.join(demo_root, "session"))
         ocr_job = os.path.join(work, "ocr.json")
         with open(ocr_job, "w", encoding="utf-8") as file:
             json.dump({"images": [image]}, file)
