@@ -61,6 +61,11 @@ def hidden_trees_prefix():
     return prefix
 
 
+def package_names(field):
+    """The package names of a Depends-like control field, alternatives included, versions left out."""
+    return {entry.split()[0].split(":")[0] for entry in field.replace("|", ",").split(",") if entry.strip()}
+
+
 def main():
     architecture = run(["dpkg", "--print-architecture"]).stdout.strip()
     multiarch = run(["dpkg-architecture", "-qDEB_HOST_MULTIARCH"]).stdout.strip()
@@ -83,7 +88,16 @@ def main():
         for library in ("libc6", "libavcodec", "libtesseract", "libatspi", "libx11-6", "libicu"):
             check(library in depends, "Depends lacks %s: %s" % (library, depends))
         recommends = run(["dpkg-deb", "-f", deb, "Recommends"]).stdout.strip()
-        check(recommends == "at-spi2-core, tesseract-ocr-eng", "Recommends: " + recommends)
+        check(recommends == "at-spi2-core, tesseract-ocr-eng, xvfb, openbox, x11-utils, dbus-daemon",
+              "Recommends: " + recommends)
+        # Installing the package with its recommendations gives the X11 session every program it runs: each
+        # comes in a package that the package names or that one of those depends on.
+        offered = package_names(depends + "," + recommends)
+        offered |= package_names(run(["dpkg-query", "-W", "-f=${Depends},", *sorted(offered)]).stdout)
+        for program in ("Xvfb", "openbox", "xprop", "dbus-daemon", "dbus-send", "at-spi-bus-launcher"):
+            path = shutil.which(program) or shutil.which(program, path="/usr/libexec:/usr/lib/at-spi2-core")
+            owner = run(["dpkg-query", "-S", os.path.realpath(path)]).stdout.split(":")[0] if path else "?"
+            check(owner in offered, "the X11 session's %s (%s) is not installed with the package" % (program, owner))
 
         started = time.monotonic()
         lint = run(["lintian", "--tag-display-limit", "0", deb])
@@ -97,8 +111,11 @@ def main():
         check(run(["dpkg-deb", "-x", deb, root]).returncode == 0, "dpkg-deb -x failed")
         modules = os.path.join(root, "usr/lib", multiarch, "quorrel-capture")
         tool = os.path.join(root, "usr/bin/quorrel-capture")
+        sessions = os.path.join(root, "usr/libexec/quorrel-capture")
         for path in [tool, "usr/share/man/man1/quorrel-capture.1.gz", "usr/share/doc/quorrel-capture/copyright",
-                     "usr/share/doc/quorrel-capture/changelog.gz"] + \
+                     "usr/share/doc/quorrel-capture/changelog.gz", "usr/share/man/man1/quorrel-capture-session.1.gz"] + \
+                [os.path.join(sessions, script) for script in
+                 ("quorrel-capture-session", "desktop-session-x11", "desktop-session-wayland")] + \
                 ["usr/share/quorrel-capture/schema/%s.schema.json" % schema
                  for schema in ("capture-job", "inspect-job", "ocr-job", "output")] + \
                 [os.path.join(modules, "quorrel-capture-%s.so" % module)
@@ -107,6 +124,12 @@ def main():
         for elf in [tool] + glob.glob(os.path.join(modules, "*.so")):
             dynamic = run(["readelf", "-d", elf]).stdout
             check("RPATH" not in dynamic and "RUNPATH" not in dynamic, elf + " has a library search path")
+
+        # The session command is a relative link into the per-desktop scripts' folder.
+        session = os.path.join(root, "usr/bin/quorrel-capture-session")
+        check(os.path.islink(session) and not os.path.isabs(os.readlink(session)) and
+              os.path.realpath(session) == os.path.join(sessions, "quorrel-capture-session"),
+              "usr/bin/quorrel-capture-session is not a relative link to %s" % sessions)
 
         # What the installed tool needs from outside its root: an image and the demo's two scripts.
         image = os.path.join(work, "menu-bar.png")
@@ -150,6 +173,12 @@ def main():
         check(entry.get("error", "").startswith("cannot load the text recognition module: %s/"
                                                 "quorrel-capture-tesseract.so: " % broken_modules),
               "a missing module: %s" % missing.stdout)
+        # A session type whose script is missing is refused as not installed, before anything starts.
+        os.remove(os.path.join(broken, "usr/libexec/quorrel-capture/desktop-session-wayland"))
+        refused = run(prefix + [os.path.join(broken, "usr/bin/quorrel-capture-session"), "--wayland", "--", "true"],
+                      env=environment, cwd=work, timeout=60)
+        check(refused.returncode == 69 and "this session type is not installed" in refused.stderr,
+              "a missing session type: %d %s" % (refused.returncode, refused.stderr))
 
         # The demo's recording of mousepad on a virtual desktop, by the installed tool.
         started = time.monotonic()
