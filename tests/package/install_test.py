@@ -7,9 +7,10 @@ CPack builds the .deb; lintian must report no error; the control fields carry th
 dpkg-shlibdeps found and the recommendations; dpkg-deb unpacks the package into an empty folder, and the tool
 installed there runs with an empty environment of libraries and, where mount namespaces are available, with
 the source and build trees hidden behind empty file systems, so that nothing of them can be used: `version`,
-`ocr` of an image, the demo's recording on a virtual desktop (scripts/demo with QC_TOOL naming the installed
-tool), and `ocr` once more with the text recognition module removed. What the installed tool wrote goes to the
-protocol log, where the schema check reads it with every other run.
+`ocr` of an image, the demo's recording inside the installed desktop session (scripts/demo with QC_TOOL naming
+the installed tool, whose session command is beside it), and `ocr` once more with the text recognition module
+removed. The movie's last picture must show the typed text and no warning of a program run as root. What the
+installed tool wrote goes to the protocol log, where the schema check reads it with every other run.
 """
 
 import base64
@@ -61,6 +62,38 @@ def hidden_trees_prefix():
     return prefix
 
 
+def package_names(field):
+    """The package names of a Depends-like control field, alternatives included, versions left out."""
+    return {entry.split()[0].split(":")[0] for entry in field.replace("|", ",").split(",") if entry.strip()}
+
+
+def check_last_picture(movie, width, installed, work):
+    """The movie's last picture shows the typed text, read by the installed tool, and no warning banner of a
+    program run as root: mousepad 0.5.10 run as root opens every window with a red bar across it ("Warning:
+    you are using the root account"), 16 rows of the demo's window, which text recognition does not read."""
+    picture = os.path.join(work, "last-picture.png")
+    taken = run(["ffmpeg", "-v", "error", "-y", "-sseof", "-0.3", "-i", movie, "-frames:v", "1", picture])
+    if not check(taken.returncode == 0, "ffmpeg: " + taken.stderr):
+        return
+    job = os.path.join(work, "last-picture.json")
+    with open(job, "w", encoding="utf-8") as file:
+        json.dump({"images": [picture]}, file)
+    answer = installed("ocr", job)
+    if check(answer.returncode == 0, "ocr of the last picture: %d %s" % (answer.returncode, answer.stderr)):
+        text = " ".join(line["text"] for line in json.loads(answer.stdout.splitlines()[-1])["results"][0]["lines"])
+        check("typed by a script" in text, "the last picture does not show the typed text: %r" % text)
+    pixels = subprocess.run(["ffmpeg", "-v", "error", "-i", picture, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"],
+                            capture_output=True).stdout
+    stride = width * 3
+    red_rows = 0
+    for start in range(0, len(pixels) - stride + 1, stride):
+        row = pixels[start:start + stride]
+        red = sum(1 for x in range(0, stride, 3) if row[x] > 140 and row[x + 1] < 90 and row[x + 2] < 120)
+        red_rows += red > width // 2
+    check(len(pixels) >= stride and red_rows == 0,
+          "the last picture has %d red rows across the window, a warning for root" % red_rows)
+
+
 def main():
     architecture = run(["dpkg", "--print-architecture"]).stdout.strip()
     multiarch = run(["dpkg-architecture", "-qDEB_HOST_MULTIARCH"]).stdout.strip()
@@ -83,7 +116,16 @@ def main():
         for library in ("libc6", "libavcodec", "libtesseract", "libatspi", "libx11-6", "libicu"):
             check(library in depends, "Depends lacks %s: %s" % (library, depends))
         recommends = run(["dpkg-deb", "-f", deb, "Recommends"]).stdout.strip()
-        check(recommends == "at-spi2-core, tesseract-ocr-eng", "Recommends: " + recommends)
+        check(recommends == "at-spi2-core, tesseract-ocr-eng, xvfb, openbox, x11-utils, dbus-daemon",
+              "Recommends: " + recommends)
+        # Installing the package with its recommendations gives the X11 session every program it runs: each
+        # comes in a package that the package names or that one of those depends on.
+        offered = package_names(depends + "," + recommends)
+        offered |= package_names(run(["dpkg-query", "-W", "-f=${Depends},", *sorted(offered)]).stdout)
+        for program in ("Xvfb", "openbox", "xprop", "dbus-daemon", "dbus-send", "at-spi-bus-launcher"):
+            path = shutil.which(program) or shutil.which(program, path="/usr/libexec:/usr/lib/at-spi2-core")
+            owner = run(["dpkg-query", "-S", os.path.realpath(path)]).stdout.split(":")[0] if path else "?"
+            check(owner in offered, "the X11 session's %s (%s) is not installed with the package" % (program, owner))
 
         started = time.monotonic()
         lint = run(["lintian", "--tag-display-limit", "0", deb])
@@ -97,8 +139,11 @@ def main():
         check(run(["dpkg-deb", "-x", deb, root]).returncode == 0, "dpkg-deb -x failed")
         modules = os.path.join(root, "usr/lib", multiarch, "quorrel-capture")
         tool = os.path.join(root, "usr/bin/quorrel-capture")
+        sessions = os.path.join(root, "usr/libexec/quorrel-capture")
         for path in [tool, "usr/share/man/man1/quorrel-capture.1.gz", "usr/share/doc/quorrel-capture/copyright",
-                     "usr/share/doc/quorrel-capture/changelog.gz"] + \
+                     "usr/share/doc/quorrel-capture/changelog.gz", "usr/share/man/man1/quorrel-capture-session.1.gz"] + \
+                [os.path.join(sessions, script) for script in
+                 ("quorrel-capture-session", "desktop-session-x11", "desktop-session-wayland")] + \
                 ["usr/share/quorrel-capture/schema/%s.schema.json" % schema
                  for schema in ("capture-job", "inspect-job", "ocr-job", "output")] + \
                 [os.path.join(modules, "quorrel-capture-%s.so" % module)
@@ -108,13 +153,20 @@ def main():
             dynamic = run(["readelf", "-d", elf]).stdout
             check("RPATH" not in dynamic and "RUNPATH" not in dynamic, elf + " has a library search path")
 
-        # What the installed tool needs from outside its root: an image and the demo's two scripts.
+        # The session command is a relative link into the per-desktop scripts' folder.
+        session = os.path.join(root, "usr/bin/quorrel-capture-session")
+        check(os.path.islink(session) and not os.path.isabs(os.readlink(session)) and
+              os.path.realpath(session) == os.path.join(sessions, "quorrel-capture-session"),
+              "usr/bin/quorrel-capture-session is not a relative link to %s" % sessions)
+
+        # What the installed tool needs from outside its root: an image and the demo's script. The demo runs
+        # as root here, so its desktop runs as an unprivileged user, who must reach the unpacked root.
+        os.chmod(work, 0o711)
         image = os.path.join(work, "menu-bar.png")
         shutil.copy(os.path.join(source_dir, "bench/ocr/corpus/dejavu-sans-12px-dark.png"), image)
         demo_root = os.path.join(work, "demo")
         os.makedirs(os.path.join(demo_root, "scripts"))
-        for script in ("demo", "desktop-session"):
-            shutil.copy(os.path.join(source_dir, "scripts", script), os.path.join(demo_root, "scripts"))
+        shutil.copy(os.path.join(source_dir, "scripts/demo"), os.path.join(demo_root, "scripts"))
         ocr_job = os.path.join(work, "ocr.json")
         with open(ocr_job, "w", encoding="utf-8") as file:
             json.dump({"images": [image]}, file)
@@ -149,6 +201,12 @@ def main():
         check(entry.get("error", "").startswith("cannot load the text recognition module: %s/"
                                                 "quorrel-capture-tesseract.so: " % broken_modules),
               "a missing module: %s" % missing.stdout)
+        # A session type whose script is missing is refused as not installed, before anything starts.
+        os.remove(os.path.join(broken, "usr/libexec/quorrel-capture/desktop-session-wayland"))
+        refused = run(prefix + [os.path.join(broken, "usr/bin/quorrel-capture-session"), "--wayland", "--", "true"],
+                      env=environment, cwd=work, timeout=60)
+        check(refused.returncode == 69 and "this session type is not installed" in refused.stderr,
+              "a missing session type: %d %s" % (refused.returncode, refused.stderr))
 
         # The demo's recording of mousepad on a virtual desktop, by the installed tool.
         started = time.monotonic()
@@ -165,6 +223,8 @@ def main():
             check(result.get("type") == "result" and result.get("frames", 0) > 10, "the demo's result: " + lines[-1])
             check(os.path.getsize(os.path.join(demo_root, "demo-output/demo.mov")) > 10000, "no movie")
             check(os.path.isfile(os.path.join(demo_root, "demo-output/contact-sheet.png")), "no contact sheet")
+            check_last_picture(os.path.join(demo_root, "demo-output/demo.mov"), result.get("width", 0), installed,
+                               work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
