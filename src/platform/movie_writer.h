@@ -48,8 +48,9 @@ public:
     /// True while the video input can take another frame without waiting.
     virtual bool isReadyForMoreMediaData() = 0;
 
-    /// Appends `frame` (BGRA, of the input's size) at `hostSeconds`, later than the frame before; false on
-    /// failure, with `error` set when the writer knows why. Never waits for the encoder.
+    /// Appends `frame` (BGRA; one of another size than the input's is scaled to it) at `hostSeconds`, later
+    /// than the frame before; false on failure, with `error` set when the writer knows why. Never waits for
+    /// the encoder.
     virtual bool append(const PixelBuffer& frame, double hostSeconds) = 0;
 
     /// Says that no more frames follow.

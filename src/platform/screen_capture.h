@@ -79,8 +79,8 @@ struct ContentFilter {
 /// How a stream records. Frames are BGRA pictures.
 struct StreamConfiguration {
     std::optional<Rect> sourceRect;  // in the filter's own points, origin at its top left
-    int width = 0;                   // pixels of a delivered frame
-    int height = 0;
+    int width = 0;                   // pixels of a delivered frame (a source rectangle of another size may
+    int height = 0;                  // come at its own size, for the movie writer to scale)
     bool showsCursor = false;
     bool clearBackground = false;  // transparent background where nothing is drawn; black otherwise
     int32_t minimumFrameIntervalTimescale = 30;  // at most this many frames per second

@@ -9,7 +9,6 @@
 #include <filesystem>
 
 #include "base/capture_error.h"
-#include "platform/linux/bgra_scaler.h"
 #include "platform/linux/module_services.h"
 
 namespace platform::linux_desktop {
@@ -57,11 +56,6 @@ void* moduleFactory(const ModuleEntry& entry) {
                            entry.factorySymbol);
     }
     return factory;
-}
-
-std::unique_ptr<BgraScaler> makeBgraScaler() {
-    using Factory = BgraScaler* (*)();
-    return std::unique_ptr<BgraScaler>(reinterpret_cast<Factory>(moduleFactory(kBgraScalerEntry))());
 }
 
 }  // namespace platform::linux_desktop

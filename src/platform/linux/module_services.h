@@ -14,9 +14,6 @@ namespace platform::linux_desktop {
 /// The movie writer module (FFmpeg).
 inline constexpr ModuleEntry kMovieWriterModule{"quorrel-capture-ffmpeg.so", "qc_movie_writers", "movie writer"};
 
-/// The movie writer module's second entry: `BgraScaler* qc_make_bgra_scaler()` (platform/linux/bgra_scaler.h).
-inline constexpr ModuleEntry kBgraScalerEntry{kMovieWriterModule.fileName, "qc_make_bgra_scaler", "movie writer"};
-
 /// Movie writers from the movie writer module.
 class ModuleMovieWriters final : public MovieWriters {
 public:

@@ -199,6 +199,43 @@ TEST_F(MovieRecording, FramesThatSayWhereTheyChangedAreCodedAsTheyLook) {
     }
 }
 
+// A stream may deliver a region at its own size when that is not the movie's (101 points recorded as 102
+// pixels): the writer scales such a frame to the movie, whole, whatever it says changed.
+TEST_F(MovieRecording, AFrameOfAnotherSizeIsScaledToTheMovie) {
+    const auto path = moviePath("scaled.mov");
+    platform::linux_desktop::FfmpegMovieWriter writer(path);
+    ASSERT_TRUE(writer.addVideoInput(videoSettings(200, 100, 30)));
+    ASSERT_TRUE(writer.startWriting()) << writer.error().value_or("");
+    writer.startSession(10.0);
+    BlockFrame small(101, 51);
+    small.fill({0, 0, 50, 51}, {40, 40, 200});
+    small.fill({51, 0, 50, 51}, {40, 200, 40});
+    ASSERT_TRUE(writer.append(small.buffer(1, std::nullopt), 10.0));
+    BlockFrame same(200, 100);
+    same.fill({0, 0, 200, 100}, {200, 60, 40});
+    ASSERT_TRUE(writer.append(same.buffer(2, std::nullopt), 10.0 + 1.0 / 30));
+    small.fill({0, 0, 101, 51}, {40, 40, 200});
+    ASSERT_TRUE(writer.append(small.buffer(3, std::vector<platform::PixelRect>{{0, 0, 1, 1}}), 10.0 + 2.0 / 30));
+    writer.markAsFinished();
+    writer.endSession(10.0 + 3.0 / 30);
+    writer.finishWriting();
+    ASSERT_EQ(writer.status(), platform::WriterStatus::completed) << writer.error().value_or("");
+
+    const auto decoded = capture_test::decodeBgraFrames(path, 200, 100);
+    ASSERT_EQ(decoded.size(), 3u);
+    const auto near = [](const std::vector<uint8_t>& frame, int x, int y, std::array<int, 3> bgr) {
+        const uint8_t* got = frame.data() + (size_t(y) * 200 + x) * 4;
+        for (int channel = 0; channel < 3; ++channel)
+            if (std::abs(got[channel] - bgr[channel]) > 12) return false;
+        return true;
+    };
+    EXPECT_TRUE(near(decoded[0], 20, 50, {40, 40, 200}) && near(decoded[0], 90, 90, {40, 40, 200}));
+    EXPECT_TRUE(near(decoded[0], 110, 10, {40, 200, 40}) && near(decoded[0], 190, 50, {40, 200, 40}));
+    EXPECT_TRUE(near(decoded[1], 20, 50, {200, 60, 40}) && near(decoded[1], 190, 50, {200, 60, 40}));
+    // All of the third frame, though it says only its corner changed since the second.
+    EXPECT_TRUE(near(decoded[2], 20, 50, {40, 40, 200}) && near(decoded[2], 190, 50, {40, 40, 200}));
+}
+
 // Captured frames come a few milliseconds off their step, two now and then within one step of the frame
 // rate. The fragmented file left by a kill (here: a writer dropped unfinished) has no index of sample times,
 // so ffmpeg reads it at the declared rate: two frames in one step read back as timestamps that do not

@@ -19,6 +19,7 @@
 extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
+#include <libswscale/swscale.h>
 }
 
 namespace platform::linux_desktop {
@@ -81,6 +82,7 @@ FfmpegMovieWriter::~FfmpegMovieWriter() {
     for (auto& queued : queue_) av_frame_free(&queued.picture);
     for (AVFrame* picture : freePictures_) av_frame_free(&picture);
     av_frame_free(&current_);
+    if (scaler_) sws_freeContext(scaler_);
 }
 
 PixelSize FfmpegMovieWriter::movieSize(PixelSize input) const { return hevcPictureSize(input); }
@@ -176,12 +178,39 @@ bool FfmpegMovieWriter::append(const PixelBuffer& frame, double hostSeconds) {
     return true;
 }
 
-void FfmpegMovieWriter::updatePicture(const PixelBuffer& frame) {
-    if (frame.width != settings_->width || frame.height != settings_->height || frame.bytes == nullptr) {
-        throw std::runtime_error("HEVC encoder: a frame of " + std::to_string(frame.width) + "x" +
-                                 std::to_string(frame.height) + " does not fit a movie of " +
+const PixelBuffer& FfmpegMovieWriter::fitted(const PixelBuffer& frame) {
+    if (frame.width == settings_->width && frame.height == settings_->height) return frame;
+    // Bilinear, with libswscale, into a frame of the input's size kept for the next one. It says nothing of
+    // what changed (the frame's areas are not where they are in the scaled picture), so all of it is converted.
+    scaler_ = sws_getCachedContext(scaler_, frame.width, frame.height, AV_PIX_FMT_BGRA, settings_->width,
+                                   settings_->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!scaler_) {
+        throw std::runtime_error("HEVC encoder: cannot scale a frame of " + std::to_string(frame.width) + "x" +
+                                 std::to_string(frame.height) + " to " + std::to_string(settings_->width) + "x" +
+                                 std::to_string(settings_->height));
+    }
+    scaledBytes_.resize(size_t(settings_->width) * size_t(settings_->height) * 4);
+    const uint8_t* source[] = {frame.bytes};
+    const int sourceStride[] = {frame.bytesPerRow};
+    uint8_t* destination[] = {scaledBytes_.data()};
+    const int destinationStride[] = {settings_->width * 4};
+    sws_scale(scaler_, source, sourceStride, 0, frame.height, destination, destinationStride);
+    scaled_.width = settings_->width;
+    scaled_.height = settings_->height;
+    scaled_.bytesPerRow = settings_->width * 4;
+    scaled_.bytes = scaledBytes_.data();
+    scaled_.sequence = frame.sequence;
+    scaled_.changedAreas.reset();
+    return scaled_;
+}
+
+void FfmpegMovieWriter::updatePicture(const PixelBuffer& input) {
+    if (input.bytes == nullptr || input.width <= 0 || input.height <= 0) {
+        throw std::runtime_error("HEVC encoder: a frame of " + std::to_string(input.width) + "x" +
+                                 std::to_string(input.height) + " does not fit a movie of " +
                                  std::to_string(settings_->width) + "x" + std::to_string(settings_->height));
     }
+    const PixelBuffer& frame = fitted(input);
     if (!current_) {
         current_ = makePicture(hevcPictureSize({settings_->width, settings_->height}));
         if (!current_) throw std::runtime_error("HEVC encoder: out of memory for a picture");

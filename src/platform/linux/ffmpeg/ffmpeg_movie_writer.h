@@ -14,6 +14,7 @@
 
 struct AVFrame;
 struct AVPacket;
+struct SwsContext;
 
 namespace platform::linux_desktop {
 
@@ -26,7 +27,8 @@ class FragmentedMovieFile;
 /// input is not ready and the caller drops the frame. While recording, the file is a fragmented movie
 /// flushed every half second of movie time, so a crash loses little, and the last encoded frame (with
 /// anything the encoder holds) is written out after half a second without a new frame; `finishWriting`
-/// turns it into an ordinary movie that replaces it atomically.
+/// turns it into an ordinary movie that replaces it atomically. A frame of another size than the input's is
+/// scaled to it first (a region of a window that is not a whole number of pixels, read at its own size).
 class FfmpegMovieWriter final : public MovieWriter {
 public:
     explicit FfmpegMovieWriter(std::string path);
@@ -50,7 +52,9 @@ private:
         int64_t pts = 0;
     };
 
-    void updatePicture(const PixelBuffer& frame);
+    // `frame` when it has the input's size, else a copy scaled to it (kept until the next call).
+    const PixelBuffer& fitted(const PixelBuffer& frame);
+    void updatePicture(const PixelBuffer& input);
     AVFrame* takeFreePicture();
     void returnPicture(AVFrame* picture);
     void encodeFrames();
@@ -82,6 +86,10 @@ private:
     std::vector<AVFrame*> freePictures_;
     AVFrame* current_ = nullptr;
     uint64_t currentSequence_ = 0;
+    // The scaler of frames of another size, and the scaled frame (the caller's thread only).
+    SwsContext* scaler_ = nullptr;
+    std::vector<uint8_t> scaledBytes_;
+    PixelBuffer scaled_;
 
     // Owned by the encoder thread while it runs.
     std::unique_ptr<HevcEncoder> encoder_;

@@ -67,7 +67,6 @@ X11CaptureStream::~X11CaptureStream() {
 void X11CaptureStream::start() {
     std::lock_guard lock(mutex_);
     if (started_) return;
-    if (configuration_.sourceRect || configuration_.scalesToFit) scaler_ = makeBgraScaler();
     display_ = openDisplay();
     if (!display_) throw CaptureError("cannot open the X display", "external");
     SourceStyle style{configuration_.clearBackground, configuration_.showsCursor};
@@ -172,7 +171,6 @@ bool X11CaptureStream::tick(bool& first, double tickSeconds) {
     if (source_->gone() || !(first ? source_->settled() : changed)) return false;  // idle: nothing is delivered
     auto buffer = freeBuffer();
     if (!buffer) return false;  // all buffers are in flight: skip this tick, the change stays pending
-    const uint64_t previous = buffer->holds;
     // A frame's time is the moment it was due, so that frames at full rate lie exactly one period apart;
     // one served half a period late or more is timed when it was served.
     const double now = PosixClock().hostSeconds();
@@ -196,16 +194,20 @@ bool X11CaptureStream::tick(bool& first, double tickSeconds) {
     }
     if (area.width <= 0 || area.height <= 0) return false;
 
-    const bool scaled = area.width != configuration_.width || area.height != configuration_.height;
-    if (scaled) changes.reset();
+    // An area of another size than the frames asked for is delivered as read, at its own size, and scaled
+    // by the movie writer (which has the scaler); what changed is then not told.
+    const bool asAsked = area.width == configuration_.width && area.height == configuration_.height;
+    if (!asAsked) changes.reset();
     if (changes) *changes = clippedTo(*changes, area);
-    buffer->holds = 0;
-    const int stride = configuration_.width * 4;
-    Canvas canvas{buffer->bytes.data(), configuration_.width, configuration_.height, stride};
-    if (scaled) {
-        staging_.resize(size_t(area.width) * size_t(area.height) * 4);
-        canvas = {staging_.data(), area.width, area.height, area.width * 4};
+    const int stride = area.width * 4;
+    const size_t bytes = size_t(area.width) * size_t(area.height) * 4;
+    if (buffer->bytes.size() != bytes) {
+        buffer->bytes.assign(bytes, 0);
+        buffer->holds = 0;
     }
+    const uint64_t previous = buffer->holds;
+    buffer->holds = 0;
+    Canvas canvas{buffer->bytes.data(), area.width, area.height, stride};
     // A buffer that holds the frame delivered last needs only the parts that changed since.
     bool drawn = false;
     if (changes && delivered_ > 0 && previous == delivered_) {
@@ -220,16 +222,9 @@ bool X11CaptureStream::tick(bool& first, double tickSeconds) {
         }
     }
     if (!drawn && !source_->draw(area, canvas)) return false;
-    if (scaled) {
-        if (!scaler_) return false;
-        const BgraPicture from{staging_.data(), area.width, area.height, area.width * 4};
-        const BgraPicture to{buffer->bytes.data(), configuration_.width, configuration_.height,
-                             configuration_.width * 4};
-        if (!scaler_->scale(from, to)) return false;
-    }
     first = false;
     changesLost_ = false;
-    deliver(buffer, presentationSeconds, std::move(changes));
+    deliver(buffer, area.width, area.height, presentationSeconds, std::move(changes));
     return true;
 }
 
@@ -242,21 +237,21 @@ std::shared_ptr<X11CaptureStream::Buffer> X11CaptureStream::freeBuffer() {
         if (buffer.use_count() == 1) return buffer;
     }
     // Buffers are made as they are needed, up to the queue depth: a receiver that keeps up needs few.
+    // Each is sized by the frame drawn into it.
     if (pool_.size() >= size_t(std::max(1, configuration_.queueDepth))) return nullptr;
-    const size_t bytes = size_t(configuration_.width) * size_t(configuration_.height) * 4;
-    pool_.push_back(std::make_shared<Buffer>(Buffer{std::vector<uint8_t>(bytes)}));
+    pool_.push_back(std::make_shared<Buffer>());
     return pool_.back();
 }
 
-void X11CaptureStream::deliver(const std::shared_ptr<Buffer>& buffer, double presentationSeconds,
-                               std::optional<std::vector<PixelRect>> changes) {
+void X11CaptureStream::deliver(const std::shared_ptr<Buffer>& buffer, int width, int height,
+                               double presentationSeconds, std::optional<std::vector<PixelRect>> changes) {
     CapturedFrame frame;
     frame.status = FrameStatus::complete;
     frame.presentationSeconds = presentationSeconds;
     PixelBuffer pixels;
-    pixels.width = configuration_.width;
-    pixels.height = configuration_.height;
-    pixels.bytesPerRow = configuration_.width * 4;
+    pixels.width = width;
+    pixels.height = height;
+    pixels.bytesPerRow = width * 4;
     pixels.bytes = buffer->bytes.data();
     pixels.storage = buffer;
     pixels.sequence = ++delivered_;

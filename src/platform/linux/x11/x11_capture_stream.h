@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/linux/bgra_scaler.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/screen_capture.h"
 
@@ -35,7 +34,7 @@ private:
     /// Takes a frame when the content changed (or, for the first, is complete): true when one was delivered.
     bool tick(bool& first, double tickSeconds);
     std::shared_ptr<Buffer> freeBuffer();
-    void deliver(const std::shared_ptr<Buffer>& buffer, double presentationSeconds,
+    void deliver(const std::shared_ptr<Buffer>& buffer, int width, int height, double presentationSeconds,
                  std::optional<std::vector<PixelRect>> changes);
 
     ContentFilter filter_;
@@ -45,8 +44,6 @@ private:
     DisplayPtr display_;
     std::unique_ptr<FrameSource> source_;
     std::vector<std::shared_ptr<Buffer>> pool_;  // a buffer is in flight while anyone else holds it
-    std::vector<uint8_t> staging_;               // the source's pixels before scaling
-    std::unique_ptr<BgraScaler> scaler_;         // set at start when frames may be scaled
 
     std::thread thread_;
     std::mutex mutex_;
