@@ -5,20 +5,13 @@
 #include <cmath>
 #include <ctime>
 
+#include "platform/linux/host_clock.h"
+
 namespace platform::linux_desktop {
-namespace {
 
-double secondsOf(clockid_t clock) {
-    timespec now {};
-    clock_gettime(clock, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+double PosixClock::hostSeconds() { return hostClockSeconds(); }
 
-}  // namespace
-
-double PosixClock::hostSeconds() { return secondsOf(CLOCK_MONOTONIC); }
-
-double PosixClock::epochSeconds() { return secondsOf(CLOCK_REALTIME); }
+double PosixClock::epochSeconds() { return secondsOn(CLOCK_REALTIME); }
 
 void PosixClock::sleep(double seconds) {
     if (!(seconds > 0)) return;

@@ -14,7 +14,7 @@
 #include "platform/linux/ffmpeg/bgra_to_yuv420.h"
 #include "platform/linux/ffmpeg/ffmpeg_hevc_encoder.h"
 #include "platform/linux/ffmpeg/ffmpeg_mov_file.h"
-#include "platform/linux/posix_clock.h"
+#include "platform/linux/host_clock.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -381,7 +381,7 @@ void FfmpegMovieWriter::flushWhileIdle() {
     {
         std::lock_guard lock(mutex_);
         // Never past the session's end: an idle flush can come just after the stop set it.
-        double now = PosixClock().hostSeconds();
+        double now = hostClockSeconds();
         if (sessionEnd_) now = std::min(now, *sessionEnd_);
         nowPts = ticksOf(now - sessionStart_.value_or(0));
     }

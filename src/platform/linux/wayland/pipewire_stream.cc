@@ -13,7 +13,7 @@
 
 #include "base/capture_error.h"
 #include "platform/desktop_lost.h"
-#include "platform/linux/posix_clock.h"
+#include "platform/linux/host_clock.h"
 #include "platform/linux/wayland/mutter_bus.h"
 #include "platform/linux/wayland/mutter_remote_session.h"
 
@@ -276,7 +276,7 @@ PixelRect PipeWireStream::recordedAreaLocked() const {
 
 void PipeWireStream::tick() {
     const double interval = 1.0 / configuration_.minimumFrameIntervalTimescale;
-    double next = PosixClock().hostSeconds();
+    double next = hostClockSeconds();
     bool endSeen = false;
     while (running_) {
         // A stream that ends while its compositor goes on lost its window (closed): the last picture holds.
@@ -289,7 +289,7 @@ void PipeWireStream::tick() {
                 if (!compositorRunning()) desktopLost("lost the connection to the Wayland compositor");
             }
         }
-        const double now = PosixClock().hostSeconds();
+        const double now = hostClockSeconds();
         if (now < next) {
             std::unique_lock lock(mutex_);
             changed_.wait_for(lock, std::chrono::duration<double>(next - now), [this] { return !running_.load(); });

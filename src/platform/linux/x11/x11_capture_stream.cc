@@ -11,7 +11,7 @@
 #include <set>
 
 #include "base/capture_error.h"
-#include "platform/linux/posix_clock.h"
+#include "platform/linux/host_clock.h"
 #include "platform/linux/x11/x11_frame_sources.h"
 
 namespace platform::linux_desktop {
@@ -173,7 +173,7 @@ bool X11CaptureStream::tick(bool& first, double tickSeconds) {
     if (!buffer) return false;  // all buffers are in flight: skip this tick, the change stays pending
     // A frame's time is the moment it was due, so that frames at full rate lie exactly one period apart;
     // one served half a period late or more is timed when it was served.
-    const double now = PosixClock().hostSeconds();
+    const double now = hostClockSeconds();
     const double halfPeriod = 0.5 / configuration_.minimumFrameIntervalTimescale;
     const double presentationSeconds = now - tickSeconds < halfPeriod ? tickSeconds : now;
     auto changes = source_->takeChanges();
