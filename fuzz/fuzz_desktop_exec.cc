@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "platform/linux/x11/desktop_entry_command.h"
+#include "platform/linux/desktop/desktop_entry_command.h"
 
 using platform::linux_desktop::DesktopEntry;
 

@@ -17,6 +17,7 @@ import base64
 import glob
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -147,11 +148,14 @@ def main():
                 ["usr/share/quorrel-capture/schema/%s.schema.json" % schema
                  for schema in ("capture-job", "inspect-job", "ocr-job", "output")] + \
                 [os.path.join(modules, "quorrel-capture-%s.so" % module)
-                 for module in ("x11", "atspi", "ffmpeg", "tesseract")]:
+                 for module in ("x11", "wayland", "atspi", "ffmpeg", "tesseract", "desktop", "bus")]:
             check(os.path.isfile(os.path.join(root, path)), "the package lacks " + path)
+        # The only search path is the module directory itself, for the shared libraries the modules link.
         for elf in [tool] + glob.glob(os.path.join(modules, "*.so")):
             dynamic = run(["readelf", "-d", elf]).stdout
-            check("RPATH" not in dynamic and "RUNPATH" not in dynamic, elf + " has a library search path")
+            paths = re.findall(r"\((?:RPATH|RUNPATH)\)[^\[]*\[(.*)\]", dynamic)
+            allowed = [] if elf == tool else ["$ORIGIN"]
+            check(all(path in allowed for path in paths), "%s has a library search path: %s" % (elf, paths))
 
         # The session command is a relative link into the per-desktop scripts' folder.
         session = os.path.join(root, "usr/bin/quorrel-capture-session")

@@ -7,7 +7,7 @@
 #include "platform/applications.h"
 #include "platform/input_events.h"
 #include "platform/linux/module_loader.h"
-#include "platform/linux/wayland/wayland_session.h"
+#include "platform/linux/desktop/desktop_session.h"
 #include "platform/screen_capture.h"
 #include "platform/user_events.h"
 

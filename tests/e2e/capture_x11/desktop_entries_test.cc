@@ -7,7 +7,7 @@
 #include <fstream>
 #include <map>
 
-#include "platform/linux/x11/desktop_entries.h"
+#include "platform/linux/desktop/desktop_entries.h"
 
 namespace {
 

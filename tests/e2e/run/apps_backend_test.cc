@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/linux/x11/desktop_apps.h"
-#include "platform/linux/x11/process_launch.h"
-#include "platform/linux/x11/desktop_entries.h"
-#include "platform/linux/x11/desktop_entry_command.h"
+#include "platform/linux/x11/x11_applications.h"
+#include "platform/linux/desktop/process_launch.h"
+#include "platform/linux/desktop/desktop_entries.h"
+#include "platform/linux/desktop/desktop_entry_command.h"
 #include "support/child_process.h"
 #include "support/tool_process.h"
 
@@ -60,7 +60,7 @@ TEST(DesktopEntries, IdsComeFromTheFirstDirectoryAndHiddenEntriesAreDeleted) {
     EXPECT_EQ(desktopIdOf(dirs.system.path() + "/applications/vendor/tool.desktop"), "vendor-tool");
     EXPECT_EQ(desktopIdOf("/elsewhere/My.App.desktop"), "My.App");
 
-    DesktopApplications apps;
+    X11Applications apps;
     EXPECT_EQ(apps.applicationWithIdentity("vendor-tool"), dirs.system.path() + "/applications/vendor/tool.desktop");
     EXPECT_EQ(apps.applicationNamed("System Edit"), std::nullopt);  // shadowed by the home entry
     EXPECT_EQ(apps.applicationNamed("Tool"), dirs.system.path() + "/applications/vendor/tool.desktop");
@@ -132,7 +132,7 @@ TEST(DesktopApplications, AStartedEntryRunsWithItsIdentityAndCanBeActivated) {
         true, "org.quorrel.CaptureFixture.desktop",
         std::string("[Desktop Entry]\nType=Application\nName=Quorrel Fixture Entry\nExec=") + QC_FIXTURE_APP +
             " --title \"Backend Fixture\" %U\n");
-    DesktopApplications apps;
+    X11Applications apps;
     EXPECT_EQ(apps.identityOf(entryPath), "org.quorrel.CaptureFixture");
     const platform::ApplicationProcess started = apps.open(entryPath);
     ASSERT_GT(started.pid, 0);
@@ -157,7 +157,7 @@ TEST(DesktopApplications, AStartedEntryRunsWithItsIdentityAndCanBeActivated) {
 }
 
 TEST(DesktopApplications, TheMainScreenIsThePrimaryMonitorInBottomLeftCoordinates) {
-    DesktopApplications apps;
+    X11Applications apps;
     const auto screen = apps.mainScreen();
     ASSERT_TRUE(screen);
     EXPECT_EQ(screen->frame.x, 0);

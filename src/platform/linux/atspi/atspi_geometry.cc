@@ -8,8 +8,8 @@
 
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/atspi/atspi_toolkit.h"
-#include "platform/linux/atspi/atspi_window_shadow.h"
-#include "platform/linux/wayland/wayland_session.h"
+#include "platform/linux/bus/window_shadow.h"
+#include "platform/linux/desktop/desktop_session.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_window_frame.h"
 

@@ -4,7 +4,7 @@
 #include <X11/Xlib.h>
 
 #include "platform/linux/atspi/atspi_accessibility.h"
-#include "platform/linux/linux_permission_probe.h"
+#include "platform/linux/atspi/linux_permission_probe.h"
 
 namespace {
 

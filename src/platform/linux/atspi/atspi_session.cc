@@ -6,7 +6,7 @@
 #include <map>
 #include <optional>
 
-#include "platform/linux/x11/dbus_session.h"
+#include "platform/linux/bus/dbus_session.h"
 
 namespace platform::linux_desktop {
 namespace {

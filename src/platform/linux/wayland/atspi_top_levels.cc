@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/linux/atspi/atspi_window_shadow.h"
+#include "platform/linux/bus/window_shadow.h"
 
 namespace platform::linux_desktop {
 namespace {

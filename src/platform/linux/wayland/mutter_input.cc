@@ -10,7 +10,7 @@
 
 #include "platform/linux/wayland/atspi_top_levels.h"
 #include "platform/linux/wayland/mutter_remote_session.h"
-#include "platform/linux/x11/xtest_key_table.h"
+#include "platform/linux/desktop/keysyms.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -60,8 +60,8 @@ bool processHasFocus(int32_t pid) {
 }
 
 bool MutterInput::postKey(int32_t pid, uint16_t keyCode, uint64_t flags, bool down) {
-    const uint32_t keysym = uint32_t(keysymForVirtualKey(keyCode));
-    if (keysym == NoSymbol) return !down;
+    const uint32_t keysym = keysymForVirtualKey(keyCode);
+    if (keysym == kNoKeysym) return !down;
     if (down && !processHasFocus(pid)) return false;
     auto& session = MutterRemoteSession::shared();
     const auto modifiers = modifierKeysyms(flags);
@@ -80,7 +80,7 @@ bool MutterInput::postCharacter(int32_t pid, const std::string& character) {
     auto& session = MutterRemoteSession::shared();
     for (char32_t point : points) {
         if (typesDirectly(point)) {
-            const uint32_t keysym = uint32_t(keysymForCodePoint(point));
+            const uint32_t keysym = keysymForCodePoint(point);
             if (!session.keysym(keysym, true)) return false;
             session.keysym(keysym, false);
             continue;

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/linux/x11/dbus_session.h"
+#include "platform/linux/bus/dbus_session.h"
 
 namespace platform::linux_desktop {
 

@@ -5,7 +5,7 @@
 
 #include "platform/linux/wayland/atspi_top_levels.h"
 #include "platform/linux/wayland/mutter_monitors.h"
-#include "platform/linux/x11/desktop_entries.h"
+#include "platform/linux/desktop/desktop_entries.h"
 
 namespace platform::linux_desktop {
 
@@ -34,7 +34,7 @@ std::vector<ApplicationProcess> WaylandApplications::running() {
     std::vector<ApplicationProcess> applications;
     std::set<int32_t> seen;
     for (const TopLevel& window : atspiTopLevels()) {
-        if (window.pid <= 0 || !seen.insert(window.pid).second || entries_.isTerminated(window.pid)) continue;
+        if (window.pid <= 0 || !seen.insert(window.pid).second || isTerminated(window.pid)) continue;
         applications.push_back(describeProcess(window.pid, window.applicationName));
     }
     return applications;

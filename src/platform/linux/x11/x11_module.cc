@@ -3,7 +3,7 @@
 
 #include <X11/Xlib.h>
 
-#include "platform/linux/x11/desktop_apps.h"
+#include "platform/linux/x11/x11_applications.h"
 #include "platform/linux/x11/x11_capture.h"
 #include "platform/linux/x11/x11_screen_permission.h"
 #include "platform/linux/x11/xinput_user_events.h"
@@ -30,7 +30,7 @@ QC_MODULE_ENTRY platform::InputEvents* qc_input_events() {
 }
 
 QC_MODULE_ENTRY platform::Applications* qc_applications() {
-    static platform::linux_desktop::DesktopApplications applications;
+    static platform::linux_desktop::X11Applications applications;
     return &applications;
 }
 

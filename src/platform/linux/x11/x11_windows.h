@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/x11/desktop_entries.h"
+#include "platform/linux/desktop/desktop_entries.h"
 #include "platform/linux/x11/x11_properties.h"
 #include "platform/screen_capture.h"
 

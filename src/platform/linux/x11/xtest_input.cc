@@ -9,7 +9,7 @@
 #include "base/diagnostics.h"
 #include "platform/linux/x11/x11_window_frame.h"
 #include "platform/linux/x11/xtest_focus.h"
-#include "platform/linux/x11/xtest_key_table.h"
+#include "platform/linux/desktop/keysyms.h"
 
 namespace platform::linux_desktop {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/linux/x11/desktop_entry_command.h"
+#include "platform/linux/desktop/desktop_entry_command.h"
 
 #include <unistd.h>
 

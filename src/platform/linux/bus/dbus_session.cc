@@ -1,4 +1,4 @@
-#include "platform/linux/x11/dbus_session.h"
+#include "platform/linux/bus/dbus_session.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/atspi/atspi_window_shadow.h"
+#include "platform/linux/bus/window_shadow.h"
 
 #include <algorithm>
 #include <cstdlib>

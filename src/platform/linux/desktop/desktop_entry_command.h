@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/x11/desktop_entries.h"
+#include "platform/linux/desktop/desktop_entries.h"
 
 namespace platform::linux_desktop {
 

@@ -1,10 +1,10 @@
-#include "platform/linux/linux_permission_probe.h"
+#include "platform/linux/atspi/linux_permission_probe.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include "platform/linux/wayland/wayland_session.h"
-#include "platform/linux/x11/dbus_session.h"
+#include "platform/linux/desktop/desktop_session.h"
+#include "platform/linux/bus/dbus_session.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_screen_permission.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/x11/process_launch.h"
+#include "platform/linux/desktop/process_launch.h"
 
 #include <fcntl.h>
 #include <signal.h>

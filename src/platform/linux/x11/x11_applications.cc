@@ -1,24 +1,18 @@
-#include "platform/linux/x11/desktop_apps.h"
-
-#include <unistd.h>
+#include "platform/linux/x11/x11_applications.h"
 
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <stdexcept>
 
-#include "platform/linux/x11/process_launch.h"
+#include "platform/linux/desktop/desktop_entries.h"
+#include "platform/linux/desktop/process_launch.h"
 #include "platform/linux/x11/x11_app_windows.h"
 #include "platform/linux/x11/x11_window_frame.h"
-#include "platform/linux/x11/desktop_entries.h"
-#include "platform/linux/x11/desktop_entry_command.h"
 
 namespace platform::linux_desktop {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool isDesktopEntryPath(const std::string& path) { return path.size() > 8 && path.ends_with(".desktop"); }
 
 std::string canonical(const std::string& path) {
     std::error_code error;
@@ -67,7 +61,7 @@ std::optional<DesktopEntry> entryOf(const std::vector<AppWindow>& windows, const
 
 }  // namespace
 
-Display* DesktopApplications::display() {
+Display* X11Applications::display() {
     if (!triedDisplay_) {
         triedDisplay_ = true;
         display_ = openDisplay();
@@ -75,7 +69,7 @@ Display* DesktopApplications::display() {
     return display_.get();
 }
 
-std::vector<ApplicationProcess> DesktopApplications::running() {
+std::vector<ApplicationProcess> X11Applications::running() {
     std::map<pid_t, std::vector<AppWindow>> byProcess;
     {
         std::lock_guard lock(mutex_);
@@ -110,73 +104,19 @@ std::vector<ApplicationProcess> DesktopApplications::running() {
     return applications;
 }
 
-bool DesktopApplications::isTerminated(int32_t pid) { return processEnded(pid); }
-
-bool DesktopApplications::isApplicationPath(const std::string& path) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) return false;
-    if (isDesktopEntryPath(path)) return readDesktopEntry(path, desktopIdOf(path)).has_value();
-    // A program is named by a path (with a "/"), never by a bare word that happens to be in this directory.
-    return path.find('/') != std::string::npos && access(path.c_str(), X_OK) == 0;
-}
-
-std::optional<std::string> DesktopApplications::applicationWithIdentity(const std::string& identity) {
-    for (const auto& entry : loadDesktopEntries())
-        if (entry.id == identity) return entry.path;
-    return std::nullopt;
-}
-
-std::optional<std::string> DesktopApplications::applicationNamed(const std::string& name) {
-    for (const auto& entry : loadDesktopEntries())
-        if (entry.name == name) return entry.path;
-    return std::nullopt;
-}
-
-ApplicationProcess DesktopApplications::open(const std::string& path) {
-    ApplicationProcess started;
-    std::vector<std::string> arguments;
-    std::string workingDirectory;
-    if (isDesktopEntryPath(path)) {
-        const auto entry = readDesktopEntry(path, desktopIdOf(path));
-        if (!entry) throw std::runtime_error("cannot launch " + path + ": not an application entry");
-        arguments = commandArguments(*entry);
-        if (arguments.empty()) throw std::runtime_error("cannot launch " + path + ": the entry has no command");
-        const auto program = findProgram(arguments.front());
-        if (!program)
-            throw std::runtime_error("cannot launch " + path + ": " + arguments.front() + " is not installed");
-        arguments.front() = *program;
-        workingDirectory = entry->workingDirectory;
-        started.identity = entry->id;
-        if (!entry->name.empty()) started.name = entry->name;
-        started.entryPath = path;
-    } else {
-        arguments = {path};
-    }
-    started.pid = launchDetached(arguments, workingDirectory);
-    started.executablePath = arguments.front();
-    return started;
-}
-
-bool DesktopApplications::descendsFrom(int32_t pid, int32_t ancestor) { return processDescendsFrom(pid, ancestor); }
-
-std::optional<std::string> DesktopApplications::identityOf(const std::string& path) {
-    if (!isDesktopEntryPath(path)) return std::nullopt;
-    return desktopIdOf(path);
-}
-
-void DesktopApplications::activate(const ApplicationProcess& application) {
+void X11Applications::activate(const ApplicationProcess& application) {
     std::lock_guard lock(mutex_);
     if (Display* connection = display()) activateProcessWindow(connection, application.pid);
 }
 
-std::optional<ScreenFrames> DesktopApplications::mainScreen() {
+std::optional<ScreenFrames> X11Applications::mainScreen() {
     std::lock_guard lock(mutex_);
     Display* connection = display();
     return connection ? mainScreenFrames(connection) : std::nullopt;
 }
 
-bool DesktopApplications::placeWindow(const ApplicationProcess& application, uint64_t windowID,
-                                      const Rect& frame) {
+bool X11Applications::placeWindow(const ApplicationProcess& application, uint64_t windowID,
+                                  const Rect& frame) {
     std::lock_guard lock(mutex_);
     Display* connection = display();
     if (!connection) return false;

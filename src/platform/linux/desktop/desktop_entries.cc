@@ -1,4 +1,4 @@
-#include "platform/linux/x11/desktop_entries.h"
+#include "platform/linux/desktop/desktop_entries.h"
 
 #include <unistd.h>
 
