@@ -14,7 +14,7 @@ namespace {
 constexpr double kRegionWindowMinimumPoints = 64;
 
 platform::ShareableContent currentContent() {
-    auto* service = platform::services().capture;
+    auto& service = platform::services().capture;
     if (service == nullptr) throw CaptureError("screen capture is not available in this build", "external");
     return service->shareableContent();
 }

@@ -29,13 +29,13 @@ std::set<WindowRecorder*>& running() {
 }
 
 platform::ScreenCapture& screenCapture() {
-    auto* service = platform::services().capture;
+    auto& service = platform::services().capture;
     if (service == nullptr) throw CaptureError("screen capture is not available in this build", "external");
     return *service;
 }
 
 platform::MovieWriters& movieWriters() {
-    auto* service = platform::services().movies;
+    auto& service = platform::services().movies;
     if (service == nullptr) throw CaptureError("movie writing is not available in this build", "external");
     return *service;
 }

@@ -15,8 +15,8 @@ namespace tools {
 namespace {
 
 // One image's entry. The recogniser is set up once, at the first readable image, and reused.
-Out::Message readImage(platform::TextRecognizer* recognizer, const std::string& path, const jobs::OCRJob& job,
-                       std::optional<LanguageChoice>& languages) {
+Out::Message readImage(const platform::ServiceSlot<platform::TextRecognizer>& recognizer, const std::string& path,
+                       const jobs::OCRJob& job, std::optional<LanguageChoice>& languages) {
     if (!recognizer) return failedEntry(path, "text recognition is not available in this build");
     // A recogniser that cannot be set up (its module missing) fails each image with its reason; the
     // command still answers with an entry for every image.
@@ -43,7 +43,7 @@ Out::Message readImage(platform::TextRecognizer* recognizer, const std::string& 
 }  // namespace
 
 Out::Message ocrEntries(const jobs::OCRJob& job) {
-    platform::TextRecognizer* recognizer = platform::services().textRecognizer;
+    const auto& recognizer = platform::services().textRecognizer;
     std::optional<LanguageChoice> languages;
     Out::Message results = Out::Message::array();
     const size_t count = job.images.size();

@@ -25,7 +25,7 @@ Out::Message entryOf(const platform::ShareableWindow& window) {
 }  // namespace
 
 void listWindows(const std::optional<std::string>& app) {
-    auto* service = platform::services().capture;
+    auto& service = platform::services().capture;
     if (service == nullptr) Out::fail("screen capture is not available in this build", "external");
     platform::ShareableContent content;
     try {

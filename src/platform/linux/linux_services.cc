@@ -1,35 +1,80 @@
 #include "platform/services.h"
 
 #include "platform/linux/glib_run_loop.h"
-#include "platform/linux/module_services.h"
+#include "platform/linux/module_loader.h"
 #include "platform/linux/posix_clock.h"
+#include "platform/permission_probe.h"
 
 namespace platform {
+namespace {
+
+using linux_desktop::DesktopSession;
+using linux_desktop::LazyModule;
+using linux_desktop::ModuleFile;
+using linux_desktop::PermissionChecks;
+
+// The desktop module of each kind of session. A new desktop is one line here.
+constexpr struct {
+    DesktopSession session;
+    ModuleFile module;
+} kDesktopModules[] = {
+    {DesktopSession::x11, {"quorrel-capture-x11.so", "X11 desktop"}},
+    {DesktopSession::gnomeWayland, {"quorrel-capture-wayland.so", "Wayland desktop"}},
+};
+
+ModuleFile desktopModuleOf(DesktopSession session) {
+    for (const auto& desktop : kDesktopModules)
+        if (desktop.session == session) return desktop.module;
+    return kDesktopModules[0].module;
+}
+
+constexpr ModuleFile kAccessibilityModule{"quorrel-capture-atspi.so", "accessibility"};
+constexpr ModuleFile kMovieWriterModule{"quorrel-capture-ffmpeg.so", "movie writer"};
+constexpr ModuleFile kTextRecognizerModule{"quorrel-capture-tesseract.so", "text recognition"};
+
+// Screen recording is the desktop's answer; accessibility needs the accessibility bus (the accessibility
+// module, which has GIO) and the desktop taking the tool's input (the desktop module). Each module is opened
+// when its answer is first asked for.
+class ModulePermissionProbe final : public PermissionProbe {
+public:
+    ModulePermissionProbe(LazyModule& desktop, LazyModule& accessibility)
+        : desktop_(desktop), accessibility_(accessibility) {}
+
+    bool screenRecording() override { return desktop_.check(&PermissionChecks::screenPixelsReadable)(); }
+    bool accessibility() override {
+        return accessibility_.check(&PermissionChecks::accessibilityOn)() &&
+               desktop_.check(&PermissionChecks::takesSyntheticInput)();
+    }
+    void requestScreenRecording() override {}
+    void requestAccessibility() override { accessibility_.check(&PermissionChecks::turnAccessibilityOn)(); }
+
+private:
+    LazyModule& desktop_;
+    LazyModule& accessibility_;
+};
+
+}  // namespace
 
 void installSystemServices() {
-    // Every backend connects on first use, so a command touches only the services it needs; the ones on X11,
-    // AT-SPI, FFmpeg and Tesseract live in modules that are opened then (module_services.h), and the ones
-    // that use Xlib call XInitThreads as they load.
+    // The kind of session is decided here, once, and told to every module as it opens. Every backend
+    // connects on first use, so a command touches only the services it needs: the ones on X11, AT-SPI,
+    // FFmpeg and Tesseract live in modules that are opened then, and the ones that use Xlib call
+    // XInitThreads as they load.
     static linux_desktop::GlibRunLoop runLoop;
     static linux_desktop::PosixClock clock;
-    static linux_desktop::ModulePermissionProbe permissions;
-    static linux_desktop::ModuleAccessibility accessibility;
-    static linux_desktop::ModuleInputEvents input;
-    static linux_desktop::ModuleScreenCapture capture;
-    static linux_desktop::ModuleMovieWriters movies;
-    static linux_desktop::ModuleApplications applications;
-    static linux_desktop::ModuleUserEvents userEvents;
-    static linux_desktop::ModuleTextRecognizer textRecognizer;
-    install({.runLoop = &runLoop,
-             .clock = &clock,
-             .permissions = &permissions,
-             .accessibility = &accessibility,
-             .input = &input,
-             .capture = &capture,
-             .movies = &movies,
-             .applications = &applications,
-             .textRecognizer = &textRecognizer,
-             .userEvents = &userEvents});
+    static const linux_desktop::ModuleContext context{linux_desktop::desktopSessionFromEnvironment()};
+    static LazyModule desktop(desktopModuleOf(context.session), context);
+    static LazyModule accessibility(kAccessibilityModule, context);
+    static LazyModule movies(kMovieWriterModule, context);
+    static LazyModule textRecognition(kTextRecognizerModule, context);
+    static ModulePermissionProbe permissions(desktop, accessibility);
+
+    Services services{.runLoop = &runLoop, .clock = &clock, .permissions = &permissions};
+    desktop.offers<&Services::input, &Services::capture, &Services::applications, &Services::userEvents>(services);
+    accessibility.offers<&Services::accessibility>(services);
+    movies.offers<&Services::movies>(services);
+    textRecognition.offers<&Services::textRecognizer>(services);
+    install(services);
 }
 
 }  // namespace platform

@@ -9,7 +9,6 @@
 #include <filesystem>
 
 #include "base/capture_error.h"
-#include "platform/linux/module_services.h"
 
 namespace platform::linux_desktop {
 
@@ -36,26 +35,46 @@ std::string moduleDirectory() {
     return executable;
 }
 
-void* moduleFactory(const ModuleEntry& entry) {
-    // A copy that is in the process already (linked in) comes first; otherwise the one in the module
-    // directory.
-    void* module = dlopen(entry.fileName, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+namespace {
+
+// The entry point of `file`, opening the module once per process: a copy that is in the process already
+// (linked in) comes first, otherwise the one in the module directory.
+ModuleEntryPoint entryPointOf(const ModuleFile& file) {
+    void* module = dlopen(file.fileName, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
     if (!module) {
-        const std::string path = moduleDirectory() + "/" + entry.fileName;
+        const std::string path = moduleDirectory() + "/" + file.fileName;
         module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
             const char* reason = dlerror();
-            throw CaptureError(std::string("cannot load the ") + entry.what + " module: " +
+            throw CaptureError(std::string("cannot load the ") + file.what + " module: " +
                                (reason ? reason : path + ": unknown error"));
         }
     }
     dlerror();
-    void* factory = dlsym(module, entry.factorySymbol);
-    if (!factory) {
-        throw CaptureError(std::string("cannot load the ") + entry.what + " module: " + entry.fileName + " has no " +
-                           entry.factorySymbol);
+    void* entry = dlsym(module, kModuleEntrySymbol);
+    if (!entry) {
+        throw CaptureError(std::string("cannot load the ") + file.what + " module: " + file.fileName + " has no " +
+                           kModuleEntrySymbol);
     }
-    return factory;
+    return reinterpret_cast<ModuleEntryPoint>(entry);
+}
+
+}  // namespace
+
+const ModuleTable& LazyModule::table() {
+    if (const ModuleTable* opened = table_.load(std::memory_order_acquire)) return *opened;
+    std::lock_guard lock(opening_);
+    if (!table_.load(std::memory_order_relaxed)) {
+        const ModuleTable* opened = entryPointOf(file_)(context_);
+        if (!opened) lacks("its table");
+        table_.store(opened, std::memory_order_release);
+    }
+    return *table_.load(std::memory_order_relaxed);
+}
+
+void LazyModule::lacks(const char* what) const {
+    throw CaptureError(std::string("cannot load the ") + file_.what + " module: " + file_.fileName + " gives no " +
+                       what);
 }
 
 }  // namespace platform::linux_desktop

@@ -3,16 +3,18 @@
 // command maps and relocates only the libraries it uses. An installed tool keeps them in its library
 // directory (lib/<multiarch>/quorrel-capture beside bin/); a build tree has them beside the executable.
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
+#include "platform/linux/module_entry.h"
+
 namespace platform::linux_desktop {
 
-/// One loadable module: its file name (looked up in the module directory), the C symbol of the
-/// function that returns its service, and what it is called in error messages.
-struct ModuleEntry {
+/// One loadable module: its file name (looked up in the module directory) and what it is called in error
+/// messages.
+struct ModuleFile {
     const char* fileName;
-    const char* factorySymbol;
     const char* what;
 };
 
@@ -24,30 +26,50 @@ std::string executableDirectory();
 /// executable's own directory (a build tree, or a copy of the tool on its own).
 std::string moduleDirectory();
 
-/// The address of `entry`'s factory, opening the module once per process. A process that already has the
-/// module loaded (a test program linked with it) uses that copy. Throws CaptureError naming the module and
-/// the loader's reason when it is missing or broken.
-void* moduleFactory(const ModuleEntry& entry);
-
-/// The service that `entry`'s factory returns: `Service* factory()`, owned by the module for the process's
-/// life. Loaded on the first call; later calls return the same object.
-template <typename Service>
-class ModuleService {
+/// A module as the executable holds it: opened when its table is first asked for, then kept for the
+/// process's life. The service slots it fills (`offers`) open it on their first use.
+class LazyModule {
 public:
-    explicit constexpr ModuleService(const ModuleEntry& entry) : entry_(entry) {}
+    LazyModule(ModuleFile file, ModuleContext context) : file_(file), context_(context) {}
+    LazyModule(const LazyModule&) = delete;
+    LazyModule& operator=(const LazyModule&) = delete;
 
-    Service& get() {
-        std::call_once(loaded_, [this] {
-            using Factory = Service* (*)();
-            service_ = reinterpret_cast<Factory>(moduleFactory(entry_))();
-        });
-        return *service_;
+    /// The module's table: on the first call the module is opened (a process that has it loaded already,
+    /// a test program linked with it, uses that copy) and its entry point is called with the context.
+    /// Throws CaptureError naming the module and the loader's reason when it is missing or has no entry
+    /// point; the next call tries again.
+    const ModuleTable& table();
+
+    /// Makes each of `slots` (members of Services) find its service in this module's table on first use.
+    template <auto... slots>
+    void offers(Services& services) {
+        ((services.*slots = {&serviceOf<slots>, this}), ...);
+    }
+
+    /// The check `member` of the module's table; throws CaptureError when the module does not answer it.
+    template <typename Check>
+    Check check(Check PermissionChecks::*member) {
+        const Check found = table().checks.*member;
+        if (!found) lacks("a permission check");
+        return found;
     }
 
 private:
-    const ModuleEntry& entry_;
-    std::once_flag loaded_;
-    Service* service_ = nullptr;
+    template <auto slot>
+    static auto* serviceOf(void* module) {
+        LazyModule& self = *static_cast<LazyModule*>(module);
+        auto* service = (self.table().services.*slot).get();
+        if (!service) self.lacks("a service it is opened for");
+        return service;
+    }
+
+    // Throws CaptureError: the module's table lacks `what`.
+    [[noreturn]] void lacks(const char* what) const;
+
+    const ModuleFile file_;
+    const ModuleContext context_;
+    std::mutex opening_;
+    std::atomic<const ModuleTable*> table_{nullptr};
 };
 
 }  // namespace platform::linux_desktop

@@ -1,22 +1,27 @@
 // The loader of the backend's shared modules: a missing module or entry point is a CaptureError that names it
-// and the loader's reason; a module that is there gives one service object for the process.
+// and the loader's reason, raised when a service of the module is first used; a module that is there gives
+// one service object for the process.
 
 #include <gtest/gtest.h>
 
 #include "base/capture_error.h"
-#include "platform/linux/module_services.h"
+#include "platform/linux/module_loader.h"
+#include "platform/movie_writer.h"
 
 namespace {
 
+using platform::Services;
 using platform::linux_desktop::executableDirectory;
-using platform::linux_desktop::kMovieWriterModule;
-using platform::linux_desktop::ModuleService;
-using platform::linux_desktop::ModuleEntry;
-using platform::linux_desktop::moduleFactory;
+using platform::linux_desktop::LazyModule;
+using platform::linux_desktop::ModuleContext;
+using platform::linux_desktop::ModuleFile;
 
-std::string failureOf(const ModuleEntry& entry) {
+constexpr ModuleFile kMovieWriterModule{"quorrel-capture-ffmpeg.so", "movie writer"};
+
+template <typename Use>
+std::string failureOf(Use use) {
     try {
-        moduleFactory(entry);
+        use();
     } catch (const CaptureError& error) {
         EXPECT_EQ(error.code(), "external");
         return error.description();
@@ -25,21 +30,33 @@ std::string failureOf(const ModuleEntry& entry) {
 }
 
 TEST(ModuleLoader, AMissingModuleOrEntryPointIsAnErrorNamingIt) {
-    const ModuleEntry missing{"quorrel-capture-absent.so", "qc_absent", "absent"};
-    const std::string message = failureOf(missing);
+    LazyModule missing({"quorrel-capture-absent.so", "absent"}, ModuleContext{});
+    const std::string message = failureOf([&] { missing.table(); });
     EXPECT_EQ(message.rfind("cannot load the absent module: ", 0), 0u) << message;
     EXPECT_NE(message.find(executableDirectory() + "/quorrel-capture-absent.so"), std::string::npos) << message;
 
-    const ModuleEntry wrongEntry{kMovieWriterModule.fileName, "qc_no_such_entry", "movie writer"};
-    EXPECT_EQ(failureOf(wrongEntry),
-              "cannot load the movie writer module: quorrel-capture-ffmpeg.so has no qc_no_such_entry");
+    // A service slot of the missing module is there (a command can tell it is installed) until it is used.
+    Services services;
+    missing.offers<&Services::movies>(services);
+    EXPECT_TRUE(services.movies);
+    EXPECT_EQ(failureOf([&] { services.movies->makeWriter("/tmp/unused.mov"); }),
+              message);
+
+    // A shared library of the modules is no module: it has no entry point.
+    LazyModule library({"quorrel-capture-desktop.so", "desktop"}, ModuleContext{});
+    EXPECT_EQ(failureOf([&] { library.table(); }),
+              "cannot load the desktop module: quorrel-capture-desktop.so has no qc_module_services");
 }
 
 TEST(ModuleLoader, AModuleGivesOneServiceForTheProcess) {
-    ModuleService<platform::MovieWriters> first{kMovieWriterModule};
-    ModuleService<platform::MovieWriters> second{kMovieWriterModule};
-    EXPECT_EQ(&first.get(), &second.get());
-    EXPECT_EQ(&first.get(), &first.get());
+    LazyModule first(kMovieWriterModule, ModuleContext{});
+    LazyModule second(kMovieWriterModule, ModuleContext{});
+    Services one, other;
+    first.offers<&Services::movies>(one);
+    second.offers<&Services::movies>(other);
+    ASSERT_NE(one.movies.get(), nullptr);
+    EXPECT_EQ(one.movies.get(), other.movies.get());
+    EXPECT_EQ(one.movies.get(), one.movies.get());
 }
 
 }  // namespace

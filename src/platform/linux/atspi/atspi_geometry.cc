@@ -9,7 +9,6 @@
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/atspi/atspi_toolkit.h"
 #include "platform/linux/bus/window_shadow.h"
-#include "platform/linux/desktop/desktop_session.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_window_frame.h"
 
@@ -29,7 +28,7 @@ std::map<std::string, std::pair<double, WindowPlacement>>& placements() {
 std::optional<WindowPlacement> placementOf(AtspiAccessible* topLevel) {
     // A Wayland client knows no place of its own: its extents stay in its window's coordinates, which are
     // the ones the backend uses there, and no X window (an XWayland one) may be taken for it.
-    if (waylandSession()) return std::nullopt;
+    if (isWayland(desktopSession())) return std::nullopt;
     const auto pid = readProcessId(topLevel);
     const auto extents = readExtents(topLevel);
     if (!pid || !extents) return std::nullopt;
@@ -82,7 +81,7 @@ std::optional<AtspiRole> roleOf(AtspiAccessible* object) {
 // toolkit measures it and its objects from its parent widget's place in the window: the translation is where
 // that window is against where the pop-over says it is.
 std::optional<WindowPlacement> popoverPlacementOf(AtspiAccessible* popover) {
-    if (waylandSession()) return std::nullopt;
+    if (isWayland(desktopSession())) return std::nullopt;
     const auto pid = readProcessId(popover);
     const auto extents = readExtents(popover);
     if (!pid || !extents || !extents->position) return std::nullopt;
@@ -149,7 +148,7 @@ std::optional<AtspiAccessible*> popoverForChildren(const AtspiNode& node) {
 }
 
 std::optional<WindowPlacement> windowRelativePlacement(AtspiAccessible* topLevel) {
-    if (topLevel && waylandSession()) return kept(topLevel, waylandPlacementOf);
+    if (topLevel && isWayland(desktopSession())) return kept(topLevel, waylandPlacementOf);
     if (!topLevel || !runsGtk4(topLevel)) return std::nullopt;
     return kept(topLevel, placementOf);
 }
@@ -182,7 +181,7 @@ AtspiAccessible* topLevelOf(const AtspiNode& node) {
 std::optional<Extents> screenExtents(const AtspiNode& node) {
     AtspiAccessible* object = node.object();
     auto extents = readExtents(object);
-    if (!extents || !(waylandSession() || runsGtk4(object))) return extents;
+    if (!extents || !(isWayland(desktopSession()) || runsGtk4(object))) return extents;
     // Measured from the pop-over it is in, else from its window.
     AtspiAccessible* reference = runsGtk4(object) ? popoverOf(node) : nullptr;
     const bool inPopover = reference != nullptr;

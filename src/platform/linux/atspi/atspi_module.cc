@@ -1,10 +1,12 @@
-// The entry points of the accessibility module: the accessibility service, and the permission probe whose
-// accessibility check talks to the session bus.
+// The entry point of the accessibility module: the accessibility service, and the accessibility bus's
+// answers to the permission checks (the session bus, through GIO).
 
 #include <X11/Xlib.h>
 
 #include "platform/linux/atspi/atspi_accessibility.h"
-#include "platform/linux/atspi/linux_permission_probe.h"
+#include "platform/linux/atspi/atspi_session.h"
+#include "platform/linux/bus/accessibility_permission.h"
+#include "platform/linux/module_entry.h"
 
 namespace {
 
@@ -13,12 +15,12 @@ __attribute__((constructor)) void xlibThreadsFirst() { XInitThreads(); }
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) platform::Accessibility* qc_accessibility() {
-    static platform::linux_desktop::AtspiAccessibility accessibility;
-    return &accessibility;
-}
-
-extern "C" __attribute__((visibility("default"))) platform::PermissionProbe* qc_permission_probe() {
-    static platform::linux_desktop::LinuxPermissionProbe probe;
-    return &probe;
+QC_MODULE_ENTRY(context) {
+    using namespace platform::linux_desktop;
+    useDesktopSession(context.session);
+    static AtspiAccessibility accessibility;
+    static const ModuleTable table{
+        .services = {.accessibility = &accessibility},
+        .checks = {.accessibilityOn = desktopAccessibilityOn, .turnAccessibilityOn = turnDesktopAccessibilityOn}};
+    return &table;
 }

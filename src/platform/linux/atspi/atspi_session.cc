@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -33,7 +34,14 @@ bool accessibilityBusAnswers() {
     return address && connectBus(*address) != nullptr;
 }
 
+// Told once, as the module opens, before any service of the module is used.
+std::atomic<DesktopSession> session{DesktopSession::x11};
+
 }  // namespace
+
+DesktopSession desktopSession() { return session.load(std::memory_order_relaxed); }
+
+void useDesktopSession(DesktopSession told) { session.store(told, std::memory_order_relaxed); }
 
 bool atspiReady() {
     if (linkState != LinkState::untried) return linkState == LinkState::ready;

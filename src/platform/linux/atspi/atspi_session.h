@@ -7,7 +7,15 @@
 #include <optional>
 #include <string>
 
+#include "platform/linux/desktop/desktop_session.h"
+
 namespace platform::linux_desktop {
+
+/// The kind of desktop session, as the executable told the module when it opened it (X11 until told).
+DesktopSession desktopSession();
+
+/// Records the kind of session the module serves; called by the module's entry point.
+void useDesktopSession(DesktopSession session);
 
 /// Longest wait for one answer from another application.
 inline constexpr int kAtspiCallTimeoutMs = 1500;

@@ -1,8 +1,10 @@
-// The entry point of the movie writer module: the one symbol the executable looks up.
+// The entry point of the movie writer module.
 
 #include "platform/linux/ffmpeg/ffmpeg_movie_writer.h"
+#include "platform/linux/module_entry.h"
 
-extern "C" __attribute__((visibility("default"))) platform::MovieWriters* qc_movie_writers() {
+QC_MODULE_ENTRY(context) {
     static platform::linux_desktop::FfmpegMovieWriters writers;
-    return &writers;
+    static const platform::linux_desktop::ModuleTable table{.services = {.movies = &writers}};
+    return &table;
 }

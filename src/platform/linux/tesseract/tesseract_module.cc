@@ -1,11 +1,13 @@
-// The entry point of the text recognition module: the one symbol the executable looks up.
+// The entry point of the text recognition module.
 
 #include <memory>
 
+#include "platform/linux/module_entry.h"
 #include "platform/linux/tesseract/tesseract_recognizer.h"
 
-extern "C" __attribute__((visibility("default"))) platform::TextRecognizer* qc_text_recognizer() {
+QC_MODULE_ENTRY(context) {
     static const std::unique_ptr<platform::TextRecognizer> recognizer =
         platform::linux_desktop::makeTesseractRecognizer();
-    return recognizer.get();
+    static const platform::linux_desktop::ModuleTable table{.services = {.textRecognizer = recognizer.get()}};
+    return &table;
 }

@@ -1,8 +1,9 @@
-// The entry points of the X11 desktop module: window capture, input, applications, the user's pointer presses
-// and the screen-recording check, each on the X11 libraries that only this module maps.
+// The entry point of the X11 desktop module: window capture, input, applications, the user's pointer presses
+// and the desktop's answers to the permission checks, each on the X11 libraries that only this module maps.
 
 #include <X11/Xlib.h>
 
+#include "platform/linux/module_entry.h"
 #include "platform/linux/x11/x11_applications.h"
 #include "platform/linux/x11/x11_capture.h"
 #include "platform/linux/x11/x11_screen_permission.h"
@@ -17,26 +18,14 @@ __attribute__((constructor)) void xlibThreadsFirst() { XInitThreads(); }
 
 }  // namespace
 
-#define QC_MODULE_ENTRY extern "C" __attribute__((visibility("default")))
-
-QC_MODULE_ENTRY platform::ScreenCapture* qc_screen_capture() {
-    static platform::linux_desktop::X11ScreenCapture capture;
-    return &capture;
+QC_MODULE_ENTRY(context) {
+    using namespace platform::linux_desktop;
+    static X11ScreenCapture capture;
+    static XTestInput input;
+    static X11Applications applications;
+    static XInputUserEvents userEvents;
+    static const ModuleTable table{
+        .services = {.input = &input, .capture = &capture, .applications = &applications, .userEvents = &userEvents},
+        .checks = {.screenPixelsReadable = screenPixelsReadable, .takesSyntheticInput = displayHasXTest}};
+    return &table;
 }
-
-QC_MODULE_ENTRY platform::InputEvents* qc_input_events() {
-    static platform::linux_desktop::XTestInput input;
-    return &input;
-}
-
-QC_MODULE_ENTRY platform::Applications* qc_applications() {
-    static platform::linux_desktop::X11Applications applications;
-    return &applications;
-}
-
-QC_MODULE_ENTRY platform::UserEvents* qc_user_events() {
-    static platform::linux_desktop::XInputUserEvents userEvents;
-    return &userEvents;
-}
-
-QC_MODULE_ENTRY bool qc_screen_pixels_readable() { return platform::linux_desktop::screenPixelsReadable(); }

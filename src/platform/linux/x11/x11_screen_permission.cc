@@ -1,6 +1,7 @@
 #include "platform/linux/x11/x11_screen_permission.h"
 
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 #include "platform/linux/x11/x11_display.h"
 
@@ -15,6 +16,13 @@ bool screenPixelsReadable() {
     if (!pixel) return false;
     XDestroyImage(pixel);
     return true;
+}
+
+bool displayHasXTest() {
+    DisplayPtr display = openDisplay();
+    if (!display) return false;
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    return XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor);
 }
 
 }  // namespace platform::linux_desktop
