@@ -29,28 +29,29 @@ ModuleFile desktopModuleOf(DesktopSession session) {
 }
 
 constexpr ModuleFile kAccessibilityModule{"quorrel-capture-atspi.so", "accessibility"};
+// The library under the accessibility module that answers whether desktop accessibility is on.
+constexpr ModuleFile kAccessibilityBus{"quorrel-capture-bus.so", "accessibility"};
 constexpr ModuleFile kMovieWriterModule{"quorrel-capture-ffmpeg.so", "movie writer"};
 constexpr ModuleFile kTextRecognizerModule{"quorrel-capture-tesseract.so", "text recognition"};
 
-// Screen recording is the desktop's answer; accessibility needs the accessibility bus (the accessibility
-// module, which has GIO) and the desktop taking the tool's input (the desktop module). Each module is opened
-// when its answer is first asked for.
+// Screen recording is the desktop's answer; accessibility needs desktop accessibility on (the bus library,
+// which has GIO) and the desktop taking the tool's input (the desktop module). Each is opened when its
+// answer is first asked for.
 class ModulePermissionProbe final : public PermissionProbe {
 public:
-    ModulePermissionProbe(LazyModule& desktop, LazyModule& accessibility)
-        : desktop_(desktop), accessibility_(accessibility) {}
+    ModulePermissionProbe(LazyModule& desktop, LazyModule& bus) : desktop_(desktop), bus_(bus) {}
 
     bool screenRecording() override { return desktop_.check(&PermissionChecks::screenPixelsReadable)(); }
     bool accessibility() override {
-        return accessibility_.check(&PermissionChecks::accessibilityOn)() &&
+        return bus_.check(&PermissionChecks::accessibilityOn)() &&
                desktop_.check(&PermissionChecks::takesSyntheticInput)();
     }
     void requestScreenRecording() override {}
-    void requestAccessibility() override { accessibility_.check(&PermissionChecks::turnAccessibilityOn)(); }
+    void requestAccessibility() override { bus_.check(&PermissionChecks::turnAccessibilityOn)(); }
 
 private:
     LazyModule& desktop_;
-    LazyModule& accessibility_;
+    LazyModule& bus_;
 };
 
 }  // namespace
@@ -65,9 +66,10 @@ void installSystemServices() {
     static const linux_desktop::ModuleContext context{linux_desktop::desktopSessionFromEnvironment()};
     static LazyModule desktop(desktopModuleOf(context.session), context);
     static LazyModule accessibility(kAccessibilityModule, context);
+    static LazyModule accessibilityBus(kAccessibilityBus, context);
     static LazyModule movies(kMovieWriterModule, context);
     static LazyModule textRecognition(kTextRecognizerModule, context);
-    static ModulePermissionProbe permissions(desktop, accessibility);
+    static ModulePermissionProbe permissions(desktop, accessibilityBus);
 
     Services services{.runLoop = &runLoop, .clock = &clock, .permissions = &permissions};
     desktop.offers<&Services::input, &Services::capture, &Services::applications, &Services::userEvents>(services);

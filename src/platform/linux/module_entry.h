@@ -16,7 +16,7 @@ struct ModuleContext {
 
 /// The checks behind the permissions (platform/permission_probe.h), each answered by the module that knows:
 /// the desktop module says whether the screen can be read and whether input it makes reaches applications,
-/// the accessibility module whether desktop accessibility is on.
+/// the bus library whether desktop accessibility is on.
 struct PermissionChecks {
     bool (*screenPixelsReadable)() = nullptr;
     bool (*takesSyntheticInput)() = nullptr;

@@ -1,11 +1,9 @@
-// The entry point of the accessibility module: the accessibility service, and the accessibility bus's
-// answers to the permission checks (the session bus, through GIO).
+// The entry point of the accessibility module: the accessibility service.
 
 #include <X11/Xlib.h>
 
 #include "platform/linux/atspi/atspi_accessibility.h"
 #include "platform/linux/atspi/atspi_session.h"
-#include "platform/linux/bus/accessibility_permission.h"
 #include "platform/linux/module_entry.h"
 
 namespace {
@@ -19,8 +17,6 @@ QC_MODULE_ENTRY(context) {
     using namespace platform::linux_desktop;
     useDesktopSession(context.session);
     static AtspiAccessibility accessibility;
-    static const ModuleTable table{
-        .services = {.accessibility = &accessibility},
-        .checks = {.accessibilityOn = desktopAccessibilityOn, .turnAccessibilityOn = turnDesktopAccessibilityOn}};
+    static const ModuleTable table{.services = {.accessibility = &accessibility}};
     return &table;
 }
