@@ -144,7 +144,10 @@ def main():
         for path in [tool, "usr/share/man/man1/quorrel-capture.1.gz", "usr/share/doc/quorrel-capture/copyright",
                      "usr/share/doc/quorrel-capture/changelog.gz", "usr/share/man/man1/quorrel-capture-session.1.gz"] + \
                 [os.path.join(sessions, script) for script in
-                 ("quorrel-capture-session", "desktop-session-x11", "desktop-session-wayland")] + \
+                 ("quorrel-capture-session", "desktop-session-x11", "desktop-session-wayland",
+                  "desktop-session-gnome-shell")] + \
+                ["usr/share/gnome-shell/extensions/quorrel-capture@quorrel-capture.github.io/%s" % name
+                 for name in ("metadata.json", "extension.js", "service.js")] + \
                 ["usr/share/quorrel-capture/schema/%s.schema.json" % schema
                  for schema in ("capture-job", "inspect-job", "ocr-job", "output")] + \
                 [os.path.join(modules, "quorrel-capture-%s.so" % module)
