@@ -2,7 +2,9 @@
 // through the AX layer and the AT-SPI backend) against a plain walk of the same window through libatspi that
 // reads only role, name and extents, and the same walk through pyatspi. The dump is timed twice: as a walk
 // that is announced (the backend fetches the subtree ahead) and as one read element by element, as before the
-// backend fetched ahead. Prints all four, best of the rounds, and the ratios; run it inside a desktop session:
+// backend fetched ahead. Prints all four, best of the rounds, and the ratios, and counts the requests each walk
+// sends to the application (timings move with the machine's load; the counts do not), telling the requests
+// sent together ahead of the walk from those that each wait for their answer; run it inside a desktop session:
 //
 //   scripts/desktop-session -- build/bench/ax_dump_bench [--rows N] [--rounds N] [--pid PID --title TITLE]
 //
@@ -11,6 +13,8 @@
 // empty).
 
 #include <atspi/atspi.h>
+#include <dbus/dbus.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
@@ -60,6 +64,39 @@ double processCpuSeconds(int pid) {
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Requests sent on the accessibility connections, counted by method while `counting` is set: libatspi's
+// calls and the backend's own all go through these two libdbus functions, which this program defines over
+// libdbus's (it exports its symbols, so the libraries' calls land here) and passes on.
+struct RequestCount {
+    bool counting = false;
+    bool ahead = false;  // inside the walk ahead: sent together, not each waited for
+    std::string reading;  // the read of the dump under way
+    long waited = 0, together = 0;
+    std::map<std::string, long> waitedByMethod, togetherByMethod;
+
+    void reset() {
+        waited = together = 0;
+        waitedByMethod.clear();
+        togetherByMethod.clear();
+    }
+    void note(DBusMessage* message) {
+        if (!counting || dbus_message_get_type(message) != DBUS_MESSAGE_TYPE_METHOD_CALL) return;
+        ++(ahead ? together : waited);
+        const char* member = dbus_message_get_member(message);
+        const std::string method = member ? member : "?";
+        if (ahead)
+            ++togetherByMethod[method];
+        else
+            ++waitedByMethod[reading.empty() ? method : reading + ":" + method];
+    }
+};
+RequestCount requests;
+
+template <typename Function>
+Function realFunction(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
 // Role, name and extents of every object under `object`, depth first; returns the number of objects.
@@ -119,10 +156,12 @@ public:
     std::optional<platform::Element> application(int pid) override { return real_.application(pid); }
     void walkBegins(const platform::Element& root, long maxElements, long maxDepth) override {
         if (!announceWalks) return;
+        requests.ahead = true;
         timed("walk ahead", [&] {
             real_.walkBegins(root, maxElements, maxDepth);
             return 0;
         });
+        requests.ahead = false;
     }
     void walkEnded() override { real_.walkEnded(); }
 
@@ -135,7 +174,10 @@ private:
     template <typename Call>
     auto timed(const std::string& what, Call call) -> decltype(call()) {
         const auto start = std::chrono::steady_clock::now();
+        const std::string outer = requests.reading;
+        if (outer.empty()) requests.reading = what;
         auto result = call();
+        requests.reading = outer;
         auto& [count, total] = seconds_[what];
         ++count;
         total += secondsSince(start);
@@ -147,6 +189,22 @@ private:
 };
 
 }  // namespace
+
+extern "C" DBusMessage* dbus_connection_send_with_reply_and_block(DBusConnection* connection, DBusMessage* message,
+                                                                  int timeoutMs, DBusError* error) {
+    static const auto real = realFunction<DBusMessage* (*)(DBusConnection*, DBusMessage*, int, DBusError*)>(
+        "dbus_connection_send_with_reply_and_block");
+    requests.note(message);
+    return real(connection, message, timeoutMs, error);
+}
+
+extern "C" dbus_bool_t dbus_connection_send_with_reply(DBusConnection* connection, DBusMessage* message,
+                                                       DBusPendingCall** pending, int timeoutMs) {
+    static const auto real = realFunction<dbus_bool_t (*)(DBusConnection*, DBusMessage*, DBusPendingCall**, int)>(
+        "dbus_connection_send_with_reply");
+    requests.note(message);
+    return real(connection, message, pending, timeoutMs);
+}
 
 int main(int argc, char** argv) {
     int rows = 730, rounds = 5, otherPid = 0;
@@ -193,21 +251,30 @@ int main(int argc, char** argv) {
     double cpuDump = 1e9, cpuUnannounced = 1e9, cpuPlain = 1e9;  // CPU seconds, this process and the application's
     long plainCount = 0, dumpCount = 0;
     std::map<std::string, std::pair<long, double>> spent, spentUnannounced;
+    RequestCount plainRequests, dumpRequests, unannouncedRequests;  // of each walk's last round
     Tree::Dump announcedDump, unannouncedDump;
     for (const bool announced : {false, true}) {
         for (int round = 0; round < rounds; ++round) {
             double cpuStart = ownCpuSeconds() + processCpuSeconds(pid);
+            requests.reset();
+            requests.counting = true;
             auto start = std::chrono::steady_clock::now();
             plainCount = plainWalk(window);
             bestPlain = std::min(bestPlain, secondsSince(start));
+            requests.counting = false;
+            plainRequests = requests;
             cpuPlain = std::min(cpuPlain, ownCpuSeconds() + processCpuSeconds(pid) - cpuStart);
 
             timed.reset();
             timed.announceWalks = announced;
             cpuStart = ownCpuSeconds() + processCpuSeconds(pid);
+            requests.reset();
+            requests.counting = true;
             start = std::chrono::steady_clock::now();
             Tree::Dump dump = Tree::dump(elements->window, origin, 8000, 80);
             const double seconds = secondsSince(start);
+            requests.counting = false;
+            (announced ? dumpRequests : unannouncedRequests) = requests;
             const double cpu = ownCpuSeconds() + processCpuSeconds(pid) - cpuStart;
             dumpCount = static_cast<long>(dump.nodes.size());
             if (announced) {
@@ -250,6 +317,18 @@ int main(int argc, char** argv) {
                 "fetched ahead %.3f\n",
                 perElementMs(cpuPlain, plainCount), perElementMs(cpuUnannounced, dumpCount),
                 perElementMs(cpuDump, dumpCount));
+    const auto perElement = [](long count, long elements) { return double(count) / double(std::max(1L, elements)); };
+    std::printf("requests to the application per element: plain walk %.2f (each waited for), element by element "
+                "%.2f, fetched ahead %.2f sent together + %.2f each waited for\n",
+                perElement(plainRequests.waited, plainCount), perElement(unannouncedRequests.waited, dumpCount),
+                perElement(dumpRequests.together, dumpCount), perElement(dumpRequests.waited, dumpCount));
+    for (const auto& [label, table] : {std::pair{"sent together", &dumpRequests.togetherByMethod},
+                                       {"each waited for", &dumpRequests.waitedByMethod}}) {
+        std::printf("requests of the dump fetched ahead, %s (per element):", label);
+        for (const auto& [method, count] : *table)
+            std::printf(" %s %.3f (%ld)", method.c_str(), perElement(count, dumpCount), count);
+        std::printf("\n");
+    }
     std::printf("the two dumps are %s\n", announcedDump.nodes == unannouncedDump.nodes &&
                                                   announcedDump.truncated == unannouncedDump.truncated
                                               ? "identical"
