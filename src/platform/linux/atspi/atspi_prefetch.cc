@@ -17,6 +17,8 @@
 // (so) reference, with the same identity that libatspi's calls give it, and the interface list of an object.
 extern "C" AtspiAccessible* _atspi_dbus_consume_accessible(DBusMessageIter* iter);
 extern "C" void _atspi_dbus_set_interfaces(AtspiAccessible* accessible, DBusMessageIter* iter);
+// Whether libatspi holds `flag`'s part of the object (its interfaces, its role) and would answer without asking.
+extern "C" gboolean _atspi_accessible_test_cache(AtspiAccessible* accessible, AtspiCache flag);
 
 namespace platform::linux_desktop {
 namespace {
@@ -28,7 +30,8 @@ constexpr size_t kRequestsInFlight = 256;
 constexpr long kMostObjects = 20000;
 
 // GetActions is not asked: its names are the localized ones (empty for some GTK objects), where a read takes
-// each action's own name (GetName).
+// each action's own name (GetName). The number of actions is a property (NActions), as libatspi reads it: the
+// Action interface has no method for it.
 enum class Ask { role, properties, children, states, interfaces, extents, actionCount, actionName, text };
 
 struct Request {
@@ -43,6 +46,7 @@ struct ObjectState {
     std::optional<int> actionCount;
     bool actionsFailed = false;
     bool extentsFailed = false;
+    long depth = 0;  // below the walk's root
 };
 
 struct Table {
@@ -71,7 +75,15 @@ DBusMessage* messageFor(const Request& request) {
         case Ask::children: return call("org.a11y.atspi.Accessible", "GetChildren");
         case Ask::states: return call("org.a11y.atspi.Accessible", "GetState");
         case Ask::interfaces: return call("org.a11y.atspi.Accessible", "GetInterfaces");
-        case Ask::actionCount: return call("org.a11y.atspi.Action", "GetNActions");
+        case Ask::actionCount: {
+            message = call("org.freedesktop.DBus.Properties", "Get");
+            const char* interface = "org.a11y.atspi.Action";
+            const char* property = "NActions";
+            if (message)
+                dbus_message_append_args(message, DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property,
+                                         DBUS_TYPE_INVALID);
+            return message;
+        }
         case Ask::actionName: {
             message = call("org.a11y.atspi.Action", "GetName");
             const dbus_int32_t index = request.index;
@@ -99,6 +111,18 @@ DBusMessage* messageFor(const Request& request) {
         }
     }
     return nullptr;
+}
+
+// The 32-bit integer in a Properties.Get reply (a variant).
+std::optional<int> integerFrom(DBusMessage* reply) {
+    DBusMessageIter top, variant;
+    if (!dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_VARIANT)
+        return std::nullopt;
+    dbus_message_iter_recurse(&top, &variant);
+    if (dbus_message_iter_get_arg_type(&variant) != DBUS_TYPE_INT32) return std::nullopt;
+    dbus_int32_t value = 0;
+    dbus_message_iter_get_basic(&variant, &value);
+    return value;
 }
 
 std::optional<std::vector<AtspiAccessible*>> childrenFrom(DBusMessage* reply) {
@@ -174,6 +198,8 @@ bool take(const Request& request, DBusMessage* reply, ObjectState& state, std::v
             AccessibleProperties properties;
             parseAccessibleProperties(reply, properties);
             answers.properties = properties;
+            // No children: nothing to ask for.
+            if (properties.childCount == 0) answers.children = std::vector<AtspiAccessible*>{};
             break;
         }
         case Ask::children:
@@ -197,10 +223,10 @@ bool take(const Request& request, DBusMessage* reply, ObjectState& state, std::v
             break;
         }
         case Ask::actionCount: {
-            dbus_int32_t count = 0;
-            if (dbus_message_get_args(reply, nullptr, DBUS_TYPE_INT32, &count, DBUS_TYPE_INVALID) && count >= 0) {
-                state.actionCount = count;
-                answers.actionNames = std::vector<std::string>(static_cast<size_t>(count));
+            const auto count = integerFrom(reply);
+            if (count && *count >= 0) {
+                state.actionCount = *count;
+                answers.actionNames = std::vector<std::string>(static_cast<size_t>(*count));
             } else {
                 state.actionsFailed = true;
             }
@@ -278,6 +304,23 @@ bool understood(AtspiAccessible* object, Ask ask) {
     return found == notUnderstood().end() || !found->second.contains(ask);
 }
 
+// The interfaces this fetch looks at that libatspi already knows `object` to have; it answers from what it
+// holds (_atspi_accessible_test_cache), without asking the application.
+template <typename Interface>
+void noteInterface(std::set<std::string>& interfaces, Interface* found, const char* name) {
+    if (!found) return;
+    interfaces.insert(name);
+    g_object_unref(found);
+}
+
+std::set<std::string> knownInterfaces(AtspiAccessible* object) {
+    std::set<std::string> interfaces{"org.a11y.atspi.Accessible"};
+    noteInterface(interfaces, atspi_accessible_get_action_iface(object), "org.a11y.atspi.Action");
+    noteInterface(interfaces, atspi_accessible_get_component_iface(object), "org.a11y.atspi.Component");
+    noteInterface(interfaces, atspi_accessible_get_text_iface(object), "org.a11y.atspi.Text");
+    return interfaces;
+}
+
 bool has(const ObjectState& state, const char* interface) {
     return state.interfaces && state.interfaces->contains(interface);
 }
@@ -313,20 +356,31 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
     const long budget = std::min(maxObjects, kMostObjects);
     const bool getAll = answersPropertiesGetAll(root);
 
-    // Three rounds of requests per object, each needing the answers of the one before: (1) role, children,
-    // states, interfaces, properties; (2) extents, the number of actions and text, of objects with those
-    // interfaces; (3) the name of each action. A tree level's rounds go out together with the rounds of the
-    // levels above and below it: one exchange per level and round in flight at once.
+    // Three rounds of requests per object, each needing the answers of the one before: (1) role, states,
+    // interfaces, properties; (2) children (unless the properties say there are none), extents, the number of
+    // actions and text, of objects with those interfaces; (3) the name of each action. A tree level's rounds go
+    // out together with the rounds of the levels above and below it: one exchange per level and round in
+    // flight at once.
     const auto firstAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
         for (AtspiAccessible* object : objects) {
-            for (Ask ask : {Ask::role, Ask::children, Ask::states, Ask::interfaces})
+            for (Ask ask : {Ask::role, Ask::states})
                 if (understood(object, ask)) requests.push_back({object, ask});
+            // An object's interfaces do not change over its life: libatspi keeps them once asked (by an
+            // earlier walk or read), and they are not asked again.
+            if (_atspi_accessible_test_cache(object, ATSPI_CACHE_INTERFACES))
+                current->objects[object].interfaces = knownInterfaces(object);
+            else if (understood(object, Ask::interfaces))
+                requests.push_back({object, Ask::interfaces});
             if (getAll) requests.push_back({object, Ask::properties});
         }
     };
     const auto secondAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
         for (AtspiAccessible* object : objects) {
             const ObjectState& state = current->objects[object];
+            const auto& properties = state.answers.properties;
+            const bool childless = properties && properties->childCount == 0;
+            if (state.depth < maxDepth && !childless && understood(object, Ask::children))
+                requests.push_back({object, Ask::children});
             if (has(state, "org.a11y.atspi.Component")) requests.push_back({object, Ask::extents});
             if (has(state, "org.a11y.atspi.Action")) requests.push_back({object, Ask::actionCount});
             if (state.answers.role && isTextRole(*state.answers.role) && has(state, "org.a11y.atspi.Text"))
@@ -343,9 +397,10 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
 
     std::vector<AtspiAccessible*> level{static_cast<AtspiAccessible*>(g_object_ref(root))};
     current->held.push_back(level.front());
+    current->objects[root].depth = 0;
     std::vector<AtspiAccessible*> second, third;  // the levels waiting for their second and third rounds
     long fetched = 0;
-    for (long depth = 0; !level.empty() || !second.empty() || !third.empty(); ++depth) {
+    while (!level.empty() || !second.empty() || !third.empty()) {
         std::vector<Request> requests;
         firstAsks(level, requests);
         secondAsks(second, requests);
@@ -357,15 +412,18 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
         }
         for (AtspiAccessible* object : third) settle(current->objects[object]);
 
+        // The children just fetched make the next level.
         fetched += static_cast<long>(level.size());
         std::vector<AtspiAccessible*> below;
-        for (AtspiAccessible* object : level) {
+        for (AtspiAccessible* object : second) {
             const ObjectState& state = current->objects[object];
-            if (depth >= maxDepth || !state.answers.children) continue;
+            if (state.depth >= maxDepth || !state.answers.children) continue;
             if (object != root && !walkedBelow(state)) continue;
-            for (AtspiAccessible* child : *state.answers.children)
-                if (!current->objects.contains(child) && fetched + static_cast<long>(below.size()) < budget)
-                    below.push_back(child);
+            for (AtspiAccessible* child : *state.answers.children) {
+                if (current->objects.contains(child) || fetched + static_cast<long>(below.size()) >= budget) continue;
+                current->objects[child].depth = state.depth + 1;
+                below.push_back(child);
+            }
         }
         third = std::move(second);
         second = std::move(level);
