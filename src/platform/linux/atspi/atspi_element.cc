@@ -59,6 +59,7 @@ std::optional<ElementList> visibleChildren(const AtspiNode& node) {
             continue;
         }
         Element element = adoptElement(child);
+        nodeOf(element).rememberParentRole(node.atspiRole());
         nodeOf(element).rememberTopLevel(ofApplication ? child : topLevel);
         nodeOf(element).rememberPopover(ofApplication ? std::optional<AtspiAccessible*>(nullptr)
                                                       : popoverForChildren(node));
@@ -93,9 +94,13 @@ std::optional<AxRole> axRoleOf(const AtspiNode& node) {
     switch (contextNeedFor(*role)) {
         case ContextNeed::none: break;
         case ContextNeed::parentRole: {
-            AtspiAccessible* parent = readParent(node.object());
-            const auto parentRole = parent ? roleOfObject(parent) : std::nullopt;
-            if (parent) g_object_unref(parent);
+            // The walk that found the object knows its parent; otherwise the parent is asked for.
+            auto parentRole = node.parentRoleMemo();
+            if (!parentRole) {
+                AtspiAccessible* parent = readParent(node.object());
+                parentRole = parent ? roleOfObject(parent) : std::nullopt;
+                if (parent) g_object_unref(parent);
+            }
             contextRead = parentRole.has_value();
             if (*role == ATSPI_ROLE_MENU || *role == ATSPI_ROLE_MENU_ITEM) {
                 context.underMenuBar = parentRole == ATSPI_ROLE_MENU_BAR;

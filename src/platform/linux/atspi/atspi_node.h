@@ -53,6 +53,13 @@ public:
     std::optional<AtspiAccessible*> popoverMemo() const { return popover_; }
     void rememberPopover(std::optional<AtspiAccessible*> popover) const;
 
+    /// The AT-SPI role of the object's parent, when the walk that found the object knows it (the object is one
+    /// of that parent's children): the AX role of some objects depends on it.
+    std::optional<AtspiRole> parentRoleMemo() const { return parentRole_; }
+    void rememberParentRole(std::optional<AtspiRole> role) const {
+        if (!parentRole_) parentRole_ = role;
+    }
+
 private:
     AtspiAccessible* object_;
     NodeKind kind_;
@@ -62,6 +69,7 @@ private:
     mutable std::optional<std::pair<double, AccessibleProperties>> properties_;
     mutable AtspiAccessible* topLevel_ = nullptr;
     mutable std::optional<AtspiAccessible*> popover_;
+    mutable std::optional<AtspiRole> parentRole_;
 };
 
 /// How long properties fetched together answer later reads of the same handle: the reads a dump, a label

@@ -12,6 +12,7 @@
 #include "platform/linux/atspi/atspi_accessibility.h"
 #include "platform/linux/atspi/atspi_roles.h"
 #include "platform/linux/atspi/atspi_session.h"
+#include "platform/linux/atspi/atspi_toolkit.h"
 
 // libatspi's own readers of replies (exported by libatspi 2.x, not in its public headers): the object of a
 // (so) reference, with the same identity that libatspi's calls give it, and the interface list of an object.
@@ -31,13 +32,16 @@ constexpr long kMostObjects = 20000;
 
 // GetActions is not asked: its names are the localized ones (empty for some GTK objects), where a read takes
 // each action's own name (GetName). The number of actions is a property (NActions), as libatspi reads it: the
-// Action interface has no method for it.
-enum class Ask { role, properties, children, states, interfaces, extents, actionCount, actionName, text };
+// Action interface has no method for it. `textLength` and `textUpTo` follow a text that came back empty.
+enum class Ask {
+    role, properties, children, states, interfaces, extents, actionCount, actionName, text, textLength, textUpTo,
+    relations
+};
 
 struct Request {
     AtspiAccessible* object;
     Ask ask;
-    int index = 0;  // of the action, for actionName
+    int index = 0;  // of the action, for actionName; the character count, for textUpTo
 };
 
 struct ObjectState {
@@ -46,7 +50,8 @@ struct ObjectState {
     std::optional<int> actionCount;
     bool actionsFailed = false;
     bool extentsFailed = false;
-    long depth = 0;  // below the walk's root
+    std::optional<int> textLength;  // asked when the whole text came back empty
+    long depth = 0;                 // below the walk's root
 };
 
 struct Table {
@@ -75,10 +80,13 @@ DBusMessage* messageFor(const Request& request) {
         case Ask::children: return call("org.a11y.atspi.Accessible", "GetChildren");
         case Ask::states: return call("org.a11y.atspi.Accessible", "GetState");
         case Ask::interfaces: return call("org.a11y.atspi.Accessible", "GetInterfaces");
-        case Ask::actionCount: {
+        case Ask::relations: return call("org.a11y.atspi.Accessible", "GetRelationSet");
+        case Ask::actionCount:
+        case Ask::textLength: {
             message = call("org.freedesktop.DBus.Properties", "Get");
-            const char* interface = "org.a11y.atspi.Action";
-            const char* property = "NActions";
+            const bool actions = request.ask == Ask::actionCount;
+            const char* interface = actions ? "org.a11y.atspi.Action" : "org.a11y.atspi.Text";
+            const char* property = actions ? "NActions" : "CharacterCount";
             if (message)
                 dbus_message_append_args(message, DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property,
                                          DBUS_TYPE_INVALID);
@@ -102,9 +110,10 @@ DBusMessage* messageFor(const Request& request) {
             if (message) dbus_message_append_args(message, DBUS_TYPE_UINT32, &screen, DBUS_TYPE_INVALID);
             return message;
         }
-        case Ask::text: {
+        case Ask::text:
+        case Ask::textUpTo: {
             message = call("org.a11y.atspi.Text", "GetText");
-            const dbus_int32_t start = 0, end = -1;
+            const dbus_int32_t start = 0, end = request.ask == Ask::text ? -1 : request.index;
             if (message)
                 dbus_message_append_args(message, DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end, DBUS_TYPE_INVALID);
             return message;
@@ -136,6 +145,30 @@ std::optional<std::vector<AtspiAccessible*>> childrenFrom(DBusMessage* reply) {
         if (AtspiAccessible* child = _atspi_dbus_consume_accessible(&items)) children.push_back(child);
     }
     return children;
+}
+
+// The targets of the "labelled-by" relations in a GetRelationSet reply, a(ua(so)): each relation's type and
+// its objects.
+std::optional<std::vector<AtspiAccessible*>> labelledByFrom(DBusMessage* reply) {
+    DBusMessageIter top, relations;
+    if (!dbus_message_iter_init(reply, &top) || dbus_message_iter_get_arg_type(&top) != DBUS_TYPE_ARRAY)
+        return std::nullopt;
+    std::vector<AtspiAccessible*> targets;
+    for (dbus_message_iter_recurse(&top, &relations); dbus_message_iter_get_arg_type(&relations) == DBUS_TYPE_STRUCT;
+         dbus_message_iter_next(&relations)) {
+        DBusMessageIter relation, objects;
+        dbus_message_iter_recurse(&relations, &relation);
+        if (dbus_message_iter_get_arg_type(&relation) != DBUS_TYPE_UINT32) return std::nullopt;
+        dbus_uint32_t type = 0;
+        dbus_message_iter_get_basic(&relation, &type);
+        if (!dbus_message_iter_next(&relation) || dbus_message_iter_get_arg_type(&relation) != DBUS_TYPE_ARRAY)
+            return std::nullopt;
+        if (type != ATSPI_RELATION_LABELLED_BY) continue;
+        dbus_message_iter_recurse(&relation, &objects);
+        while (dbus_message_iter_get_arg_type(&objects) == DBUS_TYPE_STRUCT)
+            if (AtspiAccessible* target = _atspi_dbus_consume_accessible(&objects)) targets.push_back(target);
+    }
+    return targets;
 }
 
 std::optional<std::vector<AtspiStateType>> statesFrom(DBusMessage* reply) {
@@ -207,6 +240,10 @@ bool take(const Request& request, DBusMessage* reply, ObjectState& state, std::v
             if (answers.children) held.insert(held.end(), answers.children->begin(), answers.children->end());
             break;
         case Ask::states: answers.states = statesFrom(reply); break;
+        case Ask::relations:
+            answers.labelledBy = labelledByFrom(reply);
+            if (answers.labelledBy) held.insert(held.end(), answers.labelledBy->begin(), answers.labelledBy->end());
+            break;
         case Ask::interfaces: state.interfaces = interfacesFrom(request.object, reply); break;
         case Ask::extents: {
             DBusMessageIter top, fields;
@@ -241,10 +278,25 @@ bool take(const Request& request, DBusMessage* reply, ObjectState& state, std::v
                 state.actionsFailed = true;
             break;
         }
-        case Ask::text: {
+        case Ask::text:
+        case Ask::textUpTo: {
+            // An empty whole text is kept only once the character count says it is empty (the read's rule,
+            // atspi_reads.cc): the count is asked next.
             const char* text = nullptr;
-            if (dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID))
+            if (!dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID)) break;
+            if (request.ask == Ask::text && (!text || !*text))
+                state.textLength = -1;
+            else
                 answers.text.emplace(std::string(text ? text : ""));
+            break;
+        }
+        case Ask::textLength: {
+            const auto count = integerFrom(reply);
+            if (!count) break;
+            if (*count > 0)
+                state.textLength = *count;
+            else
+                answers.text.emplace(std::string());
             break;
         }
     }
@@ -355,12 +407,15 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
     current = new Table;
     const long budget = std::min(maxObjects, kMostObjects);
     const bool getAll = answersPropertiesGetAll(root);
+    // GTK 4 names a widget after what labels it too ("7 7"); the read of such a name asks what labels it.
+    const bool namesRepeatLabels = runsGtk4(root);
 
-    // Three rounds of requests per object, each needing the answers of the one before: (1) role, states,
+    // Four rounds of requests per object, each needing the answers of the one before: (1) role, states,
     // interfaces, properties; (2) children (unless the properties say there are none), extents, the number of
-    // actions and text, of objects with those interfaces; (3) the name of each action. A tree level's rounds go
-    // out together with the rounds of the levels above and below it: one exchange per level and round in
-    // flight at once.
+    // actions and text, of objects with those interfaces, and the relations of a GTK 4 widget whose name
+    // repeats its label; (3) the name of each action, and the length of a text that came back empty; (4) a
+    // text that came back empty, up to that length. A tree level's rounds go out together with the rounds of
+    // the levels above and below it: one exchange per level and round in flight at once.
     const auto firstAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
         for (AtspiAccessible* object : objects) {
             for (Ask ask : {Ask::role, Ask::states})
@@ -385,6 +440,8 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
             if (has(state, "org.a11y.atspi.Action")) requests.push_back({object, Ask::actionCount});
             if (state.answers.role && isTextRole(*state.answers.role) && has(state, "org.a11y.atspi.Text"))
                 requests.push_back({object, Ask::text});
+            if (namesRepeatLabels && properties && repeatsItsHalf(properties->name))
+                requests.push_back({object, Ask::relations});
         }
     };
     const auto thirdAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
@@ -392,25 +449,34 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
             const ObjectState& state = current->objects[object];
             for (int index = 0; index < state.actionCount.value_or(0); ++index)
                 requests.push_back({object, Ask::actionName, index});
+            if (state.textLength == -1) requests.push_back({object, Ask::textLength});
+        }
+    };
+    const auto fourthAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
+        for (AtspiAccessible* object : objects) {
+            const ObjectState& state = current->objects[object];
+            if (state.textLength > 0) requests.push_back({object, Ask::textUpTo, *state.textLength});
         }
     };
 
     std::vector<AtspiAccessible*> level{static_cast<AtspiAccessible*>(g_object_ref(root))};
     current->held.push_back(level.front());
     current->objects[root].depth = 0;
-    std::vector<AtspiAccessible*> second, third;  // the levels waiting for their second and third rounds
+    // The levels waiting for their second, third and fourth rounds.
+    std::vector<AtspiAccessible*> second, third, fourth;
     long fetched = 0;
-    while (!level.empty() || !second.empty() || !third.empty()) {
+    while (!level.empty() || !second.empty() || !third.empty() || !fourth.empty()) {
         std::vector<Request> requests;
         firstAsks(level, requests);
         secondAsks(second, requests);
         thirdAsks(third, requests);
+        fourthAsks(fourth, requests);
         if (!askAll(requests, *current)) {
             // The application stopped answering: nothing half fetched is kept.
             dropPrefetched();
             return;
         }
-        for (AtspiAccessible* object : third) settle(current->objects[object]);
+        for (AtspiAccessible* object : fourth) settle(current->objects[object]);
 
         // The children just fetched make the next level.
         fetched += static_cast<long>(level.size());
@@ -425,6 +491,7 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
                 below.push_back(child);
             }
         }
+        fourth = std::move(third);
         third = std::move(second);
         second = std::move(level);
         level = std::move(below);

@@ -23,6 +23,7 @@ struct PrefetchedObject {
     std::optional<std::optional<Extents>> extents;  // fetched; empty inside when the object has none
     std::optional<std::vector<std::string>> actionNames;
     std::optional<std::optional<std::string>> text;  // fetched; empty inside when the object has none
+    std::optional<std::vector<AtspiAccessible*>> labelledBy;  // the "labelled-by" targets, when fetched
 };
 
 /// Fetches ahead what a walk of up to `maxObjects` objects under `root`, no deeper than `maxDepth` below it,

@@ -151,11 +151,10 @@ bool hasState(const std::vector<AtspiStateType>& states, AtspiStateType state) {
 }
 
 // The text is asked for up to offset -1 (the end). GTK 4.8 answers that with nothing, whatever the text, so
-// an empty answer is checked against the character count and asked again up to it.
+// an empty answer is checked against the character count and asked again up to it (a walk fetched ahead
+// does the same).
 std::optional<std::string> readText(AtspiAccessible* object) {
-    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->text) {
-        if (!*ahead->text || !(*ahead->text)->empty()) return *ahead->text;
-    }
+    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->text) return *ahead->text;
     AtspiText* text = atspiInterface(object, atspi_accessible_get_text_iface);
     if (!text) return std::nullopt;
     auto content = takeString(atspiCall(
@@ -240,6 +239,15 @@ std::optional<std::vector<AtspiAccessible*>> readChildren(AtspiAccessible* objec
 }
 
 std::optional<std::string> readLabelledBy(AtspiAccessible* object) {
+    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->labelledBy) {
+        std::optional<std::string> label;
+        for (AtspiAccessible* target : *ahead->labelledBy) {
+            const PrefetchedObject* known = prefetched(target);
+            auto name = known && known->properties ? std::optional(known->properties->name) : readName(target);
+            if (name && !name->empty()) label = label ? *label + " " + *name : *name;
+        }
+        return label;
+    }
     const auto relations = atspiCall(
         object, [&](GError** error) { return atspi_accessible_get_relation_set(object, error); }, isNull);
     if (!relations) return std::nullopt;

@@ -56,12 +56,16 @@ bool runsGtk4(AtspiAccessible* object) {
     return gtk4;
 }
 
+bool repeatsItsHalf(const std::string& name) {
+    const size_t half = name.size() / 2;
+    return name.size() % 2 == 1 && name[half] == ' ' && name.compare(0, half, name, half + 1, half) == 0;
+}
+
 std::string shownName(AtspiAccessible* object, std::string name) {
     if (name.empty() || !runsGtk4(object)) return name;
     if (looksLikeTypeName(name)) return "";
-    const size_t half = name.size() / 2;
-    if (name.size() % 2 == 1 && name[half] == ' ' && name.compare(0, half, name, half + 1, half) == 0) {
-        std::string once = name.substr(0, half);
+    if (repeatsItsHalf(name)) {
+        std::string once = name.substr(0, name.size() / 2);
         if (readLabelledBy(object) == once) return once;
     }
     return name;

@@ -19,4 +19,8 @@ bool runsGtk4(AtspiAccessible* object);
 /// name. Other toolkits' names are kept as they are.
 std::string shownName(AtspiAccessible* object, std::string name);
 
+/// Whether `name` is two equal halves around a space ("7 7"): the names for which `shownName` reads what
+/// labels a GTK 4 widget.
+bool repeatsItsHalf(const std::string& name);
+
 }  // namespace platform::linux_desktop
