@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 // Xlib after GoogleTest: Xlib's macros (None, Bool) clash with names in GoogleTest's headers.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 
 #include <atomic>
 #include <chrono>
@@ -18,6 +19,8 @@
 
 #include "base/capture_error.h"
 #include "platform/linux/x11/x11_capture.h"
+#include "platform/linux/x11/x11_display.h"
+#include "platform/linux/x11/x11_properties.h"
 #include "test_window_process.h"
 #include "window_decorations.h"
 
@@ -465,6 +468,46 @@ TEST_F(CaptureX11, AClosedWindowEndsItsStream) {
     } catch (const CaptureError& error) {
         EXPECT_EQ(error.description(), "the window to record is gone");
     }
+}
+
+// `windows` reads every window's properties together; what it reads must be what the one-by-one readers read:
+// a 32-bit list of its own length, UTF-8 and Latin-1 titles, the window class split in two, and nothing for a
+// property that is unset or a window that is gone.
+TEST(WindowProperties, ReadTogetherAsTheOneByOneReadersReadThem) {
+    using namespace platform::linux_desktop;
+    const DisplayPtr display = openDisplay();
+    ASSERT_TRUE(display);
+    Display* x = display.get();
+    const Window window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 10, 10, 0, 0, 0);
+    const Window gone = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(x, gone);
+    const Atom list = atom(x, "_QC_TEST_LIST"), utf8Title = atom(x, "_NET_WM_NAME");
+    const long items[] = {61, 61, 55, 67, 1L << 31};
+    XChangeProperty(x, window, list, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(items),
+                    5);
+    const std::string title = "Probe \xe2\x9c\x93", latin1 = "caf\xe9";
+    XChangeProperty(x, window, utf8Title, atom(x, "UTF8_STRING"), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
+    XChangeProperty(x, window, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(latin1.data()), int(latin1.size()));
+    const char windowClass[] = "probe-instance\0ProbeClass";
+    XChangeProperty(x, window, XA_WM_CLASS, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(windowClass), sizeof windowClass);
+    XSync(x, False);
+
+    const WindowProperties together(x, {window, gone}, {list, utf8Title, XA_WM_NAME, XA_WM_CLASS});
+    EXPECT_EQ(together.longs(window, list, XA_CARDINAL), longProperty(x, window, list, XA_CARDINAL));
+    ASSERT_EQ(together.longs(window, list, XA_CARDINAL).size(), 5u);
+    EXPECT_EQ(together.longs(window, list, XA_CARDINAL)[3], 67u);
+    EXPECT_TRUE(together.longs(window, list, XA_ATOM).empty()) << "another type than the one asked for";
+    EXPECT_EQ(together.utf8(window, utf8Title), title);
+    EXPECT_EQ(together.text(window, XA_WM_NAME), textProperty(x, window, XA_WM_NAME));
+    EXPECT_EQ(together.text(window, XA_WM_NAME), "caf\xc3\xa9");
+    EXPECT_EQ(together.windowClass(window), (std::pair<std::string, std::string>{"probe-instance", "ProbeClass"}));
+    EXPECT_FALSE(together.utf8(window, atom(x, "_GTK_APPLICATION_ID")));
+    EXPECT_FALSE(together.text(gone, XA_WM_NAME));
+    EXPECT_TRUE(together.longs(gone, list, XA_CARDINAL).empty());
+    XDestroyWindow(x, window);
 }
 
 }  // namespace

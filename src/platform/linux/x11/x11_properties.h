@@ -4,8 +4,10 @@
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::linux_desktop {
@@ -32,5 +34,35 @@ bool windowManagerRuns(Display* display);
 
 /// The atom named `name`, created when missing.
 Atom atom(Display* display, const char* name);
+
+/// Interns `names` in one round trip, so that `atom` answers them from Xlib's cache afterwards.
+void internAtoms(Display* display, std::vector<const char*> names);
+
+/// Properties of many windows read together: every (window, property) pair is asked at once and the answers
+/// are collected after, one round trip for all. Read back as the functions above read one property.
+class WindowProperties {
+public:
+    WindowProperties(Display* display, const std::vector<Window>& windows, const std::vector<Atom>& properties);
+
+    /// As `longProperty`.
+    std::vector<unsigned long> longs(Window window, Atom property, Atom type) const;
+    /// As `utf8Property`.
+    std::optional<std::string> utf8(Window window, Atom property) const;
+    /// As `textProperty`.
+    std::optional<std::string> text(Window window, Atom property) const;
+    /// WM_CLASS (when asked for) as XGetClassHint reads it: the instance and the class; absent when unset.
+    std::optional<std::pair<std::string, std::string>> windowClass(Window window) const;
+
+private:
+    struct Value {
+        Atom type = None;
+        int format = 0;
+        std::string bytes;  // the items as the server sends them (32-bit items are 4 bytes each)
+    };
+    const Value* find(Window window, Atom property) const;
+
+    Display* display_;
+    std::map<std::pair<Window, Atom>, Value> values_;  // only properties that are set
+};
 
 }  // namespace platform::linux_desktop

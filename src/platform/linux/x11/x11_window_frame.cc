@@ -83,13 +83,20 @@ double distance(const Rect& a, const Rect& b) {
 
 }  // namespace
 
+bool compositingManagerRuns(Display* display) {
+    const std::string manager = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+    return XGetSelectionOwner(display, atom(display, manager.c_str())) != None;
+}
+
 std::optional<Margins> declaredShadow(Display* display, Window client) {
     // Without a compositing manager nothing is see-through: what a client declares there is drawn where the
     // user sees it (Chromium 156 declares 4, 4, 0, 4 under openbox alone and paints its frame's border
     // there).
-    const std::string manager = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
-    if (XGetSelectionOwner(display, atom(display, manager.c_str())) == None) return std::nullopt;
-    const auto extents = longProperty(display, client, "_GTK_FRAME_EXTENTS", XA_CARDINAL);
+    if (!compositingManagerRuns(display)) return std::nullopt;
+    return shadowOf(longProperty(display, client, "_GTK_FRAME_EXTENTS", XA_CARDINAL));
+}
+
+std::optional<Margins> shadowOf(const std::vector<unsigned long>& extents) {
     if (extents.size() != 4) return std::nullopt;
     Margins margins{static_cast<double>(extents[0]), static_cast<double>(extents[1]), static_cast<double>(extents[2]),
                     static_cast<double>(extents[3])};

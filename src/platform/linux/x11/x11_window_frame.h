@@ -36,6 +36,14 @@ struct ClientWindow {
 /// manager runs, which makes it see-through; nothing otherwise.
 std::optional<Margins> declaredShadow(Display* display, Window client);
 
+/// Whether a compositing manager runs (the `_NET_WM_CM_Sn` selection of the default screen has an owner): the
+/// condition under which a declared shadow counts. Asked once for many windows.
+bool compositingManagerRuns(Display* display);
+
+/// The shadow that the items of a `_GTK_FRAME_EXTENTS` property declare: nothing unless they are four, not all
+/// zero. It counts only while a compositing manager runs.
+std::optional<Margins> shadowOf(const std::vector<unsigned long>& frameExtents);
+
 /// The part of a window that the user sees: `outer` (the outermost window) without the shadow that the client
 /// at `clientArea` declares around itself; all of `outer` when it declares none.
 Rect visiblePart(const Rect& outer, const Rect& clientArea, const std::optional<Margins>& shadow);
