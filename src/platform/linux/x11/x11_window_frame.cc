@@ -1,11 +1,18 @@
 #include "platform/linux/x11/x11_window_frame.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xutil.h>
 #include <time.h>
+#include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <map>
+#include <memory>
+#include <set>
 
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_properties.h"
@@ -15,29 +22,60 @@ namespace {
 
 constexpr double kSettleWaitSeconds = 1.0;
 constexpr long kSettlePollNanos = 10'000'000;
+// How deep below a root's child its client window is looked for.
+constexpr int kClientSearchDepth = 5;
 
-bool hasWmState(Display* display, Window window) {
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    const Atom wmState = atom(display, "WM_STATE");
-    XGetWindowProperty(display, window, wmState, 0, 0, False, AnyPropertyType, &actualType, &format, &count,
-                       &remaining, &data);
-    if (data) XFree(data);
-    return actualType != None;
+template <typename Reply>
+using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
+
+// The first window with WM_STATE at or below `window`, depth first, among the windows that were read.
+Window firstMarked(Window window, const std::set<Window>& marked, const std::map<Window, std::vector<Window>>& below) {
+    if (marked.contains(window)) return window;
+    const auto children = below.find(window);
+    if (children == below.end()) return 0;
+    for (Window child : children->second)
+        if (const Window client = firstMarked(child, marked, below)) return client;
+    return 0;
 }
 
-// The client window inside a window manager's frame: the first descendant with WM_STATE.
-Window clientInside(Display* display, Window window, int depth = 0) {
-    if (hasWmState(display, window)) return window;
-    if (depth > 4) return 0;
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
-    Window found = 0;
-    for (unsigned int i = 0; i < count && !found; ++i) found = clientInside(display, children[i], depth + 1);
-    if (children) XFree(children);
+// The client window inside each of `tops` (a window manager's frame): the first descendant with WM_STATE,
+// depth first, at most kClientSearchDepth levels down. The windows below all of `tops` are read together, a
+// tree level at a time, each level in one round trip (WM_STATE and the children of every window of the
+// level), instead of two round trips for each window looked at.
+std::vector<Window> clientsInside(Display* display, const std::vector<Window>& tops) {
+    xcb_connection_t* connection = XGetXCBConnection(display);
+    const auto wmState = static_cast<xcb_atom_t>(atom(display, "WM_STATE"));
+    std::set<Window> marked;                     // windows with WM_STATE
+    std::map<Window, std::vector<Window>> below;  // children of the windows without it
+    std::vector<Window> level = tops;
+    for (int depth = 0; depth <= kClientSearchDepth && !level.empty(); ++depth) {
+        std::vector<xcb_get_property_cookie_t> states;
+        std::vector<std::optional<xcb_query_tree_cookie_t>> trees;
+        for (Window window : level) {
+            const auto id = static_cast<xcb_window_t>(window);
+            states.push_back(xcb_get_property(connection, 0, id, wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 0));
+            trees.push_back(depth < kClientSearchDepth ? std::optional(xcb_query_tree(connection, id)) : std::nullopt);
+        }
+        std::vector<Window> next;
+        for (size_t i = 0; i < level.size(); ++i) {
+            ReplyPtr<xcb_get_property_reply_t> state(xcb_get_property_reply(connection, states[i], nullptr),
+                                                     &std::free);
+            ReplyPtr<xcb_query_tree_reply_t> tree(
+                trees[i] ? xcb_query_tree_reply(connection, *trees[i], nullptr) : nullptr, &std::free);
+            if (state && state->type != XCB_ATOM_NONE) {
+                marked.insert(level[i]);
+                continue;
+            }
+            if (!tree) continue;
+            const xcb_window_t* children = xcb_query_tree_children(tree.get());
+            auto& list = below[level[i]];
+            list.assign(children, children + xcb_query_tree_children_length(tree.get()));
+            next.insert(next.end(), list.begin(), list.end());
+        }
+        level = std::move(next);
+    }
+    std::vector<Window> found;
+    for (Window top : tops) found.push_back(firstMarked(top, marked, below));
     return found;
 }
 
@@ -134,31 +172,109 @@ bool readFrames(Display* display, ClientWindow& window) {
 
 std::vector<ClientWindow> clientWindowsTopFirst(Display* display) {
     std::vector<ClientWindow> windows;
+    const Window rootWindow = DefaultRootWindow(display);
     Window root = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return windows;
-    for (unsigned int i = count; i-- > 0;) {
-        const Window outermost = children[i];
-        XWindowAttributes attributes;
-        if (!XGetWindowAttributes(display, outermost, &attributes) || attributes.map_state != IsViewable ||
-            attributes.c_class == InputOnly)
+    if (!XQueryTree(display, rootWindow, &root, &parent, &children, &count)) return windows;
+    const std::string compositingSelection = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+    internAtoms(display, {"WM_STATE", "_NET_WM_PID", "_NET_WM_NAME", "UTF8_STRING", "_GTK_FRAME_EXTENTS",
+                          compositingSelection.c_str()});
+    xcb_connection_t* connection = XGetXCBConnection(display);
+
+    // Every child's attributes, asked at once (one round trip, whatever their number), top-most first.
+    std::vector<Window> topFirst(children, children + count);
+    if (children) XFree(children);
+    std::reverse(topFirst.begin(), topFirst.end());
+    std::vector<xcb_get_window_attributes_cookie_t> attributeRequests;
+    for (Window window : topFirst)
+        attributeRequests.push_back(xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window)));
+    std::vector<ClientWindow> viewable;
+    for (size_t i = 0; i < topFirst.size(); ++i) {
+        ReplyPtr<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(connection, attributeRequests[i], nullptr), &std::free);
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+            attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
             continue;
         ClientWindow window;
-        window.outermost = outermost;
-        window.overrideRedirect = attributes.override_redirect;
-        window.client = clientInside(display, outermost);
+        window.outermost = topFirst[i];
+        window.overrideRedirect = attributes->override_redirect;
+        viewable.push_back(window);
+    }
+
+    std::vector<Window> outermost;
+    for (const ClientWindow& window : viewable) outermost.push_back(window.outermost);
+    const std::vector<Window> clients = clientsInside(display, outermost);
+    std::vector<ClientWindow> held;
+    for (size_t i = 0; i < viewable.size(); ++i) {
+        ClientWindow& window = viewable[i];
+        window.client = clients[i];
         if (!window.client) {
-            if (!attributes.override_redirect) continue;  // a window manager's own window
-            window.client = outermost;
+            if (!window.overrideRedirect) continue;  // a window manager's own window
+            window.client = window.outermost;
         }
-        if (!readFrames(display, window)) continue;
-        window.pid = windowProcess(display, window.client);
-        auto title = utf8Property(display, window.client, atom(display, "_NET_WM_NAME"));
-        if (!title || title->empty()) title = textProperty(display, window.client, XA_WM_NAME);
+        held.push_back(window);
+    }
+
+    // Where each outermost and client window lies on the root, asked at once: their geometry and the root
+    // position of their corner (as rootRect reads them one by one).
+    struct Placement {
+        xcb_get_geometry_cookie_t geometry;
+        xcb_translate_coordinates_cookie_t corner;
+    };
+    const auto ask = [&](Window window) {
+        const auto id = static_cast<xcb_window_t>(window);
+        return Placement{xcb_get_geometry(connection, id),
+                         xcb_translate_coordinates(connection, id, static_cast<xcb_window_t>(rootWindow), 0, 0)};
+    };
+    const auto rectOf = [&](const Placement& placement) -> std::optional<Rect> {
+        ReplyPtr<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(connection, placement.geometry, nullptr),
+                                                    &std::free);
+        ReplyPtr<xcb_translate_coordinates_reply_t> corner(
+            xcb_translate_coordinates_reply(connection, placement.corner, nullptr), &std::free);
+        if (!geometry || !corner || !corner->same_screen) return std::nullopt;
+        const double border = geometry->border_width;
+        return Rect{corner->dst_x - border, corner->dst_y - border, geometry->width + 2 * border,
+                    geometry->height + 2 * border};
+    };
+    std::vector<std::pair<Placement, Placement>> placements;
+    for (const ClientWindow& window : held) placements.emplace_back(ask(window.outermost), ask(window.client));
+
+    // What each client says of itself, asked at once. A declared shadow counts only while a compositing
+    // manager runs (declaredShadow), which is asked once for all windows.
+    const bool compositing = compositingManagerRuns(display);
+    const Atom pidAtom = atom(display, "_NET_WM_PID"), netName = atom(display, "_NET_WM_NAME");
+    const Atom frameExtents = atom(display, "_GTK_FRAME_EXTENTS");
+    std::vector<Window> clientWindows;
+    for (const ClientWindow& window : held) clientWindows.push_back(window.client);
+    std::vector<Atom> asked{pidAtom, netName, XA_WM_NAME};
+    if (compositing) asked.push_back(frameExtents);
+    // Sent after the placements, whose answers have come by the time these have: one round trip for both.
+    const WindowProperties properties(display, clientWindows, asked);
+    std::vector<std::pair<std::optional<Rect>, std::optional<Rect>>> rects;
+    for (const auto& [outer, client] : placements) {
+        auto outerRect = rectOf(outer);
+        rects.emplace_back(outerRect, rectOf(client));
+    }
+
+    for (size_t i = 0; i < held.size(); ++i) {
+        ClientWindow& window = held[i];
+        const auto& [outer, client] = rects[i];
+        if (!outer || !client) continue;  // gone meanwhile
+        window.outer = *outer;
+        window.clientArea = *client;
+        window.invisibleMargins =
+            compositing ? shadowOf(properties.longs(window.client, frameExtents, XA_CARDINAL)) : std::nullopt;
+        window.frame = visiblePart(*outer, *client, window.invisibleMargins);
+        const auto pid = properties.longs(window.client, pidAtom, XA_CARDINAL);
+        if (!pid.empty() && pid[0] > 0 && pid[0] <= 0x7fffffff)
+            window.pid = static_cast<int32_t>(pid[0]);
+        else
+            window.pid = windowProcess(display, window.client);
+        auto title = properties.utf8(window.client, netName);
+        if (!title || title->empty()) title = properties.text(window.client, XA_WM_NAME);
         window.title = title.value_or("");
         windows.push_back(std::move(window));
     }
-    if (children) XFree(children);
     return windows;
 }
 
