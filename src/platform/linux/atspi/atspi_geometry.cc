@@ -25,6 +25,9 @@ std::map<std::string, std::pair<double, WindowPlacement>>& placements() {
     return kept;
 }
 
+// When the walk under way began, if one is.
+std::optional<double> walkBeganSeconds;
+
 std::optional<WindowPlacement> placementOf(AtspiAccessible* topLevel) {
     // A Wayland client knows no place of its own: its extents stay in its window's coordinates, which are
     // the ones the backend uses there, and no X window (an XWayland one) may be taken for it.
@@ -104,8 +107,11 @@ std::optional<WindowPlacement> kept(AtspiAccessible* object, Compute compute) {
     const std::string key = busNameOf(object) + objectPathOf(object);
     const double now = detail::nowSeconds();
     auto& all = placements();
-    if (const auto found = all.find(key); found != all.end() && now - found->second.first <= kPlacementFreshSeconds)
-        return found->second.second;
+    if (const auto found = all.find(key); found != all.end()) {
+        const double madeSeconds = found->second.first;
+        if (now - madeSeconds <= kPlacementFreshSeconds || (walkBeganSeconds && madeSeconds >= *walkBeganSeconds))
+            return found->second.second;
+    }
     auto placement = compute(object);
     if (placement)
         all[key] = {now, *placement};
@@ -205,5 +211,9 @@ Point toolkitPoint(AtspiAccessible* topLevel, Point point) {
 }
 
 void forgetWindowPlacements() { placements().clear(); }
+
+void windowPlacementsForWalk(bool underWay) {
+    walkBeganSeconds = underWay ? std::optional(detail::nowSeconds()) : std::nullopt;
+}
 
 }  // namespace platform::linux_desktop

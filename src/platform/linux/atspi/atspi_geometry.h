@@ -43,4 +43,8 @@ Point toolkitPoint(AtspiAccessible* topLevel, Point point);
 /// Forgets the placements worked out so far (a window was just moved or resized).
 void forgetWindowPlacements();
 
+/// Whether a walk of a subtree (a tree dump) is under way: while it is, a placement worked out during it is
+/// kept to its end, so that the walk's frames agree with each other and each window is looked up once.
+void windowPlacementsForWalk(bool underWay);
+
 }  // namespace platform::linux_desktop

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "platform/linux/atspi/atspi_accessibility.h"
+#include "platform/linux/atspi/atspi_geometry.h"
 #include "platform/linux/atspi/atspi_roles.h"
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/atspi/atspi_toolkit.h"
@@ -514,9 +515,13 @@ const PrefetchedObject* prefetched(AtspiAccessible* object) {
 void AtspiAccessibility::walkBegins(const Element& root, long maxElements, long maxDepth) {
     // The walk also reads the states and roles of the children of the deepest elements it lists, and skips
     // children that are not showing: the prefetch goes one level deeper and fetches some more objects.
+    windowPlacementsForWalk(true);
     prefetchSubtree(nodeOf(root).object(), 2 * maxElements + 64, maxDepth + 1);
 }
 
-void AtspiAccessibility::walkEnded() { dropPrefetched(); }
+void AtspiAccessibility::walkEnded() {
+    dropPrefetched();
+    windowPlacementsForWalk(false);
+}
 
 }  // namespace platform::linux_desktop
