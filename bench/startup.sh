@@ -4,9 +4,11 @@
 # (the median of each run's maximum resident set). The commands take turns, round after round, so that a
 # change in the machine's load touches all of them alike.
 #
-#   bench/startup.sh [BUILD_DIR] [--runs N] [--also OTHER_TOOL]
+#   bench/startup.sh [BUILD_DIR] [--runs N] [--also OTHER_TOOL] [--with PROGRAM]
 #
 # --also times a second build of the tool (for instance one built from another commit) in the same run.
+# --with starts PROGRAM as well (for instance gtk3-widget-factory, whose windows make a deeper tree for
+# xdotool to search and more windows for `windows` to read) and waits for its window.
 # Runs itself inside a private virtual desktop (scripts/desktop-session) unless it already is in one.
 set -euo pipefail
 
@@ -14,10 +16,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build
 runs=20
 also=""
+with=""
 while (($#)); do
   case $1 in
     --runs) runs=$2; shift 2 ;;
     --also) also=$(realpath "$2"); shift 2 ;;
+    --with) with=$2; shift 2 ;;
     *) build=$(cd "$1" && pwd); shift ;;
   esac
 done
@@ -29,6 +33,7 @@ done
 if [ -z "${QC_DESKTOP_SESSION:-}" ]; then
   args=("$build" --runs "$runs")
   [ -n "$also" ] && args+=(--also "$also")
+  [ -n "$with" ] && args+=(--with "$with")
   exec "$root/scripts/desktop-session" -- "$0" "${args[@]}"
 fi
 
@@ -41,8 +46,14 @@ trap cleanup EXIT
 # Something to list: two ordinary windows.
 xlogo -geometry 200x200+40+40 2>/dev/null & windows+=($!)
 xlogo -geometry 200x200+300+40 2>/dev/null & windows+=($!)
-for _ in $(seq 100); do
-  [ "$(xdotool search --onlyvisible --name . 2>/dev/null | wc -l)" -ge 2 ] && break
+expected=2
+if [ -n "$with" ]; then
+  command -v "$with" >/dev/null || { echo "startup: $with is missing" >&2; exit 69; }
+  "$with" >/dev/null 2>&1 & windows+=($!)
+  expected=3
+fi
+for _ in $(seq 200); do
+  [ "$(xdotool search --onlyvisible --name . 2>/dev/null | wc -l)" -ge "$expected" ] && break
   sleep 0.05
 done
 
