@@ -151,7 +151,7 @@ def main():
                 ["usr/share/quorrel-capture/schema/%s.schema.json" % schema
                  for schema in ("capture-job", "inspect-job", "ocr-job", "output")] + \
                 [os.path.join(modules, "quorrel-capture-%s.so" % module)
-                 for module in ("x11", "wayland", "atspi", "ffmpeg", "tesseract", "desktop", "bus")]:
+                 for module in ("x11", "wayland", "atspi", "ffmpeg", "tesseract", "desktop", "bus", "pipewire")]:
             check(os.path.isfile(os.path.join(root, path)), "the package lacks " + path)
         # The only search path is the module directory itself, for the shared libraries the modules link.
         for elf in [tool] + glob.glob(os.path.join(modules, "*.so")):

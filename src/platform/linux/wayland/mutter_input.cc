@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/linux/wayland/atspi_top_levels.h"
+#include "platform/linux/bus/atspi_top_levels.h"
 #include "platform/linux/wayland/mutter_remote_session.h"
 #include "platform/linux/desktop/keysyms.h"
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <set>
 
-#include "platform/linux/wayland/atspi_top_levels.h"
+#include "platform/linux/bus/atspi_top_levels.h"
 #include "platform/linux/wayland/mutter_monitors.h"
 #include "platform/linux/desktop/desktop_entries.h"
 

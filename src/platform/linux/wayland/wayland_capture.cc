@@ -3,13 +3,23 @@
 #include <map>
 
 #include "base/capture_error.h"
-#include "platform/linux/wayland/atspi_top_levels.h"
+#include "platform/linux/bus/atspi_top_levels.h"
+#include "platform/linux/pipewire/pipewire_stream.h"
+#include "platform/linux/wayland/mutter_bus.h"
 #include "platform/linux/wayland/mutter_monitors.h"
 #include "platform/linux/wayland/mutter_remote_session.h"
-#include "platform/linux/wayland/pipewire_stream.h"
 #include "platform/linux/wayland/wayland_applications.h"
 
 namespace platform::linux_desktop {
+namespace {
+
+// What the streams ask of mutter: pointer positions follow the window's corner in the stream, and a stream
+// that stops lost the compositor when its screen cast service went with it.
+StreamHooks mutterHooks() {
+    return {[](int x, int y) { MutterRemoteSession::shared().setPointerOffset(x, y); }, compositorRunning, ""};
+}
+
+}  // namespace
 
 ShareableContent WaylandScreenCapture::shareableContent() {
     ShareableContent content;
@@ -47,7 +57,7 @@ std::unique_ptr<CaptureStream> WaylandScreenCapture::makeStream(const ContentFil
     if (filter.kind == ContentFilter::Kind::display) {
         // The compositor records its primary monitor whole: no application's windows can be left out.
         const CastStream stream = MutterRemoteSession::shared().monitorStream(cursor);
-        return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink));
+        return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink), mutterHooks());
     }
     // The compositor records the window that has the focus, and no client can give it. A headless compositor
     // tells no client it is focused until an input device exists, so only another window's focus is a fault.
@@ -67,7 +77,7 @@ std::unique_ptr<CaptureStream> WaylandScreenCapture::makeStream(const ContentFil
                            "focused window",
                            "external");
     const CastStream stream = MutterRemoteSession::shared().windowStream(cursor);
-    return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink), area);
+    return std::make_unique<PipeWireStream>(stream.nodeId, configuration, std::move(sink), mutterHooks(), area);
 }
 
 }  // namespace platform::linux_desktop

@@ -1,4 +1,4 @@
-#include "platform/linux/wayland/pipewire_stream.h"
+#include "platform/linux/pipewire/pipewire_stream.h"
 
 #include <pipewire/pipewire.h>
 #include <spa/debug/types.h>
@@ -14,8 +14,6 @@
 #include "base/capture_error.h"
 #include "platform/desktop_lost.h"
 #include "platform/linux/host_clock.h"
-#include "platform/linux/wayland/mutter_bus.h"
-#include "platform/linux/wayland/mutter_remote_session.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -75,9 +73,13 @@ void onStateChanged(void* data, pw_stream_state previous, pw_stream_state state,
 
 }  // namespace
 
-PipeWireStream::PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink,
+PipeWireStream::PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink, StreamHooks hooks,
                                std::optional<WindowArea> window)
-    : nodeId_(nodeId), configuration_(std::move(configuration)), window_(window), sink_(std::move(sink)) {
+    : nodeId_(nodeId),
+      configuration_(std::move(configuration)),
+      window_(window),
+      sink_(std::move(sink)),
+      hooks_(std::move(hooks)) {
     if (configuration_.width <= 0 || configuration_.height <= 0)
         throw CaptureError("the frame size must be at least one pixel", "external");
     if (configuration_.minimumFrameIntervalTimescale <= 0)
@@ -146,7 +148,11 @@ void PipeWireStream::start() {
         std::unique_lock lock(mutex_);
         changed_.wait_for(lock, kFirstFrameWait, [this] { return received_ > 0 || !failure_.empty(); });
         if (received_ == 0) {
-            const std::string reason = failure_.empty() ? "no frame came within 5 s" : failure_;
+            std::string reason = failure_;
+            if (reason.empty()) {
+                reason = "no frame came within 5 s";
+                if (!hooks_.whyNoFrame.empty()) reason += " (" + hooks_.whyNoFrame + ")";
+            }
             lock.unlock();
             stop();
             throw CaptureError("Wayland: the screen cast gave no frames: " + reason, "external");
@@ -227,7 +233,7 @@ void PipeWireStream::frameArrived() {
                 whole.y + whole.height <= rows && whole.width > 0 && whole.height > 0)
                 opaque_ = opaqueBox(source, stride, whole);
             const PixelRect content = toolkitAreaLocked();
-            MutterRemoteSession::shared().setPointerOffset(content.x - whole.x, content.y - whole.y);
+            if (hooks_.windowCornerMoved) hooks_.windowCornerMoved(content.x - whole.x, content.y - whole.y);
         }
         bool damageKnown = false;
         if (auto* meta = static_cast<spa_meta*>(spa_buffer_find_meta(data, SPA_META_VideoDamage))) {
@@ -286,7 +292,8 @@ void PipeWireStream::tick() {
             if (producerStopped_ || !failure_.empty()) {
                 endSeen = true;
                 lock.unlock();
-                if (!compositorRunning()) desktopLost("lost the connection to the Wayland compositor");
+                if (hooks_.compositorRunning && !hooks_.compositorRunning())
+                    desktopLost("lost the connection to the Wayland compositor");
             }
         }
         const double now = hostClockSeconds();

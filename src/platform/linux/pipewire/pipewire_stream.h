@@ -6,9 +6,11 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -28,13 +30,27 @@ struct WindowArea {
     Rect visible;
 };
 
+/// What a stream asks of the desktop module that made it, which alone knows its compositor.
+struct StreamHooks {
+    /// Told, at every frame of a window stream, where the window's own corner is in the stream's content,
+    /// so that pointer positions in the window's coordinates can follow it (empty: nobody needs it).
+    std::function<void(int x, int y)> windowCornerMoved;
+    /// Asked when the stream stops: false when the compositor has gone (the desktop is lost), true when
+    /// only the recorded window went away (empty: the compositor is taken to run on).
+    std::function<bool()> compositorRunning;
+    /// Said after "no frame came within 5 s" when a compositor is known to leave some streams without
+    /// frames (empty: nothing to add).
+    std::string whyNoFrame;
+};
+
 class PipeWireStream final : public CaptureStream {
 public:
     /// A stream of node `nodeId` cut to `configuration.sourceRect` (when set) and scaled to its size. For a
-    /// window stream, `window` says where in the stream's content the window is: a toolkit that draws its
-    /// shadow outside its extents (GTK 4) has it centred in the content, and the pointer is moved by the same
-    /// offset; the recording is the window's visible part, and `sourceRect` is measured from its corner.
-    PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink,
+    /// window stream whose content holds more than the window, `window` says where in that content the window
+    /// is: a toolkit that draws its shadow outside its extents (GTK 4) has it centred in the content, and
+    /// `hooks.windowCornerMoved` hears the offset; the recording is the window's visible part, and
+    /// `sourceRect` is measured from its corner. Without `window` the whole content is recorded.
+    PipeWireStream(uint32_t nodeId, StreamConfiguration configuration, FrameSink sink, StreamHooks hooks,
                    std::optional<WindowArea> window = std::nullopt);
     ~PipeWireStream() override;
 
@@ -60,6 +76,7 @@ private:
     StreamConfiguration configuration_;
     std::optional<WindowArea> window_;
     FrameSink sink_;
+    StreamHooks hooks_;
     pw_thread_loop* loop_ = nullptr;
     pw_context* context_ = nullptr;
     pw_core* core_ = nullptr;

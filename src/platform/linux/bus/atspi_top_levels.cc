@@ -1,4 +1,4 @@
-#include "platform/linux/wayland/atspi_top_levels.h"
+#include "platform/linux/bus/atspi_top_levels.h"
 
 #include <atspi/atspi.h>
 

@@ -27,4 +27,5 @@ struct TopLevel {
 /// accessibility bus cannot be reached.
 std::vector<TopLevel> atspiTopLevels();
 
+
 }  // namespace platform::linux_desktop
