@@ -1,5 +1,7 @@
 #include "platform/services.h"
 
+#include <exception>
+
 #include "platform/linux/glib_run_loop.h"
 #include "platform/linux/module_loader.h"
 #include "platform/linux/posix_clock.h"
@@ -54,6 +56,30 @@ private:
     LazyModule& bus_;
 };
 
+// The desktop module, for the other modules' questions about windows (set once, before any module opens).
+LazyModule* desktopModule = nullptr;
+
+// The desktop module's table, opened on first use; null when it cannot be opened.
+const linux_desktop::ModuleTable* desktopTable() {
+    if (!desktopModule) return nullptr;
+    try {
+        return &desktopModule->table();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+const linux_desktop::DesktopGeometry* desktopGeometry() {
+    const auto* table = desktopTable();
+    return table && table->geometry.placementOf ? &table->geometry : nullptr;
+}
+
+const linux_desktop::DesktopWindowRequests* desktopWindowRequests() {
+    const auto* table = desktopTable();
+    return table && (table->windowRequests.setVisibleFrame || table->windowRequests.raise) ? &table->windowRequests
+                                                                                           : nullptr;
+}
+
 }  // namespace
 
 void installSystemServices() {
@@ -63,8 +89,10 @@ void installSystemServices() {
     // XInitThreads as they load.
     static linux_desktop::GlibRunLoop runLoop;
     static linux_desktop::PosixClock clock;
-    static const linux_desktop::ModuleContext context{linux_desktop::desktopSessionFromEnvironment()};
+    static const linux_desktop::ModuleContext context{linux_desktop::desktopSessionFromEnvironment(),
+                                                      desktopGeometry, desktopWindowRequests};
     static LazyModule desktop(desktopModuleOf(context.session), context);
+    desktopModule = &desktop;
     static LazyModule accessibility(kAccessibilityModule, context);
     static LazyModule accessibilityBus(kAccessibilityBus, context);
     static LazyModule movies(kMovieWriterModule, context);

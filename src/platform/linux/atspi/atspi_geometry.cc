@@ -58,13 +58,20 @@ std::optional<WindowPlacement> placementOf(AtspiAccessible* topLevel) {
     return placement;
 }
 
-// On Wayland every window is measured from its own corner, the coordinates of its screen cast and of the
-// pointer aimed at it. A native client already answers so (its window is at 0, 0); an XWayland client
-// answers in X11 screen coordinates, from which its window's position is taken away. A toolkit that measures
-// its window with the shadow it draws has the visible part as its frame.
+// On Wayland only the compositor knows where a window is: the desktop module answers when it can (KWin
+// through its scripts). Otherwise every window is measured from its own corner, the coordinates of its
+// screen cast and of the pointer aimed at it. A native client already answers so (its window is at 0, 0); an
+// XWayland client answers in X11 screen coordinates, from which its window's position is taken away. A
+// toolkit that measures its window with the shadow it draws has the visible part as its frame.
 std::optional<WindowPlacement> waylandPlacementOf(AtspiAccessible* topLevel) {
     const auto extents = readExtents(topLevel);
     if (!extents) return std::nullopt;
+    if (const DesktopGeometry* desktop = desktopGeometry()) {
+        if (const auto pid = readProcessId(topLevel)) {
+            if (const auto placement = desktop->placementOf(*pid, readName(topLevel).value_or(""), extents->size))
+                return WindowPlacement{placement->contentOrigin, placement->visibleFrame};
+        }
+    }
     const Point corner = extents->position.value_or(Point{0, 0});
     const Rect visible = shadowFreePartOf(topLevel).value_or(Rect::of({0, 0}, extents->size));
     return WindowPlacement{{-corner.x, -corner.y}, visible};

@@ -15,7 +15,7 @@ __attribute__((constructor)) void xlibThreadsFirst() { XInitThreads(); }
 
 QC_MODULE_ENTRY(context) {
     using namespace platform::linux_desktop;
-    useDesktopSession(context.session);
+    useModuleContext(context);
     static AtspiAccessibility accessibility;
     static const ModuleTable table{.services = {.accessibility = &accessibility}};
     return &table;

@@ -2,7 +2,6 @@
 
 #include <time.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -35,13 +34,21 @@ bool accessibilityBusAnswers() {
 }
 
 // Told once, as the module opens, before any service of the module is used.
-std::atomic<DesktopSession> session{DesktopSession::x11};
+ModuleContext moduleContext;
 
 }  // namespace
 
-DesktopSession desktopSession() { return session.load(std::memory_order_relaxed); }
+DesktopSession desktopSession() { return moduleContext.session; }
 
-void useDesktopSession(DesktopSession told) { session.store(told, std::memory_order_relaxed); }
+const DesktopGeometry* desktopGeometry() {
+    return moduleContext.desktopGeometry ? moduleContext.desktopGeometry() : nullptr;
+}
+
+const DesktopWindowRequests* desktopWindowRequests() {
+    return moduleContext.desktopWindowRequests ? moduleContext.desktopWindowRequests() : nullptr;
+}
+
+void useModuleContext(const ModuleContext& context) { moduleContext = context; }
 
 bool atspiReady() {
     if (linkState != LinkState::untried) return linkState == LinkState::ready;

@@ -8,14 +8,21 @@
 #include <string>
 
 #include "platform/linux/desktop/desktop_session.h"
+#include "platform/linux/module_entry.h"
 
 namespace platform::linux_desktop {
 
 /// The kind of desktop session, as the executable told the module when it opened it (X11 until told).
 DesktopSession desktopSession();
 
-/// Records the kind of session the module serves; called by the module's entry point.
-void useDesktopSession(DesktopSession session);
+/// The desktop module's window geometry (a Wayland compositor's), or null when it knows none.
+const DesktopGeometry* desktopGeometry();
+
+/// The desktop module's window requests (a Wayland compositor's), or null when it makes none.
+const DesktopWindowRequests* desktopWindowRequests();
+
+/// Keeps what the executable told the module as it opened it; called by the module's entry point.
+void useModuleContext(const ModuleContext& context);
 
 /// Longest wait for one answer from another application.
 inline constexpr int kAtspiCallTimeoutMs = 1500;

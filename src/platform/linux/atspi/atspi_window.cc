@@ -1,9 +1,11 @@
 // Writes to windows: AXPosition and AXSize move and resize the X11 top-level behind an accessible window, and
-// AXRaise raises and activates it. AT-SPI can neither find nor move a top-level window by itself.
+// AXRaise raises and activates it. AT-SPI can neither find nor move a top-level window by itself. On Wayland
+// only the compositor can, through the desktop module, when it offers to (KWin).
 
 #include "platform/linux/atspi/atspi_accessibility.h"
 #include "platform/linux/atspi/atspi_geometry.h"
 #include "platform/linux/atspi/atspi_reads.h"
+#include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_window_frame.h"
 
@@ -23,7 +25,32 @@ std::optional<ClientWindow> clientWindowOf(Display* display, const Element& elem
     return findClientWindow(display, *pid, title, frame);
 }
 
+// The window as the desktop module finds it: its process, accessible title and size.
+struct WindowKey {
+    int pid = 0;
+    std::string title;
+    Size size;
+};
+
+std::optional<WindowKey> windowKeyOf(const Element& element) {
+    const AtspiNode& node = nodeOf(element);
+    if (!isWindowNode(node)) return std::nullopt;
+    const auto pid = readProcessId(node.object());
+    const auto extents = readExtents(node.object());
+    if (!pid || !extents) return std::nullopt;
+    return WindowKey{*pid, readName(node.object()).value_or(""), extents->size};
+}
+
 bool moveResize(const Element& element, const std::optional<Point>& origin, const std::optional<Size>& size) {
+    const DesktopWindowRequests* desktop = isWayland(desktopSession()) ? desktopWindowRequests() : nullptr;
+    if (desktop && desktop->setVisibleFrame) {
+        const auto key = windowKeyOf(element);
+        if (!key) return false;
+        forgetWindowPlacements();
+        const bool placed = desktop->setVisibleFrame(key->pid, key->title, key->size, origin, size);
+        forgetWindowPlacements();
+        return placed;
+    }
     DisplayPtr display = openDisplay();
     if (!display) return false;
     const auto window = clientWindowOf(display.get(), element);
@@ -52,6 +79,11 @@ std::optional<std::string> titleBarText(const Element& window) {
 }
 
 bool raiseWindow(const Element& window) {
+    const DesktopWindowRequests* desktop = isWayland(desktopSession()) ? desktopWindowRequests() : nullptr;
+    if (desktop && desktop->raise) {
+        const auto key = windowKeyOf(window);
+        return key && desktop->raise(key->pid, key->title, key->size);
+    }
     DisplayPtr display = openDisplay();
     if (!display) return false;
     const auto client = clientWindowOf(display.get(), window);
