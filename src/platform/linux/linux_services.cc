@@ -22,6 +22,7 @@ constexpr struct {
 } kDesktopModules[] = {
     {DesktopSession::x11, {"quorrel-capture-x11.so", "X11 desktop"}},
     {DesktopSession::gnomeWayland, {"quorrel-capture-wayland.so", "Wayland desktop"}},
+    {DesktopSession::kwinWayland, {"quorrel-capture-kwin.so", "KWin desktop"}},
 };
 
 ModuleFile desktopModuleOf(DesktopSession session) {

@@ -124,4 +124,24 @@ std::vector<TopLevel> atspiTopLevels() {
     return found;
 }
 
+std::string applicationToolkit(pid_t pid) {
+    std::string toolkit;
+    if (!connected()) return toolkit;
+    AtspiAccessible* desktop = atspi_get_desktop(0);
+    if (!desktop) return toolkit;
+    const int count = std::min(atspi_accessible_get_child_count(desktop, nullptr), kMaxApplications);
+    for (int index = 0; index < count && toolkit.empty(); ++index) {
+        AtspiAccessible* application = atspi_accessible_get_child_at_index(desktop, index, nullptr);
+        if (!application) continue;
+        if (pid_t(atspi_accessible_get_process_id(application, nullptr)) == pid) {
+            gchar* name = atspi_accessible_get_toolkit_name(application, nullptr);
+            toolkit = name ? name : "";
+            g_free(name);
+        }
+        g_object_unref(application);
+    }
+    g_object_unref(desktop);
+    return toolkit;
+}
+
 }  // namespace platform::linux_desktop

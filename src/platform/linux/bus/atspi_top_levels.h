@@ -27,5 +27,7 @@ struct TopLevel {
 /// accessibility bus cannot be reached.
 std::vector<TopLevel> atspiTopLevels();
 
+/// The toolkit of process `pid`'s application on the accessibility bus ("GTK", "Qt", ...), "" when unknown.
+std::string applicationToolkit(pid_t pid);
 
 }  // namespace platform::linux_desktop

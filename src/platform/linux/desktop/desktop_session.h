@@ -14,19 +14,34 @@ namespace platform::linux_desktop {
 enum class DesktopSession {
     x11,           // an X server: the X11 module
     gnomeWayland,  // Wayland on GNOME's compositor (mutter, GNOME Shell): the Wayland module
+    kwinWayland,   // Wayland on KDE Plasma's compositor (KWin): the KWin module
 };
 
 /// True in every Wayland session: a client knows no place of its own there.
 inline bool isWayland(DesktopSession session) { return session != DesktopSession::x11; }
 
+/// True when the colon-separated desktop names of XDG_CURRENT_DESKTOP include `name`.
+inline bool currentDesktopIncludes(std::string_view name) {
+    const char* value = std::getenv("XDG_CURRENT_DESKTOP");
+    std::string_view names = value ? value : "";
+    while (!names.empty()) {
+        const size_t colon = names.find(':');
+        if (names.substr(0, colon) == name) return true;
+        if (colon == std::string_view::npos) break;
+        names.remove_prefix(colon + 1);
+    }
+    return false;
+}
+
 /// The session of this process's environment: Wayland when WAYLAND_DISPLAY is set or XDG_SESSION_TYPE is
-/// "wayland" (served by GNOME's compositor, the only Wayland desktop with a module), X11 otherwise.
+/// "wayland", X11 otherwise. A Wayland session whose XDG_CURRENT_DESKTOP names KDE (what Plasma's session
+/// sets) is KWin's; any other is taken for GNOME's compositor.
 inline DesktopSession desktopSessionFromEnvironment() {
     const char* display = std::getenv("WAYLAND_DISPLAY");
-    if (display && *display) return DesktopSession::gnomeWayland;
     const char* type = std::getenv("XDG_SESSION_TYPE");
-    if (type && std::string_view(type) == "wayland") return DesktopSession::gnomeWayland;
-    return DesktopSession::x11;
+    const bool wayland = (display && *display) || (type && std::string_view(type) == "wayland");
+    if (!wayland) return DesktopSession::x11;
+    return currentDesktopIncludes("KDE") ? DesktopSession::kwinWayland : DesktopSession::gnomeWayland;
 }
 
 }  // namespace platform::linux_desktop
