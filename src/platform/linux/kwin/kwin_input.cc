@@ -1,6 +1,7 @@
 #include "platform/linux/kwin/kwin_input.h"
 
 #include <linux/input-event-codes.h>
+#include <strings.h>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 #include <xkbcommon/xkbcommon.h>
@@ -143,8 +144,9 @@ bool KWinInput::postCharacter(int32_t pid, const std::string& character) {
     if (throughUnicodeEntry) {
         // KWin 5.27 lends no client a key of its own, and offers applications' input methods nothing to type
         // with: GTK's Unicode entry is the one way left.
+        // GTK names itself "gtk" (GTK 3) or "GTK" on the accessibility bus.
         const std::string toolkit = applicationToolkit(pid);
-        if (toolkit != "GTK")
+        if (strncasecmp(toolkit.c_str(), "gtk", 3) != 0)
             throw CaptureError("KWin: the keyboard layout has no key for \"" + character + "\", and " +
                                    (toolkit.empty() ? std::string("the application") : toolkit + " applications") +
                                    " offer no Unicode entry to type it with",
