@@ -145,14 +145,22 @@ def main():
                      "usr/share/doc/quorrel-capture/changelog.gz", "usr/share/man/man1/quorrel-capture-session.1.gz"] + \
                 [os.path.join(sessions, script) for script in
                  ("quorrel-capture-session", "desktop-session-x11", "desktop-session-wayland",
-                  "desktop-session-gnome-shell")] + \
+                  "desktop-session-gnome-shell", "desktop-session-kwin")] + \
                 ["usr/share/gnome-shell/extensions/quorrel-capture@quorrel-capture.github.io/%s" % name
                  for name in ("metadata.json", "extension.js", "service.js")] + \
                 ["usr/share/quorrel-capture/schema/%s.schema.json" % schema
                  for schema in ("capture-job", "inspect-job", "ocr-job", "output")] + \
                 [os.path.join(modules, "quorrel-capture-%s.so" % module)
-                 for module in ("x11", "wayland", "atspi", "ffmpeg", "tesseract", "desktop", "bus", "pipewire")]:
+                 for module in ("x11", "wayland", "kwin", "atspi", "ffmpeg", "tesseract", "desktop", "bus",
+                                "pipewire")] + \
+                ["usr/share/applications/quorrel-capture.desktop"]:
             check(os.path.isfile(os.path.join(root, path)), "the package lacks " + path)
+        # KWin grants its screen cast and fake input to the executable an installed desktop file names.
+        with open(os.path.join(root, "usr/share/applications/quorrel-capture.desktop"), encoding="utf-8") as file:
+            entry = file.read().splitlines()
+        check("Exec=/usr/bin/quorrel-capture" in entry and "NoDisplay=true" in entry and
+              "X-KDE-Wayland-Interfaces=zkde_screencast_unstable_v1,org_kde_kwin_fake_input" in entry,
+              "the desktop file does not name the installed tool for KWin: %s" % entry)
         # The only search path is the module directory itself, for the shared libraries the modules link.
         for elf in [tool] + glob.glob(os.path.join(modules, "*.so")):
             dynamic = run(["readelf", "-d", elf]).stdout
