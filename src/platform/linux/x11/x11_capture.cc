@@ -8,10 +8,11 @@
 namespace platform::linux_desktop {
 
 ShareableContent X11ScreenCapture::shareableContent() {
-    // A connection of its own for each question: callers ask from whichever thread they run on.
-    DisplayPtr display = openDisplay();
+    // The calling thread's query connection: callers ask from whichever thread they run on, and the
+    // permission check before the list has usually opened it already.
+    Display* display = queryDisplay();
     if (!display) throw CaptureError("cannot open the X display", "external");
-    return readShareableContent(display.get());
+    return readShareableContent(display);
 }
 
 std::unique_ptr<CaptureStream> X11ScreenCapture::makeStream(const ContentFilter& filter,

@@ -38,6 +38,14 @@ DisplayPtr openDisplay() {
     return DisplayPtr(XOpenDisplay(name));
 }
 
+Display* queryDisplay() {
+    // Each thread its own, as Xlib replies are read on the connection's thread; a failed open is retried
+    // next time (the display may come up later in a session that is still starting).
+    thread_local DisplayPtr display;
+    if (!display) display = openDisplay();
+    return display.get();
+}
+
 unsigned long takeXErrorCount() { return xErrors.exchange(0); }
 
 }  // namespace platform::linux_desktop

@@ -8,21 +8,21 @@
 namespace platform::linux_desktop {
 
 bool screenPixelsReadable() {
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (!display) return false;
     XImage* pixel = nullptr;
-    const Window root = DefaultRootWindow(display.get());
-    withoutXErrors(display.get(), [&] { pixel = XGetImage(display.get(), root, 0, 0, 1, 1, AllPlanes, ZPixmap); });
+    const Window root = DefaultRootWindow(display);
+    withoutXErrors(display, [&] { pixel = XGetImage(display, root, 0, 0, 1, 1, AllPlanes, ZPixmap); });
     if (!pixel) return false;
     XDestroyImage(pixel);
     return true;
 }
 
 bool displayHasXTest() {
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (!display) return false;
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    return XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor);
+    return XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor);
 }
 
 }  // namespace platform::linux_desktop
