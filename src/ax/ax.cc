@@ -52,6 +52,16 @@ std::vector<Element> children(const Element& element) {
     return accessibility->children(element).value_or(std::vector<Element>{});
 }
 
+long childrenLeftOut(const Element& element) {
+    platform::Accessibility* accessibility = backend();
+    return accessibility ? accessibility->childrenLeftOut(element) : 0;
+}
+
+long unansweredRequests(const Element& element) {
+    platform::Accessibility* accessibility = backend();
+    return accessibility ? accessibility->unansweredRequests(element) : 0;
+}
+
 std::vector<Element> windows(const Element& application) {
     platform::Accessibility* accessibility = backend();
     if (!accessibility) return {};

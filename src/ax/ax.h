@@ -60,6 +60,14 @@ std::optional<std::string> role(const Element& element);
 /// The element's children in order; empty when they cannot be read.
 std::vector<Element> children(const Element& element);
 
+/// How many of the element's children `children` left out because asking for them could hurt the
+/// application (the backend lists only those on screen, or none); 0 when none.
+long childrenLeftOut(const Element& element);
+
+/// How many requests the application behind `element` has let go unanswered so far (reads meanwhile may
+/// have come back empty although it had something to say).
+long unansweredRequests(const Element& element);
+
 /// An application element's windows in order; empty when they cannot be read.
 std::vector<Element> windows(const Element& application);
 

@@ -105,6 +105,8 @@ Dump dump(const AX::Element& root, AX::Point origin, long maxNodes, long maxDept
         }
         std::vector<AX::Element> children = AX::children(entry.element);
         result.nodes.push_back(read(entry.element, entry.depth, origin, children));
+        if (const long skipped = AX::childrenLeftOut(entry.element); skipped > 0)
+            result.nodes.back().childrenSkipped = skipped;
 
         if (entry.depth < maxDepth) {
             for (auto child = children.rbegin(); child != children.rend(); ++child)
@@ -145,6 +147,7 @@ Out::Message json(const ElementRecord& record) {
                             {"height", record.frame->height}};
     }
     if (!record.actions.empty()) message["actions"] = record.actions;
+    if (record.childrenSkipped) message["childrenSkipped"] = *record.childrenSkipped;
     return message;
 }
 

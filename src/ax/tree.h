@@ -28,6 +28,7 @@ struct ElementRecord {
     std::optional<std::string> label;  // first label, when it does not repeat title, description, identifier or value
     std::optional<AX::Rect> frame;  // relative to the window, each number rounded to one decimal
     std::vector<std::string> actions;  // without "AXShowMenu" and "AXScrollToVisible"
+    std::optional<long> childrenSkipped;  // children left out because listing them could hurt the application
     bool operator==(const ElementRecord&) const = default;
 };
 

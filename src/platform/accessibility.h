@@ -91,6 +91,20 @@ public:
     /// interface.
     virtual std::optional<Element> application(int pid) = 0;
 
+    /// How many of the element's children `children` left out because asking for them could hurt the
+    /// application (a table of millions of cells, which its toolkit would build on demand); 0 when none.
+    virtual long childrenLeftOut(const Element& element) {
+        (void)element;
+        return 0;
+    }
+
+    /// How many requests of this process the application behind `element` has let go unanswered (time out)
+    /// so far: reads from it meanwhile may have come back empty although it had something to say.
+    virtual long unansweredRequests(const Element& element) {
+        (void)element;
+        return 0;
+    }
+
     /// Says that a walk of the elements under `root` follows (at most `maxElements` of them, no deeper than
     /// `maxDepth` below it), reading each element's attributes, actions and children. A backend may fetch
     /// what the walk will read ahead, in fewer requests, and answer from that until `walkEnded`; the answers

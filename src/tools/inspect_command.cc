@@ -44,6 +44,19 @@ std::optional<AX::Element> findWindow(int32_t pid, const std::optional<std::stri
     }
 }
 
+// Returns once a read of the window is answered without the application letting any request go unanswered
+// meanwhile, or after kInspectWindowTimeoutSeconds: an application that kept a request waiting while it
+// started is refused further requests for a moment, and a walk then would find nothing.
+void waitUntilAnswering(const AX::Element& window) {
+    platform::Clock& clock = *platform::services().clock;
+    const double deadline = clock.hostSeconds() + kInspectWindowTimeoutSeconds;
+    while (AX::unansweredRequests(window) > 0 && clock.hostSeconds() < deadline) {
+        const long before = AX::unansweredRequests(window);
+        if (AX::string(window, "AXTitle") && AX::unansweredRequests(window) == before) return;
+        bridge::pause(AX::kMainWindowPollSeconds);
+    }
+}
+
 platform::ApplicationProcess findApplication(const jobs::InspectJob& job) {
     if (job.launch.value_or(true)) return bridge::blocking([&] { return target::launch(job.app); });
     if (std::optional<platform::ApplicationProcess> running = target::runningApp(job.app)) return *running;
@@ -63,6 +76,10 @@ Out::Message inspectResult(const jobs::InspectJob& job) {
         throw CaptureError(noWindowMessage(job.app, job.windowTitle, titles), "not_found");
     }
 
+    // A program still starting may keep a request waiting while its window comes up; from here on, one that
+    // does leaves holes in what the result describes.
+    waitUntilAnswering(*window);
+    const long unansweredBefore = AX::unansweredRequests(*window);
     const AX::Rect frame = AX::frame(*window).value_or(AX::Rect{});
     const Tree::Dump dump = Tree::dump(*window, frame.origin(), nodeLimit(job.maxNodes), depthLimit(job.maxDepth));
     Out::Message nodes = Out::Message::array();
@@ -70,7 +87,7 @@ Out::Message inspectResult(const jobs::InspectJob& job) {
 
     // The desktop entry's id is the identity `windows` reports; an application without an entry has none.
     const std::string bundleId = process.entryPath ? process.identity.value_or("") : "";
-    return {{"type", "result"},
+    Out::Message result = {{"type", "result"},
             {"app", process.name.value_or(job.app)},
             {"bundleId", bundleId},
             {"pid", process.pid},
@@ -84,6 +101,11 @@ Out::Message inspectResult(const jobs::InspectJob& job) {
             {"menuBar", Tree::menuBar(*application)},
             {"nodes", nodes},
             {"truncated", dump.truncated}};
+    // An application that let a request go unanswered gave a dump with holes (empty titles, no children, no
+    // menu bar): that is no description of its window.
+    if (AX::unansweredRequests(*window) > unansweredBefore)
+        throw CaptureError(stoppedAnsweringMessage(process.name.value_or(job.app), process.pid), "external");
+    return result;
 }
 
 void runInspect(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 namespace tools {
 namespace {
@@ -61,6 +62,11 @@ std::string noWindowMessage(const std::string& app, const std::optional<std::str
     message += " for " + app + "; windows: [";
     for (size_t i = 0; i < windowTitles.size(); ++i) message += (i ? ", " : "") + quotedTitle(windowTitles[i]);
     return message + "]";
+}
+
+std::string stoppedAnsweringMessage(const std::string& app, int pid) {
+    return app + " (process " + std::to_string(pid) +
+           ") stopped answering accessibility requests while it was inspected; its dump would be incomplete";
 }
 
 }  // namespace tools

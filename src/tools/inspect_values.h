@@ -34,4 +34,8 @@ std::string quotedTitle(const std::string& title);
 std::string noWindowMessage(const std::string& app, const std::optional<std::string>& wantedTitle,
                             const std::vector<std::string>& windowTitles);
 
+/// "<app> (process <pid>) stopped answering accessibility requests while it was inspected; its dump would be
+/// incomplete": the error of an inspect during which the application let a request time out.
+std::string stoppedAnsweringMessage(const std::string& app, int pid);
+
 }  // namespace tools

@@ -70,9 +70,13 @@ TEST(FrozenFixture, ADumpOfAFrozenApplicationEndsAndAThawedOneIsWhole) {
     const Tree::Dump before = Tree::dump(elements->window, origin, 400, 40);
     ASSERT_GT(before.nodes.size(), 10u);
 
+    // A dump with holes is told from a whole one: the requests the application left unanswered are counted
+    // (inspect fails on them).
+    const long unansweredBefore = AX::unansweredRequests(elements->window);
     fixture.freeze();
     const auto start = std::chrono::steady_clock::now();
     const Tree::Dump frozen = Tree::dump(elements->window, origin, 400, 40);
+    EXPECT_GT(AX::unansweredRequests(elements->window), unansweredBefore);
     const double frozenSeconds = secondsSince(start);
     std::printf("dump of the frozen application ended after %.2f s with %zu records\n", frozenSeconds,
                 frozen.nodes.size());

@@ -20,6 +20,7 @@
 
 #include "app_process.h"
 #include "atspi_reader.h"
+#include "libreoffice_home.h"
 #include "support/tool_process.h"
 
 namespace {
@@ -27,36 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-// A profile whose first start asks nothing: no first-run wizard, no tip of the day, no "what's new" bar.
-constexpr const char* kProfileSettings = R"(<?xml version="1.0" encoding="UTF-8"?>
-<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Setup/Product"><prop oor:name="ooSetupLastVersion" oor:op="fuse"><value>7.4</value></prop></item>
-</oor:items>
-)";
-
-// A private home for Writer and the tool: settings, profile and caches of this test only.
-class WriterHome {
-public:
-    WriterHome() {
-        fs::create_directories(profile());
-        std::ofstream(profile() + "/registrymodifications.xcu") << kProfileSettings;
-    }
-    ~WriterHome() { home_.endPrograms(); }
-    const std::string& path() const { return home_.path(); }
-    std::string profile() const { return path() + "/.config/libreoffice/4/user"; }
-    support::ToolOptions options(double timeoutSeconds) const {
-        support::ToolOptions options;
-        options.set = home_.environment();
-        options.set["SAL_USE_VCLPLUGIN"] = "gtk3";
-        options.timeoutSeconds = timeoutSeconds;
-        return options;
-    }
-
-private:
-    stepstest::PrivateHome home_;
-};
+using WriterHome = libreofficetest::LibreOfficeHome;
 
 std::string output(const std::vector<std::string>& argv) { return support::runProgram(argv).out; }
 

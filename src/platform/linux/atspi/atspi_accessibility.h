@@ -26,6 +26,8 @@ public:
     bool setSize(const Element& element, Size size) override;
     std::optional<Element> elementAtPoint(Point point) override;
     std::optional<Element> application(int pid) override;
+    long childrenLeftOut(const Element& element) override;
+    long unansweredRequests(const Element& element) override;
     void walkBegins(const Element& root, long maxElements, long maxDepth) override;  // atspi_prefetch.cc
     void walkEnded() override;
 };

@@ -146,6 +146,15 @@ std::optional<ElementList> AtspiAccessibility::children(const Element& element) 
     return visibleChildren(node);
 }
 
+long AtspiAccessibility::childrenLeftOut(const Element& element) {
+    const AtspiNode& node = nodeOf(element);
+    return node.kind() == NodeKind::object ? linux_desktop::childrenLeftOut(node.object()) : 0;
+}
+
+long AtspiAccessibility::unansweredRequests(const Element& element) {
+    return linux_desktop::unansweredRequests(nodeOf(element).object());
+}
+
 std::optional<Element> AtspiAccessibility::parent(const Element& element) {
     const AtspiNode& node = nodeOf(element);
     if (node.kind() == NodeKind::menuOfOpener)

@@ -35,7 +35,7 @@ constexpr long kMostObjects = 20000;
 // each action's own name (GetName). The number of actions is a property (NActions), as libatspi reads it: the
 // Action interface has no method for it. `textLength` and `textUpTo` follow a text that came back empty.
 enum class Ask {
-    role, properties, children, states, interfaces, extents, actionCount, actionName, text, textLength, textUpTo,
+    role, properties, childCount, children, states, interfaces, extents, actionCount, actionName, text, textLength, textUpTo,
     relations
 };
 
@@ -82,12 +82,16 @@ DBusMessage* messageFor(const Request& request) {
         case Ask::states: return call("org.a11y.atspi.Accessible", "GetState");
         case Ask::interfaces: return call("org.a11y.atspi.Accessible", "GetInterfaces");
         case Ask::relations: return call("org.a11y.atspi.Accessible", "GetRelationSet");
+        case Ask::childCount:
         case Ask::actionCount:
         case Ask::textLength: {
             message = call("org.freedesktop.DBus.Properties", "Get");
-            const bool actions = request.ask == Ask::actionCount;
-            const char* interface = actions ? "org.a11y.atspi.Action" : "org.a11y.atspi.Text";
-            const char* property = actions ? "NActions" : "CharacterCount";
+            const char* interface = request.ask == Ask::actionCount ? "org.a11y.atspi.Action"
+                                    : request.ask == Ask::textLength ? "org.a11y.atspi.Text"
+                                                                     : "org.a11y.atspi.Accessible";
+            const char* property = request.ask == Ask::actionCount ? "NActions"
+                                   : request.ask == Ask::textLength ? "CharacterCount"
+                                                                    : "ChildCount";
             if (message)
                 dbus_message_append_args(message, DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property,
                                          DBUS_TYPE_INVALID);
@@ -234,6 +238,12 @@ bool take(const Request& request, DBusMessage* reply, ObjectState& state, std::v
             answers.properties = properties;
             // No children: nothing to ask for.
             if (properties.childCount == 0) answers.children = std::vector<AtspiAccessible*>{};
+            break;
+        }
+        case Ask::childCount: {
+            const auto count = integerFrom(reply);
+            if (count && *count >= 0) answers.childCount = *count;
+            if (count == 0) answers.children = std::vector<AtspiAccessible*>{};
             break;
         }
         case Ask::children:
@@ -428,14 +438,19 @@ void prefetchSubtree(AtspiAccessible* root, long maxObjects, long maxDepth) {
             else if (understood(object, Ask::interfaces))
                 requests.push_back({object, Ask::interfaces});
             if (getAll) requests.push_back({object, Ask::properties});
+            else requests.push_back({object, Ask::childCount});
         }
     };
     const auto secondAsks = [&](const std::vector<AtspiAccessible*>& objects, std::vector<Request>& requests) {
         for (AtspiAccessible* object : objects) {
             const ObjectState& state = current->objects[object];
             const auto& properties = state.answers.properties;
-            const bool childless = properties && properties->childCount == 0;
-            if (state.depth < maxDepth && !childless && understood(object, Ask::children))
+            // Children are asked only of an object whose count and states say they may be listed (a sheet of
+            // two billion cells is not; atspi_reads.h); the walk reads the others as the bounds allow.
+            const int childCount = properties ? properties->childCount : state.answers.childCount.value_or(-1);
+            const bool childless = childCount == 0;
+            const bool listable = childCount >= 0 && childrenMayBeListed(childCount, state.answers.states);
+            if (state.depth < maxDepth && !childless && listable && understood(object, Ask::children))
                 requests.push_back({object, Ask::children});
             if (has(state, "org.a11y.atspi.Component")) requests.push_back({object, Ask::extents});
             if (has(state, "org.a11y.atspi.Action")) requests.push_back({object, Ask::actionCount});

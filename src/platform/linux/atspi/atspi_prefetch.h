@@ -19,6 +19,7 @@ struct PrefetchedObject {
     std::optional<AtspiRole> role;
     std::optional<AccessibleProperties> properties;
     std::optional<std::vector<AtspiAccessible*>> children;  // references held by the prefetch
+    std::optional<int> childCount;  // when the properties were not fetched together
     std::optional<std::vector<AtspiStateType>> states;
     std::optional<std::optional<Extents>> extents;  // fetched; empty inside when the object has none
     std::optional<std::vector<std::string>> actionNames;

@@ -2,6 +2,7 @@
 
 #include <dbus/dbus.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <map>
@@ -211,17 +212,49 @@ AtspiAccessible* readParent(AtspiAccessible* object) {
         .value_or(nullptr);
 }
 
+bool childrenMayBeListed(int childCount, const std::optional<std::vector<AtspiStateType>>& states) {
+    if (childCount <= kMostManagedChildrenListed) return true;
+    // States not known: the lower bound.
+    if (!states || hasState(*states, ATSPI_STATE_MANAGES_DESCENDANTS)) return false;
+    return childCount <= kMostChildrenListed;
+}
+
+namespace {
+
+// Children left out by the last read of each object, by bus name and path (objects read within the bounds
+// are not kept).
+std::map<std::pair<std::string, std::string>, long>& leftOut() {
+    static std::map<std::pair<std::string, std::string>, long> counts;
+    return counts;
+}
+
+}  // namespace
+
+long childrenLeftOut(AtspiAccessible* object) {
+    const auto found = leftOut().find({busNameOf(object), objectPathOf(object)});
+    return found == leftOut().end() ? 0 : found->second;
+}
+
 std::optional<std::vector<AtspiAccessible*>> readChildren(AtspiAccessible* object, std::optional<int> knownCount) {
     if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->children) {
         for (AtspiAccessible* child : *ahead->children) g_object_ref(child);
         return ahead->children;
     }
+    if (const PrefetchedObject* ahead = prefetched(object); ahead && ahead->childCount && !knownCount)
+        knownCount = ahead->childCount;
     const auto count = knownCount && *knownCount >= 0
                            ? knownCount
                            : atspiCall(
                                  object, [&](GError** error) { return atspi_accessible_get_child_count(object, error); },
                                  [](gint n) { return n < 0; });
     if (!count) return std::nullopt;
+    const std::pair<std::string, std::string> key{busNameOf(object), objectPathOf(object)};
+    leftOut().erase(key);
+    if (!childrenMayBeListed(*count, *count > kMostManagedChildrenListed ? readStates(object) : std::nullopt)) {
+        std::vector<AtspiAccessible*> visible = visibleCellsByPosition(object);
+        leftOut()[key] = std::max<long>(0, *count - static_cast<long>(visible.size()));
+        return visible;
+    }
     std::vector<AtspiAccessible*> children;
     children.reserve(static_cast<size_t>(*count));
     for (gint index = 0; index < *count; ++index) {

@@ -68,10 +68,38 @@ std::optional<Extents> extentsFrom(int x, int y, int width, int height);
 /// The parent object (a new reference), or null.
 AtspiAccessible* readParent(AtspiAccessible* object);
 
+/// Children listed at most of one object. Toolkits make the children of a big table on demand: LibreOffice
+/// Calc 7.4's sheet reports 2,147,483,647 cells and, asked for its children, builds that list on its main
+/// thread, frozen for good. An object with more is never asked for its children.
+inline constexpr int kMostChildrenListed = 10000;
+
+/// Children listed at most of an object that manages its descendants (the MANAGES_DESCENDANTS state: it
+/// makes them as they are asked for, as tables and tree tables do). GTK 3's list boxes carry the state with
+/// a handful of real rows, which are listed.
+inline constexpr int kMostManagedChildrenListed = 256;
+
+/// Whether the children of an object with `childCount` children and the states `states` (absent: not
+/// known) may be asked for, by the two bounds above.
+bool childrenMayBeListed(int childCount, const std::optional<std::vector<AtspiStateType>>& states);
+
 /// The children in order (new references); nothing when they cannot be read. `knownCount` saves asking for
-/// their number when it was just fetched.
+/// their number when it was just fetched. An object whose children may not be asked for (above) gives the
+/// children a person sees, found by position (atspi_visible_children.cc), and the number it left out is
+/// kept for childrenLeftOut.
 std::optional<std::vector<AtspiAccessible*>> readChildren(AtspiAccessible* object,
                                                           std::optional<int> knownCount = std::nullopt);
+
+/// How many children the last readChildren of `object` left out by the bounds above (0: none).
+long childrenLeftOut(AtspiAccessible* object);
+
+/// The children of a table that show on screen, found by position: the cells under the table's visible
+/// top-left and bottom-right corners give the range of rows and columns, whose cells are asked one by one
+/// (at most kMostVisibleChildrenRead of them). Empty for an object without the Table and Component
+/// interfaces or when the corners give no cell.
+std::vector<AtspiAccessible*> visibleCellsByPosition(AtspiAccessible* object);
+
+/// Cells read at most by visibleCellsByPosition: about a screenful of a spreadsheet.
+inline constexpr int kMostVisibleChildrenRead = 256;
 
 /// The names of the objects that label `object` (its "labelled-by" relation), joined by a space.
 std::optional<std::string> readLabelledBy(AtspiAccessible* object);

@@ -20,6 +20,12 @@ std::map<std::string, double>& quietUntil() {
     return applications;
 }
 
+// The calls each application let go unanswered, by bus name, over the process's life.
+std::map<std::string, long>& unanswered() {
+    static std::map<std::string, long> counts;
+    return counts;
+}
+
 // Whether the accessibility bus that libatspi is about to use answers within the bus time bound. libatspi
 // opens it without a time limit (a stopped bus daemon would hang the tool for ever), so it is tried here
 // first, the way libatspi finds it: AT_SPI_BUS_ADDRESS, else the address the bus launcher gives.
@@ -71,6 +77,11 @@ bool atspiReady() {
     return true;
 }
 
+long unansweredRequests(AtspiAccessible* object) {
+    const auto found = unanswered().find(busNameOf(object));
+    return found == unanswered().end() ? 0 : found->second;
+}
+
 std::string busNameOf(AtspiAccessible* object) {
     const AtspiObject* base = ATSPI_OBJECT(object);
     if (!base || !base->app || !base->app->bus_name) return "";
@@ -96,7 +107,11 @@ bool mayCall(AtspiAccessible* object) {
     if (quiet.empty()) return true;
     const auto found = quiet.find(busNameOf(object));
     if (found == quiet.end()) return true;
-    if (nowSeconds() < found->second) return false;
+    if (nowSeconds() < found->second) {
+        // Refused for the application's silence: a request it did not answer as much as one that timed out.
+        ++unanswered()[found->first];
+        return false;
+    }
     quiet.erase(found);
     return true;
 }
@@ -105,8 +120,10 @@ void noteIfUnanswered(AtspiAccessible* object, double startSeconds) {
     // A call that took (nearly) the whole timeout is an application that did not answer; a quick failure
     // (no such interface, object gone) says nothing about the application's health.
     const double elapsed = nowSeconds() - startSeconds;
-    if (elapsed >= 0.8 * kAtspiCallTimeoutMs / 1000.0)
+    if (elapsed >= 0.8 * kAtspiCallTimeoutMs / 1000.0) {
         quietUntil()[busNameOf(object)] = nowSeconds() + kUnresponsiveQuietSeconds;
+        ++unanswered()[busNameOf(object)];
+    }
 }
 
 }  // namespace detail

@@ -31,6 +31,10 @@ inline constexpr int kAtspiCallTimeoutMs = 1500;
 /// frozen application costs one timeout per quiet period rather than one per attribute.
 inline constexpr double kUnresponsiveQuietSeconds = 2.0;
 
+/// How many calls of this process the application behind `object` has let go unanswered since the process
+/// started: those that took the whole timeout and those refused in the quiet period after one.
+long unansweredRequests(AtspiAccessible* object);
+
 /// Opens the accessibility bus the first time it is asked; true when it is usable. Never autolaunches a
 /// session bus: without DBUS_SESSION_BUS_ADDRESS the answer is false.
 bool atspiReady();
