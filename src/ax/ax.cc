@@ -162,6 +162,7 @@ std::optional<Element> elementAt(Point at) {
     std::optional<Element> considered = hit;
     for (int i = 0; i < kHitTestClimb && considered; ++i) {
         const std::optional<std::string> itsRole = role(*considered);
+        if (itsRole && std::ranges::find(kTextEntryRoles, *itsRole) != std::end(kTextEntryRoles)) return considered;
         if (itsRole && *itsRole != kStaticTextRole && !labels(*considered).empty()) return considered;
         if (i + 1 < kHitTestClimb) considered = accessibility->parent(*considered);
     }

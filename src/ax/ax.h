@@ -33,6 +33,10 @@ inline constexpr size_t kLabelChildrenLooked = 4;
 /// How many elements the hit test considers: the element hit and up to three ancestors.
 inline constexpr int kHitTestClimb = 4;
 
+/// Roles of the places where text is typed (a document, a terminal's screen, an entry): a click there puts
+/// the caret in that element, so the hit test attributes it to the element, labelled or not.
+inline constexpr std::string_view kTextEntryRoles[] = {"AXTextArea", "AXTextField"};
+
 /// The installed accessibility backend, or null when none is installed (every read is then absent).
 platform::Accessibility* backend();
 
@@ -128,9 +132,9 @@ bool press(const Element& element);
 /// Asks for keyboard focus on the element; the answer is ignored.
 void focus(const Element& element);
 
-/// The element under the screen point, attributed to the nearest labelled, non-static-text element among
-/// the element hit and its first three ancestors; the element hit itself when none qualifies. Nothing when
-/// the hit test fails.
+/// The element under the screen point, attributed to the nearest labelled, non-static-text element or text
+/// entry (`kTextEntryRoles`) among the element hit and its first three ancestors; the element hit itself
+/// when none qualifies. Nothing when the hit test fails.
 std::optional<Element> elementAt(Point point);
 
 }  // namespace AX

@@ -18,14 +18,21 @@ public:
 /// The user's own input, observed without being changed or consumed.
 class UserEvents {
 public:
-    /// Called with the pointer's position in global screen points when the left button goes down.
-    using LeftPress = std::function<void(double x, double y)>;
+    /// Called with the pointer's position in global screen points.
+    using PointerAt = std::function<void(double x, double y)>;
+    /// Called when the left button goes down, with the pointer's position at the press.
+    using LeftPress = PointerAt;
 
     virtual ~UserEvents() = default;
 
     /// Starts listening for presses of the left button anywhere on the desktop. `onPress` is called on the
-    /// main thread while the main loop is served, never at other times. None when no listener can be made.
-    virtual std::unique_ptr<PointerTap> tapLeftPresses(LeftPress onPress) = 0;
+    /// main thread while the main loop is served, never at other times. `onRest` (may be empty) is called
+    /// the same way when the pointer has come to rest at a point, and again when what lies under a resting
+    /// pointer may have changed (a button or key was pressed, a window appeared, moved or went): a press and
+    /// its release can follow each other within a millisecond, and what the press hit (an item of a menu
+    /// that the release closes) is gone before any listener can look, so a listener looks at rest instead.
+    /// None when no listener can be made.
+    virtual std::unique_ptr<PointerTap> tapLeftPresses(LeftPress onPress, PointerAt onRest) = 0;
 };
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 
 #include "base/bridge.h"
 #include "base/capture_error.h"
+#include "base/out.h"
 #include "ax/ax.h"
 #include "ax/search.h"
 #include "ax/suggest.h"
@@ -88,20 +89,34 @@ std::optional<platform::Rect> frameBy(const platform::Element& element, double d
     }
 }
 
-// Logs a click at the centre of the element's `frame` with its role and first label.
-platform::Point logClickAt(const platform::Element& element, const platform::Rect& frame, ClickLog& log) {
+// Logs a click at the centre of the element's `frame` with its role and first label, when it acts in the
+// recorded window. A target found in another top-level window of the application (a compose window, a
+// dialog of its own) is still acted on, but its click is not logged: the movie does not show that window,
+// and a point of it would be read as a point of the recorded one. One line on standard error names the step
+// and the window it acted in instead. The recording does not follow that window.
+platform::Point logClickAt(const platform::Element& element, const platform::Rect& frame, ClickLog& log,
+                           size_t index, const std::string& action, const std::optional<platform::Element>& window) {
     const platform::Point point = centre(frame);
+    const auto itsWindow = AX::attr<platform::Element>(element, "AXWindow");
+    const bool elsewhere = window && itsWindow && !(*itsWindow == *window);
+    if (elsewhere) {
+        Out::log("step " + stepNumber(index) + " (" + action + "): acted in the window \"" +
+                 AX::string(*itsWindow, "AXTitle").value_or("") + "\", which is not recorded; its click is not logged");
+        return point;
+    }
+    if (!log.contains(point.x, point.y)) return point;
     const std::vector<std::string> labels = AX::labels(element);
     log.log(point.x, point.y, AX::role(element),
             labels.empty() ? std::nullopt : std::optional<std::string>(labels.front()));
     return point;
 }
 
-// Logs a click at the element's centre with its role and first label; false when it has no frame.
-bool logClickAtCentre(const platform::Element& element, ClickLog& log) {
+// Logs a click at the element's centre as `logClickAt` does; false when it has no frame.
+bool logClickAtCentre(const platform::Element& element, ClickLog& log, size_t index, const std::string& action,
+                      const std::optional<platform::Element>& window) {
     const auto frame = AX::frame(element);
     if (!frame) return false;
-    logClickAt(element, *frame, log);
+    logClickAt(element, *frame, log, index, action, window);
     return true;
 }
 
@@ -129,7 +144,7 @@ void click(const jobs::Step& step, size_t index, int32_t pid, const std::optiona
     const platform::Element element = target(step, index, axApp, window);
     const std::optional<platform::Rect> frame = frameBy(element, deadline);
     if (!frame) throw CaptureError("step " + stepNumber(index) + ": element has no frame");
-    const platform::Point point = logClickAt(element, *frame, log);
+    const platform::Point point = logClickAt(element, *frame, log, index, step.action, window);
     if (!AX::press(element)) pointerClick(point, index, step.action, pid);
     bridge::pause(kPauseAfterClickSeconds);
 }
@@ -139,7 +154,7 @@ void type(const jobs::Step& step, size_t index, int32_t pid, const std::optional
     if (namesTarget(step)) {
         const platform::Element element = target(step, index, axApp, window);
         AX::focus(element);
-        logClickAtCentre(element, log);
+        logClickAtCentre(element, log, index, step.action, window);
         bridge::pause(kPauseAfterTypeFocusSeconds);
     }
     if (!Input::type(step.value ? *step.value : step.text.value_or(""), pid)) throw keysNotDelivered(step, index);

@@ -17,11 +17,12 @@ private:
 
 }  // namespace
 
-std::unique_ptr<platform::PointerTap> FakeUserEvents::tapLeftPresses(LeftPress onPress) {
+std::unique_ptr<platform::PointerTap> FakeUserEvents::tapLeftPresses(LeftPress onPress, PointerAt onRest) {
     if (!available) return nullptr;
     ++tapsMade;
     auto state = std::make_shared<State>();
     state->onPress = std::move(onPress);
+    state->onRest = std::move(onRest);
     current_ = state;
     return std::make_unique<FakeTap>([state] { state->enabled = false; }, [state] { state->installed = false; });
 }
@@ -29,6 +30,12 @@ std::unique_ptr<platform::PointerTap> FakeUserEvents::tapLeftPresses(LeftPress o
 bool FakeUserEvents::pressLeft(double x, double y) {
     if (!current_ || !current_->installed || !current_->enabled) return false;
     current_->onPress(x, y);
+    return true;
+}
+
+bool FakeUserEvents::restAt(double x, double y) {
+    if (!current_ || !current_->installed || !current_->enabled || !current_->onRest) return false;
+    current_->onRest(x, y);
     return true;
 }
 

@@ -14,10 +14,13 @@ public:
     bool available = true;
     int tapsMade = 0;
 
-    std::unique_ptr<platform::PointerTap> tapLeftPresses(LeftPress onPress) override;
+    std::unique_ptr<platform::PointerTap> tapLeftPresses(LeftPress onPress, PointerAt onRest) override;
 
     /// Delivers a left press at (`x`, `y`) to the current tap, if it is enabled; returns whether it was.
     bool pressLeft(double x, double y);
+
+    /// Tells the current tap, if it is enabled, that the pointer has come to rest at (`x`, `y`).
+    bool restAt(double x, double y);
 
     /// Whether the last tap made is still installed and enabled.
     bool tapEnabled() const;
@@ -25,6 +28,7 @@ public:
 private:
     struct State {
         LeftPress onPress;
+        PointerAt onRest;
         bool enabled = true;
         bool installed = true;
     };

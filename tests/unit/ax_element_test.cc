@@ -195,6 +195,17 @@ TEST_F(AXElement, HitTestConsidersAtMostFourElements) {
     EXPECT_EQ(ax.nameOf(*AX::elementAt({0, 0})), "near");
 }
 
+TEST_F(AXElement, HitTestStopsAtATextEntryLabelledOrNot) {
+    // An empty document inside a scroll area of a titled window; a field whose only child is hit.
+    ax.addApplication(
+        100, El("AXApplication").kids({El("AXWindow").title("Doc").kids({
+                 El("AXScrollArea").kids({El("AXTextArea").id("document").frame(0, 0, 400, 300)}),
+                 El("AXTextField").id("field").frame(0, 400, 200, 20).kids({El("AXGroup").frame(0, 400, 200, 20)}),
+             })}));
+    EXPECT_EQ(ax.nameOf(*AX::elementAt({200, 150})), "document");  // not the window "Doc"
+    EXPECT_EQ(ax.nameOf(*AX::elementAt({100, 410})), "field");
+}
+
 TEST_F(AXElement, HitTestPassesSinglePrecisionCoordinates) {
     app({El("AXButton").id("b").title("B").frame(0, 0, 10, 10)});
     // 9.99999999 is 10 in single precision, which lies outside the button.

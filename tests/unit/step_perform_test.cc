@@ -2,6 +2,11 @@
 // with which pauses, and every message a failing step gives.
 
 #include <gmock/gmock.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "run/perform.h"
 #include "run/preflight.h"
@@ -56,6 +61,35 @@ TEST_F(Perform, ClickOnAnElementWithoutPressClicksThePointerAtItsCentre) {
     }
     EXPECT_EQ(log.clicks()[0]["label"], "Open");
     EXPECT_EQ(pauses(), (std::vector<double>{0.45}));
+}
+
+// A target in another top-level window of the application is acted on, but its click is not logged at a
+// point of the recorded window (where the movie shows something else); standard error names the window.
+TEST_F(Perform, AClickInAnotherWindowActsIsNotLoggedAndSaysWhereItActed) {
+    using fakes::El;
+    ax.addChild("second", El("AXButton").id("send").title("Send").frame(140, 100, 80, 20).actions({"AXPress"})
+                              .ref("AXWindow", "second"));
+    ax.addChild("window", El("AXButton").id("below").title("Below").frame(100, 700, 80, 20).actions({"AXPress"})
+                              .ref("AXWindow", "window"));
+    fflush(stderr);
+    char path[] = "/tmp/qc-perform-stderr-XXXXXX";
+    const int fd = mkstemp(path);
+    const int saved = dup(STDERR_FILENO);
+    dup2(fd, STDERR_FILENO);
+    perform(labelled("click", "Send"), 2);
+    perform(labelled("click", "Below"), 3);  // in the recorded window, but outside the recorded area
+    fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    std::ifstream written(path);
+    const std::string errors((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+    close(fd);
+    unlink(path);
+    EXPECT_EQ(presses(), (std::vector<std::string>{"send AXPress", "below AXPress"}));
+    EXPECT_TRUE(log.clicks().empty()) << log.clicks().size();
+    EXPECT_NE(errors.find("step 3 (click): acted in the window \"Second\", which is not recorded"), std::string::npos)
+        << errors;
+    EXPECT_EQ(errors.find("step 4"), std::string::npos) << errors;
 }
 
 // A step that reports success must have had its effect: a pointer click at a point on another process's

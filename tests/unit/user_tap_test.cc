@@ -46,6 +46,36 @@ TEST_F(UserTapTest, APressOnAButtonLogsAClickAndAStepNamingIt) {
     EXPECT_EQ(log.steps()[0], (Out::Message{{"action", "click"}, {"role", "AXButton"}, {"label", "Save"}}));
 }
 
+TEST_F(UserTapTest, APressWhereThePointerRestedIsLoggedWithWhatWasThereBeforeThePressChangedIt) {
+    accessibility.addChild("window", El("AXMenu").id("menu").frame(300, 150, 150, 100).kids({
+        El("AXMenuItem").id("zoom").title("Zoom Out").frame(300, 200, 150, 25).actions({"AXPress"}),
+    }));
+    auto tap = run::startUserTap(log);
+    ASSERT_TRUE(events.restAt(320, 210));  // the pointer rests on the open menu's item
+    // The quick click: by the time the press is handled, its release has chosen the item and the menu is gone.
+    accessibility.setHidden("menu", true);
+    events.pressLeft(320, 210);
+    ASSERT_EQ(log.clicks().size(), 1u);
+    EXPECT_EQ(log.clicks()[0]["role"], "AXMenuItem");
+    EXPECT_EQ(log.clicks()[0]["label"], "Zoom Out");
+    EXPECT_EQ(log.steps()[0], (Out::Message{{"action", "click"}, {"role", "AXMenuItem"}, {"label", "Zoom Out"}}));
+
+    // A press somewhere else than the resting point is read when it is handled.
+    events.pressLeft(140, 130);
+    EXPECT_EQ(log.clicks()[1]["label"], "Save");
+    // Resting again reads again: what is there now, not what was there the first time.
+    events.restAt(320, 210);
+    events.pressLeft(320, 210);
+    EXPECT_EQ(log.clicks()[2]["role"], "AXWindow");
+    // Resting outside the area reads nothing, and forgets what was seen.
+    accessibility.clearCalls();
+    events.restAt(50, 50);
+    EXPECT_TRUE(accessibility.calls.empty());
+    accessibility.setHidden("menu", false);
+    events.pressLeft(320, 210);
+    EXPECT_EQ(log.clicks()[3]["label"], "Zoom Out");
+}
+
 TEST_F(UserTapTest, PressesOutsideTheAreaAreIgnoredAndMissesAreStillLogged) {
     auto tap = run::startUserTap(log);
     events.pressLeft(50, 50);

@@ -2,12 +2,15 @@
 // role table can be checked against real applications.
 //
 //   qc_ax_probe (--pid N | --name PROGRAM) [--window TITLE] [--depth N] [--max N] [--atspi]
+//   qc_ax_probe --at X,Y [--atspi]
 //
 // One line per element, indented by depth: AX role and subrole, then the attributes that have a value, the
-// frame and the actions. With --atspi the AT-SPI role behind each element is shown too.
+// frame and the actions. With --atspi the AT-SPI role behind each element is shown too. With --at, the
+// element the hit test finds at the screen point (X, Y), its ancestors, and how long the hit test took.
 
 #include <dirent.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -28,6 +31,7 @@ struct Options {
     int depth = 40;
     int max = 3000;
     bool atspi = false;
+    std::optional<platform::Point> at;
 };
 
 // The first process whose command name (/proc/PID/comm) is `name`.
@@ -124,14 +128,41 @@ bool parse(int argc, char** argv, Options& options) {
         }
         if (i + 1 >= argc) return false;
         const std::string value = argv[++i];
-        if (flag == "--pid") options.pid = std::atoi(value.c_str());
+        if (flag == "--at") {
+            double x = 0, y = 0;
+            if (std::sscanf(value.c_str(), "%lf,%lf", &x, &y) != 2) return false;
+            options.at = platform::Point{x, y};
+        } else if (flag == "--pid") options.pid = std::atoi(value.c_str());
         else if (flag == "--name") options.name = value;
         else if (flag == "--window") options.window = value;
         else if (flag == "--depth") options.depth = std::atoi(value.c_str());
         else if (flag == "--max") options.max = std::atoi(value.c_str());
         else return false;
     }
-    return options.pid > 0 || !options.name.empty();
+    return options.pid > 0 || !options.name.empty() || options.at;
+}
+
+// The hit test at `point`: the element found, then its ancestors up to the application, one a line.
+int printHitTest(platform::Accessibility& ax, const Options& options) {
+    const auto started = std::chrono::steady_clock::now();
+    const auto hit = ax.elementAtPoint(*options.at);
+    const double millis =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    std::printf("hit test at %g,%g: %.1f ms\n", options.at->x, options.at->y, millis);
+    if (!hit) {
+        std::puts("  nothing");
+        return 1;
+    }
+    Options single = options;
+    single.depth = 0;
+    Printer printer(ax, single);
+    std::optional<platform::Element> element = hit;
+    for (int depth = 1; element && depth < 64; ++depth) {
+        printer.print(*element, 1);
+        const auto parent = ax.attribute(*element, "AXParent");
+        element = parent ? std::optional(std::get<platform::Element>(*parent)) : std::nullopt;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -140,8 +171,13 @@ int main(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: qc_ax_probe (--pid N | --name PROGRAM) [--window TITLE] [--depth N] [--max N] [--atspi]\n");
+                     "usage: qc_ax_probe (--pid N | --name PROGRAM) [--window TITLE] [--depth N] [--max N] [--atspi]\n"
+                     "       qc_ax_probe --at X,Y [--atspi]\n");
         return 64;
+    }
+    if (options.at) {
+        platform::installSystemServices();
+        return printHitTest(*platform::services().accessibility, options);
     }
     if (options.pid <= 0) options.pid = pidByName(options.name);
     if (options.pid <= 0) {

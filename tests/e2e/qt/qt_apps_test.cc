@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
+#include <sstream>
 
 #include "app_process.h"
 #include "atspi_reader.h"
@@ -43,6 +45,36 @@ support::ToolRun inspect(const PrivateHome& home, const json& job) {
     return support::runTool({"inspect", path}, options);
 }
 
+// The window manager's frame around the largest visible X11 window of `pid`: the window's place (xwininfo)
+// widened by the frame extents the window manager declares on it (_NET_FRAME_EXTENTS: left, right, top,
+// bottom).
+json managerFrameOf(pid_t pid) {
+    const auto found = support::runProgram({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)});
+    json largest;
+    std::istringstream ids(found.out);
+    for (std::string id; std::getline(ids, id);) {
+        const std::string info = support::runProgram({"xwininfo", "-id", id}).out;
+        int x = 0, y = 0, width = 0, height = 0, left = 0, right = 0, top = 0, bottom = 0;
+        const auto read = [&](const char* key, int& value) {
+            const size_t at = info.find(key);
+            if (at != std::string::npos) value = std::atoi(info.c_str() + at + std::strlen(key));
+        };
+        read("Absolute upper-left X:", x);
+        read("Absolute upper-left Y:", y);
+        read("Width:", width);
+        read("Height:", height);
+        const std::string extents = support::runProgram({"xprop", "-id", id, "_NET_FRAME_EXTENTS"}).out;
+        const size_t equals = extents.find('=');
+        if (equals != std::string::npos)
+            std::sscanf(extents.c_str() + equals + 1, "%d, %d, %d, %d", &left, &right, &top, &bottom);
+        const json frame = {{"x", x - left}, {"y", y - top}, {"width", width + left + right},
+                            {"height", height + top + bottom}};
+        if (largest.is_null() || width * height > largest["width"].get<int>() * largest["height"].get<int>())
+            largest = frame;
+    }
+    return largest;
+}
+
 bool hasNode(const json& nodes, const std::string& role, const std::string& title = "") {
     for (const json& node : nodes)
         if (node.value("role", "") == role && (title.empty() || node.value("title", "") == title)) return true;
@@ -75,6 +107,25 @@ TEST(StepsOnQt5, FeatherPadIsTypedIntoItsMenuItemsChosenByPathAndItsButtonsPress
     EXPECT_TRUE(stepstest::eventually([&] { return holdsText(pid, "HELLO FROM QT"); }, true, 5))
         << "texts now: " << json(textsOf(pid)).dump();
     EXPECT_EQ(movieFrames(run.last()["output"]), run.last()["frames"].get<int>());
+
+    // One window everywhere: Qt measures its top-level without the window manager's frame, which `windows`,
+    // the run's window and the movie include; inspect's window (and so its nodes' frames) is that frame too.
+    const json frame = managerFrameOf(pid);
+    json inspectedWindow = inspected.last()["window"];
+    inspectedWindow.erase("title");
+    EXPECT_EQ(inspectedWindow, frame);
+    EXPECT_EQ(run.last()["window"], frame);
+    const auto listed = support::runTool({"windows"});
+    json listedFrame;
+    const json listedResult = listed.last();
+    for (const json& window : listedResult["windows"])
+        if (window.value("pid", 0) == pid) listedFrame = window["frame"];
+    EXPECT_EQ(listedFrame, frame) << describe(listed);
+    // The movie's size is the window's, made even for the encoder.
+    const auto size = support::runProgram({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                           "stream=width,height", "-of", "csv=p=0", run.last()["output"]});
+    const auto even = [](const json& length) { return std::to_string((length.get<int>() + 1) / 2 * 2); };
+    EXPECT_EQ(size.out, even(frame["width"]) + "," + even(frame["height"]) + "\n");
 
     // A tool bar button pressed: the jump bar opens with its line field focused, which takes the typing.
     const auto jump = home.run(appJob("FeatherPad", home.path() + "/jump.mov",

@@ -94,13 +94,18 @@ int movieFrames(const std::string& path) {
 
 StartedApp::StartedApp(const PrivateHome& home, const std::vector<std::string>& argv, const std::string& windowRole)
     : process(argv, home.appOptions("app.out")) {
+    // Ready when its window is on the accessibility bus and mapped on the X screen (the window manager has
+    // framed and shown it), whatever that takes on a busy machine.
     const double deadline = nowSeconds() + 30;
+    const auto mapped = [&] {
+        return support::runProgram({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(process.pid())})
+                   .status == 0;
+    };
     while (nowSeconds() < deadline && !ready) {
         const Accessible app = applicationOf(process.pid(), 1);
-        ready = static_cast<bool>(findObject(app, windowRole, "", 5));
+        ready = static_cast<bool>(findObject(app, windowRole, "", 5)) && mapped();
         if (!ready) pauseSeconds(0.2);
     }
-    pauseSeconds(0.5);  // let the first window finish drawing
 }
 
 }  // namespace stepstest

@@ -49,8 +49,8 @@ int movieFrames(const std::string& path);
 std::string describe(const support::ToolRun& run);
 
 /// An application started with a private home (ended with its process group when the object goes), once its
-/// window (an object of AT-SPI role `windowRole`) is on the accessibility bus; `ready` says whether it came
-/// within 30 s.
+/// window (an object of AT-SPI role `windowRole`) is on the accessibility bus and an X11 window of its process
+/// is mapped; `ready` says whether both came within 30 s.
 struct StartedApp {
     StartedApp(const PrivateHome& home, const std::vector<std::string>& argv, const std::string& windowRole);
     support::ChildProcess process;

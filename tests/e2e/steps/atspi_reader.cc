@@ -174,6 +174,10 @@ bool isShowing(const Accessible& object) {
     return inState(object, ATSPI_STATE_SHOWING);
 }
 
+bool isSelected(const Accessible& object) {
+    return inState(object, ATSPI_STATE_SELECTED);
+}
+
 std::optional<Extents> screenExtentsOf(const Accessible& object) {
     if (!object) return std::nullopt;
     AtspiComponent* component = atspi_accessible_get_component_iface(object.get());

@@ -60,6 +60,9 @@ bool isChecked(const Accessible& object);
 /// Whether the object is in the "showing" state (on screen).
 bool isShowing(const Accessible& object);
 
+/// Whether the object is in the "selected" state (a menu item under the pointer, highlighted).
+bool isSelected(const Accessible& object);
+
 /// An object's extents in screen coordinates, as its toolkit reports them.
 struct Extents {
     int x, y, width, height;

@@ -91,8 +91,12 @@ TEST(StepsOnMousepad, AMenuItemThatOpensADialogLeavesTheApplicationAnsweringTheN
     const Accessible app = stepstest::applicationOf(pid);
     EXPECT_FALSE(stepstest::isShowing(stepstest::findObject(app, "push button", "Cancel")));
     const json result = run.last();
-    ASSERT_EQ(result["clicks"].size(), 2u);
-    EXPECT_EQ(result["clicks"][1]["label"], "Cancel");
+    // The dialog is a window of its own, which the movie does not record: its Cancel is pressed but not
+    // logged as a click of the main window, and standard error says where the step acted.
+    ASSERT_EQ(result["clicks"].size(), 1u) << result["clicks"];
+    EXPECT_EQ(result["clicks"][0]["role"], "AXTextArea");
+    EXPECT_NE(run.err.find("step 3 (click): acted in the window \"Go To\", which is not recorded"), std::string::npos)
+        << run.err;
     EXPECT_EQ(result["preflight"]["deferred"][0]["step"], 3);  // the dialog was not there before recording
 }
 

@@ -64,11 +64,21 @@ lost)
   # The compositor dies mid-recording: the run fails as on X11 when the X server dies, and the movie is
   # finished from what was written, not reported as a success when the application dies with it.
   echo '{"app": "Mousepad", "recordUser": true, "out": "'"$work"'/lost.mov", "fps": 30, "durationSec": 30}' >"$work/lost.json"
-  (sleep 3; pkill -KILL -x mutter) &
-  started=$SECONDS
-  timeout 40 "$tool" run "$work/lost.json" >"$work/lost.out" 2>"$work/lost.err"
-  status=$? took=$((SECONDS - started))
-  check "the run fails at once (status $status after $took s: $(tail -n1 "$work/lost.out"))" test "$status" = 1 -a "$took" -lt 15
+  timeout 60 "$tool" run "$work/lost.json" >"$work/lost.out" 2>"$work/lost.err" &
+  run=$!
+  # The compositor is killed once the run records (its progress line), however long the program took to
+  # show its window.
+  for _ in $(seq 500); do
+    grep -q '"Recording your actions"' "$work/lost.out" && break
+    kill -0 "$run" 2>/dev/null || break
+    sleep 0.1
+  done
+  pkill -KILL -x mutter
+  killed=$SECONDS
+  wait "$run"
+  status=$? took=$((SECONDS - killed))
+  check "the run fails at once (status $status $took s after the compositor died: $(tail -n1 "$work/lost.out"))" \
+    test "$status" = 1 -a "$took" -lt 15
   check "its last line says the compositor is gone" \
     json "$work/lost.out" 'lines[-1]=={"type":"error","code":"external","message":"lost the connection to the Wayland compositor"}'
   read -r width height frames < <(movie "$work/lost.mov" | tr ',' ' ')
@@ -167,11 +177,19 @@ check "the region's movie is 200 x 120 ($width x $height, $frames frames)" test 
 # user's clicks, so none may be logged, and the tap's failure is said once on standard error.
 if [ "$case" = gtk3 ]; then
   echo "{\"app\": \"$app\", \"recordUser\": true, \"out\": \"$work/user.mov\", \"fps\": 30, \"tailMs\": 200, \"durationSec\": 30, \"stopFile\": \"$work/stop\"}" >"$work/user.json"
-  (sleep 2.5; touch "$work/stop") &
-  started=$SECONDS
-  timeout 40 "$tool" run "$work/user.json" >"$work/user.out" 2>"$work/user.err"
-  status=$? took=$((SECONDS - started))
-  check "the user recording exits 0 at the stop file, not its 30 s (status $status after $took s: $(tail -n1 "$work/user.out"))" \
+  timeout 60 "$tool" run "$work/user.json" >"$work/user.out" 2>"$work/user.err" &
+  run=$!
+  # The stop file comes once the run records (its progress line).
+  for _ in $(seq 500); do
+    grep -q '"Recording your actions"' "$work/user.out" && break
+    kill -0 "$run" 2>/dev/null || break
+    sleep 0.1
+  done
+  touch "$work/stop"
+  stopped=$SECONDS
+  wait "$run"
+  status=$? took=$((SECONDS - stopped))
+  check "the user recording exits 0 at the stop file, not its 30 s (status $status $took s after it: $(tail -n1 "$work/user.out"))" \
     test "$status" = 0 -a "$took" -lt 15
   check "the user recording logs no click it did not see" \
     json "$work/user.out" 'lines[-1]["clicks"]==[] and lines[-1]["steps"]==[] and lines[-1]["windowTitle"]'

@@ -19,6 +19,8 @@ constexpr int kMaxParentClimb = 256;
 // A placement answers the reads of the next moment (a dump reads hundreds of frames in a second); a window
 // that moves meanwhile is seen again after this long.
 constexpr double kPlacementFreshSeconds = 0.25;
+// How far a toolkit's measure of a top-level may be from its X11 client window and still be that window.
+constexpr double kClientAreaSlackPixels = 2;
 
 std::map<std::string, std::pair<double, WindowPlacement>>& placements() {
     static std::map<std::string, std::pair<double, WindowPlacement>> kept;
@@ -152,6 +154,27 @@ AtspiAccessible* popoverOf(const AtspiNode& node) {
     return found;
 }
 
+// The frame of the X11 window behind a top-level whose toolkit measures only its client window (Qt 5 and 6,
+// Gecko): the window manager's frame around it, as `windows` and the capture give it. Nothing when the
+// toolkit's extents are not its client window's (GTK 3 measures the frame itself; a top-level of no window
+// of its own), or when no X11 window is found.
+std::optional<WindowPlacement> managerFramePlacementOf(AtspiAccessible* topLevel) {
+    const auto pid = readProcessId(topLevel);
+    const auto extents = readExtents(topLevel);
+    if (!pid || !extents || !extents->position) return std::nullopt;
+    DisplayPtr display = openDisplay();
+    if (!display) return std::nullopt;
+    const Rect reported = Rect::of(*extents->position, extents->size);
+    const auto window = findClientWindow(display.get(), *pid, readName(topLevel).value_or(""), reported);
+    if (!window) return std::nullopt;
+    const Rect& client = window->clientArea;
+    const auto near = [](double a, double b) { return std::abs(a - b) <= kClientAreaSlackPixels; };
+    if (!near(client.x, reported.x) || !near(client.y, reported.y) || !near(client.width, reported.width) ||
+        !near(client.height, reported.height))
+        return std::nullopt;
+    return WindowPlacement{{0, 0}, window->frame};
+}
+
 }  // namespace
 
 std::optional<AtspiAccessible*> popoverForChildren(const AtspiNode& node) {
@@ -194,7 +217,15 @@ AtspiAccessible* topLevelOf(const AtspiNode& node) {
 std::optional<Extents> screenExtents(const AtspiNode& node) {
     AtspiAccessible* object = node.object();
     auto extents = readExtents(object);
-    if (!extents || !(isWayland(desktopSession()) || runsGtk4(object))) return extents;
+    if (!extents) return extents;
+    if (!isWayland(desktopSession()) && !runsGtk4(object)) {
+        // Screen coordinates already; a top-level (known from the walk that found it) that the toolkit measures
+        // without the window manager's frame gets that frame, which every other measure of the window uses.
+        if (node.topLevelMemo() != object && node.parentRoleMemo() != ATSPI_ROLE_APPLICATION) return extents;
+        if (const auto placement = kept(object, managerFramePlacementOf))
+            return Extents{placement->visibleFrame.origin(), placement->visibleFrame.size()};
+        return extents;
+    }
     // Measured from the pop-over it is in, else from its window.
     AtspiAccessible* reference = runsGtk4(object) ? popoverOf(node) : nullptr;
     const bool inPopover = reference != nullptr;

@@ -18,7 +18,7 @@ namespace {
 // the pointer.
 class NoUserEvents final : public UserEvents {
 public:
-    std::unique_ptr<PointerTap> tapLeftPresses(LeftPress) override { return nullptr; }
+    std::unique_ptr<PointerTap> tapLeftPresses(LeftPress, PointerAt) override { return nullptr; }
 };
 
 // KWin grants its screen cast and fake input to the programs an installed desktop file names, and to no

@@ -16,7 +16,7 @@ namespace {
 // window under the pointer.
 class NoUserEvents final : public UserEvents {
 public:
-    std::unique_ptr<PointerTap> tapLeftPresses(LeftPress) override { return nullptr; }
+    std::unique_ptr<PointerTap> tapLeftPresses(LeftPress, PointerAt) override { return nullptr; }
 };
 
 // The desktop's answers to the permission checks: its screen cast and remote desktop services are on the

@@ -278,6 +278,12 @@ std::vector<ClientWindow> clientWindowsTopFirst(Display* display) {
     return windows;
 }
 
+std::optional<ClientWindow> clientWindowAt(Display* display, Point point) {
+    for (ClientWindow& window : clientWindowsTopFirst(display))
+        if (window.frame.contains(point)) return std::move(window);
+    return std::nullopt;
+}
+
 std::optional<ClientWindow> findClientWindow(Display* display, int pid, const std::string& title,
                                              const std::optional<Rect>& frame) {
     std::optional<ClientWindow> best;

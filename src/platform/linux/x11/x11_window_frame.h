@@ -51,6 +51,9 @@ Rect visiblePart(const Rect& outer, const Rect& clientArea, const std::optional<
 /// The viewable top-level windows, top-most first.
 std::vector<ClientWindow> clientWindowsTopFirst(Display* display);
 
+/// The top-most viewable top-level window whose frame holds `point` (the one a click there reaches).
+std::optional<ClientWindow> clientWindowAt(Display* display, Point point);
+
 /// The top-level window of process `pid` that best matches an accessible window titled `title` with frame
 /// `frame` (same title first, then the nearest frame).
 std::optional<ClientWindow> findClientWindow(Display* display, int pid, const std::string& title,

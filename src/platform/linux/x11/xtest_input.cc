@@ -146,10 +146,8 @@ bool XTestInput::pointReachesProcess(Point point, int32_t pid) {
     Display* display = this->display();
     if (!display) return false;
     // The top-most viewable window holding the point receives the click, whoever owns it.
-    for (const ClientWindow& window : clientWindowsTopFirst(display)) {
-        if (window.frame.contains(point)) return window.pid == pid;
-    }
-    return false;
+    const auto window = clientWindowAt(display, point);
+    return window && window->pid == pid;
 }
 
 void XTestInput::moveTo(Display* display, Point point) {
