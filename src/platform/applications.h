@@ -21,6 +21,9 @@ struct ApplicationProcess {
     std::optional<std::string> entryPath;
     /// The path of the program the process runs.
     std::optional<std::string> executablePath;
+    /// The ids of the launches whose windows it shows (the desktop's startup notification); for a process
+    /// `open` started, the id that launch was given.
+    std::vector<std::string> launchIds;
 };
 
 /// The main screen's whole frame and the part of it that windows may use (without panels and docks),
@@ -55,7 +58,8 @@ public:
     /// Starts the application at `path` (as `isApplicationPath` or the lookups above give it) so that it
     /// outlives this program, and returns its process: the one started, which may be a launcher that hands
     /// the application on to another process. When `path` describes the application (a desktop entry), the
-    /// record also carries that description's identity, name and path. Throws a platform error naming what
+    /// record also carries that description's identity, name and path. The record's `launchIds` holds the
+    /// id this launch was given, when the desktop gives launches ids. Throws a platform error naming what
     /// failed.
     virtual ApplicationProcess open(const std::string& path) = 0;
 

@@ -23,14 +23,14 @@ std::optional<platform::ApplicationProcess> runningApp(const std::string& app);
 /// directories; none otherwise.
 std::optional<std::string> resolveAppURL(const std::string& app);
 
-/// A running application for `app`: a running one is activated and returned at once; otherwise the
-/// resolved application is started and returned once the desktop knows it: the started process, else an
-/// application with the identity the entry gives (a launcher that hands over to an instance of its own),
-/// else a process the started one started (a launcher script running the real program) once it shows a
-/// window. A process the desktop ties to no installed application carries the identity, name and path of
-/// the entry it was started from. Throws CaptureError
-/// "app not found: <app>" (code "not_found") when nothing resolves, and the platform's error when the
-/// application cannot be started. A started process that ends without a successor fails with "the
+/// A running application for `app`: a running one is activated and returned at once, and so is one
+/// started from the entry `app` resolves to (never a second instance); otherwise the resolved application
+/// is started and followed to the process that shows its window: one whose window carries the launch's id,
+/// the started process, one with the entry's identity (a launcher that hands over to a server of its own),
+/// or one the started process started, as soon as it shows an ordinary window. A process the desktop ties
+/// to no installed application carries the identity, name and path of the entry it was started from.
+/// Throws CaptureError "app not found: <app>" (code "not_found") when nothing resolves, and the platform's
+/// error when the application cannot be started. A started process that ends without a successor fails with "the
 /// application ended without showing up: <path>": at once when the path tells no identity to hand over to,
 /// else at the end of the wait. Blocks the calling thread; the run calls it through the bridge.
 platform::ApplicationProcess launch(const std::string& app);

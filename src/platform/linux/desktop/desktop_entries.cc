@@ -9,6 +9,9 @@
 #include <set>
 #include <sstream>
 
+#include "platform/linux/desktop/desktop_entry_command.h"
+#include "platform/linux/desktop/launch_identity.h"
+
 namespace platform::linux_desktop {
 namespace {
 
@@ -171,6 +174,15 @@ std::optional<DesktopEntry> matchDesktopEntry(const std::vector<DesktopEntry>& e
             if (entry.programPath == hints.executablePath || entry.tryExecPath == hints.executablePath) {
                 return entry;
             }
+        }
+    }
+    if (hints.pid > 0) {
+        if (const auto launched = launchedEntryOf(hints.pid)) {
+            for (const auto& entry : entries)
+                if (entry.path == *launched) return entry;
+            const std::string id = desktopIdOf(*launched);
+            for (const auto& entry : entries)
+                if (entry.id == id) return entry;
         }
     }
     return std::nullopt;

@@ -32,6 +32,7 @@ struct ApplicationHints {
     std::string wmClassInstance;   // WM_CLASS res_name
     std::string wmClassClass;      // WM_CLASS res_class
     std::string executablePath;    // /proc/<pid>/exe, resolved; "" when unknown
+    int pid = 0;                   // the process, for the entry it was launched from; 0 when unknown
 };
 
 /// The folders searched, in order of precedence.
@@ -45,7 +46,9 @@ std::optional<DesktopEntry> readDesktopEntry(const std::string& path, const std:
 
 /// The entry `hints` belong to, tried in this order: the toolkit's application id equals the desktop id;
 /// StartupWMClass equals the WM_CLASS class or instance; the desktop id equals the WM_CLASS class or
-/// instance (ignoring ASCII case); the program of Exec or TryExec resolves to the executable.
+/// instance (ignoring ASCII case); the program of Exec or TryExec resolves to the executable; the process
+/// was launched from the entry's file (`launchedEntryOf`: Java programs, whose windows name a class of their
+/// own and whose executable is the Java runtime).
 std::optional<DesktopEntry> matchDesktopEntry(const std::vector<DesktopEntry>& entries,
                                               const ApplicationHints& hints);
 

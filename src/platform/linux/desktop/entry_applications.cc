@@ -7,6 +7,7 @@
 
 #include "platform/linux/desktop/desktop_entries.h"
 #include "platform/linux/desktop/desktop_entry_command.h"
+#include "platform/linux/desktop/launch_identity.h"
 #include "platform/linux/desktop/process_launch.h"
 
 namespace platform::linux_desktop {
@@ -45,6 +46,7 @@ ApplicationProcess EntryApplications::open(const std::string& path) {
     ApplicationProcess started;
     std::vector<std::string> arguments;
     std::string workingDirectory;
+    LaunchEnvironment environment;
     if (isDesktopEntryPath(path)) {
         const auto entry = readDesktopEntry(path, desktopIdOf(path));
         if (!entry) throw std::runtime_error("cannot launch " + path + ": not an application entry");
@@ -58,10 +60,13 @@ ApplicationProcess EntryApplications::open(const std::string& path) {
         started.identity = entry->id;
         if (!entry->name.empty()) started.name = entry->name;
         started.entryPath = path;
+        // The launch's id and entry go with the program, to whichever process ends up showing its window.
+        started.launchIds = {newLaunchId()};
+        environment = entryLaunchEnvironment(path, started.launchIds.front());
     } else {
         arguments = {path};
     }
-    started.pid = launchDetached(arguments, workingDirectory);
+    started.pid = launchDetached(arguments, workingDirectory, environment);
     started.executablePath = arguments.front();
     return started;
 }

@@ -20,6 +20,7 @@ ApplicationProcess describeWindowProcess(const KWinWindow& window) {
     hints.wmClassInstance = window.resourceName;
     hints.wmClassClass = window.resourceClass;
     hints.executablePath = error ? "" : executable.string();
+    hints.pid = window.pid;
     if (const auto entry = matchDesktopEntry(loadDesktopEntries(), hints)) {
         process.identity = entry->id;
         process.name = entry->name;

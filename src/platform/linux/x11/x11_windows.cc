@@ -196,6 +196,7 @@ ApplicationHints hintsOf(Display* display, const X11TopLevel& window, const Wind
     }
     // " (deleted)" marks an executable replaced since the process started; it matches nothing then.
     hints.executablePath = readLink("/proc/" + std::to_string(window.pid) + "/exe");
+    hints.pid = window.pid;
     return hints;
 }
 
