@@ -4,7 +4,9 @@
 #include <exception>
 #include <set>
 
+#include "ax/suggest.h"
 #include "base/capture_error.h"
+#include "base/diagnostics.h"
 #include "capture/window_pickers.h"
 #include "platform/clock.h"
 #include "platform/services.h"
@@ -14,7 +16,7 @@ namespace {
 
 platform::Applications& applications() { return *platform::services().applications; }
 
-bool matches(const platform::ApplicationProcess& candidate, const std::string& app) {
+bool matchesOwnNames(const platform::ApplicationProcess& candidate, const std::string& app) {
     return candidate.identity == app || candidate.name == app || candidate.entryPath == app ||
            candidate.executablePath == app;
 }
@@ -95,6 +97,7 @@ platform::ApplicationProcess describedByEntry(platform::ApplicationProcess found
     if (found.entryPath || !started.entryPath) return found;
     found.identity = started.identity;
     found.name = started.name;
+    found.otherNames = started.otherNames;
     found.entryPath = started.entryPath;
     return found;
 }
@@ -121,7 +124,7 @@ platform::ApplicationProcess awaitShowing(const platform::ApplicationProcess& st
 }
 
 // The running application the entry at `path` describes, so that an application named another way than the
-// running one's names (its entry's path, say, or an entry a Java program was started from) is not started a
+// running one's names (its generic name, say, or an entry a Java program was started from) is not started a
 // second time.
 std::optional<platform::ApplicationProcess> runningFrom(const std::string& path) {
     const std::optional<std::string> identity = applications().identityOf(path);
@@ -133,8 +136,13 @@ std::optional<platform::ApplicationProcess> runningFrom(const std::string& path)
 }  // namespace
 
 std::optional<platform::ApplicationProcess> runningApp(const std::string& app) {
-    for (auto& candidate : applications().running())
-        if (matches(candidate, app)) return candidate;
+    const std::vector<platform::ApplicationProcess> running = applications().running();
+    for (const auto& candidate : running)
+        if (matchesOwnNames(candidate, app)) return candidate;
+    // The names people read in menus, after every application's own names: the generic name, then the full name.
+    for (size_t which = 0; which < 2; ++which)
+        for (const auto& candidate : running)
+            if (candidate.otherNames.size() > which && candidate.otherNames[which] == app) return candidate;
     return std::nullopt;
 }
 
@@ -142,7 +150,23 @@ std::optional<std::string> resolveAppURL(const std::string& app) {
     auto& apps = applications();
     if (apps.isApplicationPath(app)) return app;
     if (auto byIdentity = apps.applicationWithIdentity(app)) return byIdentity;
-    return apps.applicationNamed(app);
+    if (auto byName = apps.applicationNamed(app)) return byName;
+    return apps.applicationWithOtherName(app);
+}
+
+std::vector<std::string> closestInstalledNames(const std::string& app, std::vector<std::string> names) {
+    std::vector<std::pair<double, std::string>> ranked;
+    for (auto& name : names) ranked.emplace_back(Suggest::distance(app, name), std::move(name));
+    std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> closest;
+    for (size_t i = 0; i < ranked.size() && i < kClosestNamesShown; ++i) closest.push_back(ranked[i].second);
+    return closest;
+}
+
+std::string closestNamesLine(const std::string& app, const std::vector<std::string>& names) {
+    std::string line = "no installed application is called \"" + app + "\"; the closest names:";
+    for (size_t i = 0; i < names.size(); ++i) line += (i ? ", \"" : " \"") + names[i] + "\"";
+    return line;
 }
 
 platform::ApplicationProcess launch(const std::string& app) {
@@ -155,7 +179,11 @@ platform::ApplicationProcess launch(const std::string& app, double deadlineHostS
         return *running;
     }
     const auto path = resolveAppURL(app);
-    if (!path) throw CaptureError("app not found: " + app, "not_found");
+    if (!path) {
+        const std::vector<std::string> closest = closestInstalledNames(app, applications().installedNames());
+        if (!closest.empty()) Out::log(closestNamesLine(app, closest));
+        throw CaptureError("app not found: " + app, "not_found");
+    }
     if (auto running = runningFrom(*path)) {
         applications().activate(*running);
         return *running;

@@ -109,6 +109,8 @@ std::optional<DesktopEntry> readDesktopEntry(const std::string& path, const std:
         value.erase(0, value.find_first_not_of(' '));
         if (key == "Type") application = value == "Application";
         else if (key == "Name") entry.name = value;
+        else if (key == "GenericName") entry.genericName = value;
+        else if (key == "X-GNOME-FullName") entry.fullName = value;
         else if (key == "Exec") entry.exec = value;
         else if (key == "TryExec") entry.tryExec = value;
         else if (key == "StartupWMClass") entry.startupWMClass = value;

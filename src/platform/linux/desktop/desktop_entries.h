@@ -16,6 +16,8 @@ struct DesktopEntry {
     std::string id;              // the desktop id: the file's path below applications/, "/" as "-", no ".desktop"
     std::string path;            // the file
     std::string name;            // Name (unlocalised)
+    std::string genericName;     // GenericName (unlocalised): what kind of program it is, as menus may show it
+    std::string fullName;        // X-GNOME-FullName (unlocalised): the name and the kind together
     std::string exec;            // Exec, as written
     std::string tryExec;         // TryExec, as written
     std::string startupWMClass;  // StartupWMClass

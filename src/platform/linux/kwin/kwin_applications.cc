@@ -4,6 +4,7 @@
 #include <set>
 
 #include "platform/linux/desktop/desktop_entries.h"
+#include "platform/linux/desktop/entry_applications.h"
 
 namespace platform::linux_desktop {
 
@@ -24,6 +25,7 @@ ApplicationProcess describeWindowProcess(const KWinWindow& window) {
     if (const auto entry = matchDesktopEntry(loadDesktopEntries(), hints)) {
         process.identity = entry->id;
         process.name = entry->name;
+        process.otherNames = otherNamesOf(*entry);
         process.entryPath = entry->path;
     } else if (!window.resourceClass.empty()) {
         process.name = window.resourceClass;

@@ -24,6 +24,7 @@ ApplicationProcess describeProcess(int32_t pid, const std::string& programName) 
     if (const auto entry = matchDesktopEntry(loadDesktopEntries(), hints)) {
         process.identity = entry->id;
         process.name = entry->name;
+        process.otherNames = otherNamesOf(*entry);
         process.entryPath = entry->path;
     } else if (!programName.empty()) {
         process.name = programName;

@@ -94,6 +94,7 @@ std::vector<ApplicationProcess> X11Applications::running() {
         if (const auto entry = entryOf(windows, executable, entries)) {
             app.identity = entry->id;
             app.name = entry->name;
+            app.otherNames = otherNamesOf(*entry);
             app.entryPath = entry->path;
         } else {
             for (const auto& window : windows)
