@@ -67,6 +67,13 @@ std::optional<platform::ShareableWindow> windowOfProcess(int32_t pid, const std:
     return choose(candidates, std::nullopt);
 }
 
+std::set<int32_t> processesShowingWindows() {
+    std::set<int32_t> showing;
+    for (const auto& window : currentContent().windows)
+        if (window.owningApplication && window.windowLayer == 0) showing.insert(window.owningApplication->processID);
+    return showing;
+}
+
 platform::ShareableWindow regionWindow(int32_t pid, const std::optional<jobs::Rect>& frame) {
     std::vector<platform::ShareableWindow> candidates;
     for (const auto& window : currentContent().windows) {

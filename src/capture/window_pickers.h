@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "jobs/job.h"
@@ -19,6 +20,10 @@ platform::ShareableWindow scWindow(int32_t pid, const std::optional<jobs::Rect>&
 /// when none is given), the largest first; none when the process shows no such window. Throws the
 /// desktop's error when it cannot be asked.
 std::optional<platform::ShareableWindow> windowOfProcess(int32_t pid, const std::optional<std::string>& title);
+
+/// The processes that show an ordinary (layer 0) window on screen. Throws the desktop's error when it
+/// cannot be asked.
+std::set<int32_t> processesShowingWindows();
 
 /// The window of process `pid` in which a region is recorded: as `scWindow`, among the windows wider and
 /// taller than 64 points. Throws "no on-screen window of process <pid> to record" when there is none.

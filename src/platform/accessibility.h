@@ -105,6 +105,14 @@ public:
         return 0;
     }
 
+    /// Whether the window element `window` is a splash screen or something like it, no window a person works
+    /// in: its toolkit or the window system says it is a splash screen, it bypasses the window manager, it
+    /// takes no input, or it has no size anywhere. False when the backend cannot tell.
+    virtual bool isSplashWindow(const Element& window) {
+        (void)window;
+        return false;
+    }
+
     /// Says that a walk of the elements under `root` follows (at most `maxElements` of them, no deeper than
     /// `maxDepth` below it), reading each element's attributes, actions and children. A backend may fetch
     /// what the walk will read ahead, in fewer requests, and answer from that until `walkEnded`; the answers

@@ -21,6 +21,12 @@ struct ApplicationProcess {
     std::optional<std::string> entryPath;
     /// The path of the program the process runs.
     std::optional<std::string> executablePath;
+    /// Other names people read for it: the generic name and the full name its description gives, in that
+    /// order, those it has.
+    std::vector<std::string> otherNames;
+    /// The ids of the launches whose windows it shows (the desktop's startup notification); for a process
+    /// `open` started, the id that launch was given.
+    std::vector<std::string> launchIds;
 };
 
 /// The main screen's whole frame and the part of it that windows may use (without panels and docks),
@@ -52,10 +58,22 @@ public:
     /// `name` (exact and case-sensitive).
     virtual std::optional<std::string> applicationNamed(const std::string& name) = 0;
 
+    /// The path of the first installed application, in the application directories' order, whose generic
+    /// name is `name`, else the first whose full name is `name` (both exact and case-sensitive).
+    virtual std::optional<std::string> applicationWithOtherName(const std::string& name) {
+        (void)name;
+        return std::nullopt;
+    }
+
+    /// The names of the installed applications a person can choose from the desktop's menus, each once, in
+    /// the application directories' order.
+    virtual std::vector<std::string> installedNames() { return {}; }
+
     /// Starts the application at `path` (as `isApplicationPath` or the lookups above give it) so that it
     /// outlives this program, and returns its process: the one started, which may be a launcher that hands
     /// the application on to another process. When `path` describes the application (a desktop entry), the
-    /// record also carries that description's identity, name and path. Throws a platform error naming what
+    /// record also carries that description's identity, names and path. The record's `launchIds` holds the
+    /// id this launch was given, when the desktop gives launches ids. Throws a platform error naming what
     /// failed.
     virtual ApplicationProcess open(const std::string& path) = 0;
 

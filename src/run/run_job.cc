@@ -101,7 +101,10 @@ OpenedWindow openWindow(const jobs::Job& job, const RunSettings& settings) {
         return opened;
     }
     const target::TargetWindow found = target::findTargetWindow(opened.process.pid, job.windowTitle, deadline);
-    if (!found.found()) throw CaptureError("no window for " + settings.app, "not_found");
+    if (!found.found()) {
+        target::reportOnlySplash(found.application, settings.app);
+        throw CaptureError("no window for " + settings.app, "not_found");
+    }
     opened.application = found.application;
     opened.window = found.window;
     if (!opened.window && !settings.recordUser && needsElements(settings.steps))

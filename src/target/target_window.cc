@@ -4,6 +4,7 @@
 
 #include "base/bridge.h"
 #include "base/capture_error.h"
+#include "base/diagnostics.h"
 #include "ax/ax.h"
 #include "capture/window_pickers.h"
 #include "platform/clock.h"
@@ -47,6 +48,14 @@ bool showsWindows(int32_t pid) {
 std::string noAccessibilityTreeLine(const std::string& app) {
     return app + ": its windows are on screen, but it exposes no accessibility tree, so none of its elements "
                  "can be found (a toolkit whose accessibility is off, or a program without one)";
+}
+
+std::string onlySplashLine(const std::string& app) {
+    return app + ": only a splash screen was shown when the time to find its window ran out";
+}
+
+void reportOnlySplash(const std::optional<platform::Element>& application, const std::string& app) {
+    if (application && AX::showsOnlySplashWindows(*application)) Out::log(onlySplashLine(app));
 }
 
 }  // namespace target

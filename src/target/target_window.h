@@ -40,4 +40,11 @@ bool showsWindows(int32_t pid);
 /// The diagnostic line for `app` when its windows are on screen but it exposes no accessibility tree, so
 /// that a script author knows why none of its elements can be found.
 std::string noAccessibilityTreeLine(const std::string& app);
+
+/// The diagnostic line for `app` when the time to find its window ran out while it showed only a splash
+/// screen.
+std::string onlySplashLine(const std::string& app);
+
+/// Writes `onlySplashLine` when `application` shows windows and all of them are splash screens.
+void reportOnlySplash(const std::optional<platform::Element>& application, const std::string& app);
 }  // namespace target

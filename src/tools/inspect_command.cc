@@ -73,6 +73,7 @@ Out::Message inspectResult(const jobs::InspectJob& job) {
         const std::vector<std::string> titles = windowTitles(application);
         if ((!application || AX::windows(*application).empty()) && target::showsWindows(process.pid))
             Out::log(target::noAccessibilityTreeLine(job.app));
+        target::reportOnlySplash(application, job.app);
         throw CaptureError(noWindowMessage(job.app, job.windowTitle, titles), "not_found");
     }
 

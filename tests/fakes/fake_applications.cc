@@ -40,6 +40,20 @@ std::optional<std::string> FakeApplications::applicationNamed(const std::string&
     return std::nullopt;
 }
 
+std::optional<std::string> FakeApplications::applicationWithOtherName(const std::string& name) {
+    for (size_t which = 0; which < 2; ++which)
+        for (const auto& entry : installed)
+            if (entry.otherNames.size() > which && entry.otherNames[which] == name) return entry.path;
+    return std::nullopt;
+}
+
+std::vector<std::string> FakeApplications::installedNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : installed)
+        if (entry.name) names.push_back(*entry.name);
+    return names;
+}
+
 platform::ApplicationProcess FakeApplications::open(const std::string& path) {
     opened.push_back(path);
     const Installed* entry = find(path);
@@ -49,6 +63,7 @@ platform::ApplicationProcess FakeApplications::open(const std::string& path) {
     started.pid = entry->pid;
     started.identity = entry->identity;
     started.name = entry->name;
+    started.otherNames = entry->otherNames;
     started.entryPath = entry->path;
     if (entry->launcherExits) terminated.insert(entry->pid);
     if (entry->successor) pending_[entry->successor->pid] = {*entry->successor, entry->registerPolls};

@@ -18,6 +18,8 @@ public:
         std::string path;
         std::optional<std::string> identity;
         std::optional<std::string> name;
+        /// Its generic name and full name, those it has.
+        std::vector<std::string> otherNames{};
         /// The process `open` starts.
         int32_t pid = 0;
         /// Whether the started process shows up among the running applications (after `registerPolls`
@@ -51,6 +53,8 @@ public:
     bool isApplicationPath(const std::string& path) override;
     std::optional<std::string> applicationWithIdentity(const std::string& identity) override;
     std::optional<std::string> applicationNamed(const std::string& name) override;
+    std::optional<std::string> applicationWithOtherName(const std::string& name) override;
+    std::vector<std::string> installedNames() override;
     platform::ApplicationProcess open(const std::string& path) override;
     std::optional<std::string> identityOf(const std::string& path) override;
     bool descendsFrom(int32_t pid, int32_t ancestor) override;

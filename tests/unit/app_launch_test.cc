@@ -210,6 +210,30 @@ TEST_F(AppLaunchTest, TheWaitEndsAtTheDeadlineTheCallerGives) {
     EXPECT_LT(platform.clock.hostSeconds(), deadline + target::kLaunchPollSeconds + 1e-9);
 }
 
+TEST_F(AppLaunchTest, NamesFromMenusResolveAfterEveryOwnNameAndARunningOneIsNotStartedAgain) {
+    // A generic name never shadows another application's own name; a generic name comes before a full name.
+    apps.installed = {installed("/data/mail.desktop", "mail", "Mail", 60),
+                      installed("/data/tb.desktop", "tb", "Thunderbird", 61),
+                      installed("/data/notes.desktop", "notes", "Notes", 62)};
+    apps.installed[0].otherNames = {"Mail Client", "Mail Reader"};
+    apps.installed[1].otherNames = {"Thunderbird Mail", "Mail Client"};
+    apps.installed[2].otherNames = {"Mail"};
+    EXPECT_EQ(target::resolveAppURL("Mail"), "/data/mail.desktop");
+    EXPECT_EQ(target::resolveAppURL("Mail Client"), "/data/mail.desktop");
+    EXPECT_EQ(target::resolveAppURL("Thunderbird Mail"), "/data/tb.desktop");
+    // Started by its generic name or its full name, then named again while it runs: activated, not started again.
+    EXPECT_EQ(target::launch("Thunderbird Mail").pid, 61);
+    EXPECT_EQ(target::launch("Thunderbird").pid, 61);
+    EXPECT_EQ(target::launch("Mail Reader").pid, 60);
+    EXPECT_EQ(target::launch("Mail Client").pid, 60);
+    EXPECT_EQ(apps.opened, (std::vector<std::string>{"/data/tb.desktop", "/data/mail.desktop"}));
+    // Nothing called so: the closest names, nearest first, six at most.
+    const std::vector<std::string> closest = target::closestInstalledNames(
+        "Thunderbrid", {"Calculator", "Files", "Maps", "Terminal", "Thunderbird", "Image Viewer", "Text Editor", "Web"});
+    ASSERT_EQ(closest.size(), target::kClosestNamesShown);
+    EXPECT_EQ(closest.front(), "Thunderbird");
+}
+
 TEST_F(AppLaunchTest, MissingApplicationsAndFailedStartsAreErrors) {
     try {
         target::launch("Nothing Here");

@@ -28,6 +28,7 @@ public:
     std::optional<Element> application(int pid) override;
     long childrenLeftOut(const Element& element) override;
     long unansweredRequests(const Element& element) override;
+    bool isSplashWindow(const Element& window) override;  // atspi_window_kind.cc
     void walkBegins(const Element& root, long maxElements, long maxDepth) override;  // atspi_prefetch.cc
     void walkEnded() override;
 };
@@ -52,7 +53,8 @@ std::optional<Element> applicationOf(const Element& element);
 /// The menu bar of an application: the first one found in its windows, the active window first.
 std::optional<Element> menuBarOf(const Element& application);
 
-/// The application's window that is active, else its first window.
+/// The application's window that is active, else its first window; splash screens (`isSplashWindow`) left
+/// out.
 std::optional<Element> mainWindowOf(const Element& application);
 
 /// Chooses a menu item whose menu is open by selecting it and pressing Enter; true once the menu has closed.

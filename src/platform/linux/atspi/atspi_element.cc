@@ -220,8 +220,10 @@ std::optional<Element> windowOf(const Element& element) {
 
 std::optional<Element> mainWindowOf(const Element& application) {
     AtspiAccessibility service;
-    const auto windows = service.windows(application);
-    if (!windows || windows->empty()) return std::nullopt;
+    auto windows = service.windows(application);
+    if (!windows) return std::nullopt;
+    std::erase_if(*windows, [&](const Element& window) { return service.isSplashWindow(window); });
+    if (windows->empty()) return std::nullopt;
     for (const Element& window : *windows) {
         const auto states = readStates(nodeOf(window).object());
         if (states && hasState(*states, ATSPI_STATE_ACTIVE)) return window;

@@ -8,6 +8,7 @@
 
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/atspi/atspi_toolkit.h"
+#include "platform/linux/atspi/atspi_window_kind.h"
 #include "platform/linux/bus/window_shadow.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_window_frame.h"
@@ -214,9 +215,30 @@ AtspiAccessible* topLevelOf(const AtspiNode& node) {
     return nullptr;
 }
 
+namespace {
+
+// Whether the node is a top-level: the top-level remembered for it is itself, else its parent is the
+// application (one parent read, not a climb: objects without a size are many in closed menus).
+bool isTopLevelObject(const AtspiNode& node) {
+    if (AtspiAccessible* known = node.topLevelMemo()) return sameObject(known, node.object());
+    AtspiAccessible* parent = readParent(node.object());
+    if (!parent) return false;
+    const auto role = atspiCall(
+        parent, [&](GError** error) { return atspi_accessible_get_role(parent, error); },
+        [](AtspiRole found) { return found == ATSPI_ROLE_INVALID; });
+    g_object_unref(parent);
+    return role && *role == ATSPI_ROLE_APPLICATION;
+}
+
+}  // namespace
+
 std::optional<Extents> screenExtents(const AtspiNode& node) {
     AtspiAccessible* object = node.object();
     auto extents = readExtents(object);
+    // A top-level whose toolkit gives no frame (the Java ATK wrapper) is where its X11 window is.
+    if ((!extents || extents->size.width <= 0 || extents->size.height <= 0) && !isWayland(desktopSession()) &&
+        isTopLevelObject(node))
+        if (auto frame = x11FrameOfTopLevel(object)) return frame;
     if (!extents) return extents;
     if (!isWayland(desktopSession()) && !runsGtk4(object)) {
         // Screen coordinates already; a top-level (known from the walk that found it) that the toolkit measures

@@ -7,6 +7,7 @@
 #include "platform/linux/atspi/atspi_geometry.h"
 #include "platform/linux/atspi/atspi_toolkit.h"
 #include "platform/linux/atspi/atspi_reads.h"
+#include "platform/linux/atspi/atspi_window_kind.h"
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_window_frame.h"
@@ -98,8 +99,9 @@ std::optional<Element> openMenuItemAt(AtspiAccessibility& service, const Element
     return deepest;
 }
 
-// GTK 4.8 answers the point question for some objects only (a header bar's buttons give the window), so
-// for it the deepest object is found from the frames the backend reports: from `from`, the last child
+// GTK 4.8 answers the point question for some objects only (a header bar's buttons give the window), and a
+// top-level that reports no frame of its own (the Java ATK wrapper) answers it for none, so for them the
+// deepest object is found from the frames the backend reports: from `from`, the last child
 // whose frame holds the point, again and again (at most 64 levels).
 Element deepestByFrames(AtspiAccessibility& service, Element from, Point point) {
     for (int depth = 0; depth < kMaxHitDepth; ++depth) {
@@ -166,7 +168,7 @@ std::optional<Element> AtspiAccessibility::elementAtPoint(Point point) {
         if (auto item = openMenuItemAt(*this, *app, point)) return item;
     AtspiAccessible* window = accessibleWindowFor(nodeOf(*app).object(), *top, point);
     if (!window) return std::nullopt;
-    if (runsGtk4(window)) {
+    if (runsGtk4(window) || reportsNoFrame(window)) {
         const Element topLevel = adoptElement(window);
         nodeOf(topLevel).rememberTopLevel(window);
         return deepestByFrames(*this, topLevel, point);

@@ -9,6 +9,9 @@
 #include <set>
 #include <sstream>
 
+#include "platform/linux/desktop/desktop_entry_command.h"
+#include "platform/linux/desktop/launch_identity.h"
+
 namespace platform::linux_desktop {
 namespace {
 
@@ -106,6 +109,8 @@ std::optional<DesktopEntry> readDesktopEntry(const std::string& path, const std:
         value.erase(0, value.find_first_not_of(' '));
         if (key == "Type") application = value == "Application";
         else if (key == "Name") entry.name = value;
+        else if (key == "GenericName") entry.genericName = value;
+        else if (key == "X-GNOME-FullName") entry.fullName = value;
         else if (key == "Exec") entry.exec = value;
         else if (key == "TryExec") entry.tryExec = value;
         else if (key == "StartupWMClass") entry.startupWMClass = value;
@@ -171,6 +176,15 @@ std::optional<DesktopEntry> matchDesktopEntry(const std::vector<DesktopEntry>& e
             if (entry.programPath == hints.executablePath || entry.tryExecPath == hints.executablePath) {
                 return entry;
             }
+        }
+    }
+    if (hints.pid > 0) {
+        if (const auto launched = launchedEntryOf(hints.pid)) {
+            for (const auto& entry : entries)
+                if (entry.path == *launched) return entry;
+            const std::string id = desktopIdOf(*launched);
+            for (const auto& entry : entries)
+                if (entry.id == id) return entry;
         }
     }
     return std::nullopt;

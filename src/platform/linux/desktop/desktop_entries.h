@@ -16,6 +16,8 @@ struct DesktopEntry {
     std::string id;              // the desktop id: the file's path below applications/, "/" as "-", no ".desktop"
     std::string path;            // the file
     std::string name;            // Name (unlocalised)
+    std::string genericName;     // GenericName (unlocalised): what kind of program it is, as menus may show it
+    std::string fullName;        // X-GNOME-FullName (unlocalised): the name and the kind together
     std::string exec;            // Exec, as written
     std::string tryExec;         // TryExec, as written
     std::string startupWMClass;  // StartupWMClass
@@ -32,6 +34,7 @@ struct ApplicationHints {
     std::string wmClassInstance;   // WM_CLASS res_name
     std::string wmClassClass;      // WM_CLASS res_class
     std::string executablePath;    // /proc/<pid>/exe, resolved; "" when unknown
+    int pid = 0;                   // the process, for the entry it was launched from; 0 when unknown
 };
 
 /// The folders searched, in order of precedence.
@@ -45,7 +48,9 @@ std::optional<DesktopEntry> readDesktopEntry(const std::string& path, const std:
 
 /// The entry `hints` belong to, tried in this order: the toolkit's application id equals the desktop id;
 /// StartupWMClass equals the WM_CLASS class or instance; the desktop id equals the WM_CLASS class or
-/// instance (ignoring ASCII case); the program of Exec or TryExec resolves to the executable.
+/// instance (ignoring ASCII case); the program of Exec or TryExec resolves to the executable; the process
+/// was launched from the entry's file (`launchedEntryOf`: Java programs, whose windows name a class of their
+/// own and whose executable is the Java runtime).
 std::optional<DesktopEntry> matchDesktopEntry(const std::vector<DesktopEntry>& entries,
                                               const ApplicationHints& hints);
 

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
 #include "platform/linux/desktop/desktop_entries.h"
 #include "platform/linux/desktop/desktop_entry_command.h"
+#include "platform/linux/desktop/launch_identity.h"
 #include "platform/linux/desktop/process_launch.h"
 
 namespace platform::linux_desktop {
@@ -18,6 +20,13 @@ namespace fs = std::filesystem;
 bool isDesktopEntryPath(const std::string& path) { return path.size() > 8 && path.ends_with(".desktop"); }
 
 }  // namespace
+
+std::vector<std::string> otherNamesOf(const DesktopEntry& entry) {
+    std::vector<std::string> names;
+    if (!entry.genericName.empty()) names.push_back(entry.genericName);
+    if (!entry.fullName.empty()) names.push_back(entry.fullName);
+    return names;
+}
 
 bool EntryApplications::isTerminated(int32_t pid) { return processEnded(pid); }
 
@@ -41,10 +50,29 @@ std::optional<std::string> EntryApplications::applicationNamed(const std::string
     return std::nullopt;
 }
 
+std::optional<std::string> EntryApplications::applicationWithOtherName(const std::string& name) {
+    const std::vector<DesktopEntry> entries = loadDesktopEntries();
+    for (const auto& entry : entries)
+        if (entry.genericName == name) return entry.path;
+    for (const auto& entry : entries)
+        if (entry.fullName == name) return entry.path;
+    return std::nullopt;
+}
+
+std::vector<std::string> EntryApplications::installedNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : loadDesktopEntries()) {
+        if (entry.noDisplay || entry.name.empty()) continue;
+        if (std::find(names.begin(), names.end(), entry.name) == names.end()) names.push_back(entry.name);
+    }
+    return names;
+}
+
 ApplicationProcess EntryApplications::open(const std::string& path) {
     ApplicationProcess started;
     std::vector<std::string> arguments;
     std::string workingDirectory;
+    LaunchEnvironment environment;
     if (isDesktopEntryPath(path)) {
         const auto entry = readDesktopEntry(path, desktopIdOf(path));
         if (!entry) throw std::runtime_error("cannot launch " + path + ": not an application entry");
@@ -57,11 +85,15 @@ ApplicationProcess EntryApplications::open(const std::string& path) {
         workingDirectory = entry->workingDirectory;
         started.identity = entry->id;
         if (!entry->name.empty()) started.name = entry->name;
+        started.otherNames = otherNamesOf(*entry);
         started.entryPath = path;
+        // The launch's id and entry go with the program, to whichever process ends up showing its window.
+        started.launchIds = {newLaunchId()};
+        environment = entryLaunchEnvironment(path, started.launchIds.front());
     } else {
         arguments = {path};
     }
-    started.pid = launchDetached(arguments, workingDirectory);
+    started.pid = launchDetached(arguments, workingDirectory, environment);
     started.executablePath = arguments.front();
     return started;
 }

@@ -7,8 +7,13 @@
 #include <string>
 
 #include "platform/applications.h"
+#include "platform/linux/desktop/desktop_entries.h"
 
 namespace platform::linux_desktop {
+
+/// The names people read for the application of `entry`, other than its Name: its generic name, then its
+/// full name, those it has.
+std::vector<std::string> otherNamesOf(const DesktopEntry& entry);
 
 class EntryApplications : public Applications {
 public:
@@ -16,6 +21,8 @@ public:
     bool isApplicationPath(const std::string& path) override;
     std::optional<std::string> applicationWithIdentity(const std::string& identity) override;
     std::optional<std::string> applicationNamed(const std::string& name) override;
+    std::optional<std::string> applicationWithOtherName(const std::string& name) override;
+    std::vector<std::string> installedNames() override;
     ApplicationProcess open(const std::string& path) override;
     std::optional<std::string> identityOf(const std::string& path) override;
     bool descendsFrom(int32_t pid, int32_t ancestor) override;

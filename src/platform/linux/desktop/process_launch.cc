@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -50,9 +51,48 @@ bool readReports(int fd, Report& report) {
     }
 }
 
+// The environment the program gets: this process's, with the launch's settings replacing the variables they
+// name, and a slot at the end for "<pidVariable>=<pid>", whose digits the program's process writes into
+// `pidSlot` (room for any pid) before exec, when the launch asks for it.
+struct ProgramEnvironment {
+    std::vector<std::string> strings;
+    std::vector<char*> envp;
+    char* pidDigits = nullptr;  // where the pid's digits go, inside the last string; null when not asked
+};
+
+void buildEnvironment(const LaunchEnvironment& launch, ProgramEnvironment& built) {
+    auto nameOf = [](const std::string& setting) { return setting.substr(0, setting.find('=')); };
+    std::vector<std::string> replaced;
+    for (const auto& setting : launch.settings) replaced.push_back(nameOf(setting));
+    if (!launch.pidVariable.empty()) replaced.push_back(launch.pidVariable);
+    for (char** variable = environ; variable && *variable; ++variable) {
+        const std::string entry = *variable;
+        if (std::find(replaced.begin(), replaced.end(), nameOf(entry)) == replaced.end()) built.strings.push_back(entry);
+    }
+    for (const auto& setting : launch.settings) built.strings.push_back(setting);
+    constexpr size_t kPidDigits = 24;
+    if (!launch.pidVariable.empty()) built.strings.push_back(launch.pidVariable + "=" + std::string(kPidDigits, '\0'));
+    for (auto& entry : built.strings) built.envp.push_back(entry.data());
+    built.envp.push_back(nullptr);
+    if (!launch.pidVariable.empty()) built.pidDigits = built.strings.back().data() + launch.pidVariable.size() + 1;
+}
+
+// Writes `pid` in decimal at `out` (async-signal-safe: the program's process runs it between fork and exec).
+void writePidDigits(pid_t pid, char* out) {
+    char reversed[24];
+    int count = 0;
+    do {
+        reversed[count++] = static_cast<char>('0' + pid % 10);
+        pid /= 10;
+    } while (pid > 0 && count < 23);
+    for (int i = 0; i < count; ++i) out[i] = reversed[count - 1 - i];
+    out[count] = '\0';
+}
+
 // In the launched program's process, after the second fork: standard streams on /dev/null, every other
 // descriptor closed except the report pipe (close-on-exec), then exec.
-[[noreturn]] void execProgram(const std::vector<char*>& argv, const std::string& workingDirectory, int reportFd) {
+[[noreturn]] void execProgram(const std::vector<char*>& argv, const std::string& workingDirectory, int reportFd,
+                              ProgramEnvironment& environment) {
     const int devNull = open("/dev/null", O_RDWR);
     if (devNull >= 0) {
         dup2(devNull, STDIN_FILENO);
@@ -76,8 +116,9 @@ bool readReports(int fd, Report& report) {
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+    if (environment.pidDigits) writePidDigits(report.pid, environment.pidDigits);
     writeReport(reportFd, report);
-    execv(argv[0], argv.data());
+    execve(argv[0], argv.data(), environment.envp.data());
     report.error = errno;
     report.step = 2;
     writeReport(reportFd, report);
@@ -87,7 +128,14 @@ bool readReports(int fd, Report& report) {
 }  // namespace
 
 pid_t launchDetached(const std::vector<std::string>& arguments, const std::string& workingDirectory) {
+    return launchDetached(arguments, workingDirectory, LaunchEnvironment{});
+}
+
+pid_t launchDetached(const std::vector<std::string>& arguments, const std::string& workingDirectory,
+                     const LaunchEnvironment& launchEnvironment) {
     if (arguments.empty()) throw std::runtime_error("cannot launch: no command");
+    ProgramEnvironment environment;
+    buildEnvironment(launchEnvironment, environment);
     const std::string& program = arguments.front();
     std::vector<char*> argv;
     for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -117,7 +165,7 @@ pid_t launchDetached(const std::vector<std::string>& arguments, const std::strin
             writeReport(pipeFds[1], report);
             _exit(127);
         }
-        if (second == 0) execProgram(argv, workingDirectory, pipeFds[1]);
+        if (second == 0) execProgram(argv, workingDirectory, pipeFds[1], environment);
         _exit(0);
     }
     close(pipeFds[1]);

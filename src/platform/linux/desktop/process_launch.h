@@ -15,6 +15,18 @@ namespace platform::linux_desktop {
 /// when it cannot be.
 pid_t launchDetached(const std::vector<std::string>& arguments, const std::string& workingDirectory);
 
+/// What a launch adds to the environment the program inherits.
+struct LaunchEnvironment {
+    /// "NAME=value" settings, each replacing an inherited variable of that name.
+    std::vector<std::string> settings;
+    /// The name of a variable set to the program's own process id, when not empty.
+    std::string pidVariable;
+};
+
+/// `launchDetached` with `environment` added to what the program inherits.
+pid_t launchDetached(const std::vector<std::string>& arguments, const std::string& workingDirectory,
+                     const LaunchEnvironment& environment);
+
 /// Whether the process `pid` has ended (it no longer exists, or only as a zombie).
 bool processEnded(pid_t pid);
 

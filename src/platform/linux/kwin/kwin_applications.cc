@@ -4,6 +4,7 @@
 #include <set>
 
 #include "platform/linux/desktop/desktop_entries.h"
+#include "platform/linux/desktop/entry_applications.h"
 
 namespace platform::linux_desktop {
 
@@ -20,9 +21,11 @@ ApplicationProcess describeWindowProcess(const KWinWindow& window) {
     hints.wmClassInstance = window.resourceName;
     hints.wmClassClass = window.resourceClass;
     hints.executablePath = error ? "" : executable.string();
+    hints.pid = window.pid;
     if (const auto entry = matchDesktopEntry(loadDesktopEntries(), hints)) {
         process.identity = entry->id;
         process.name = entry->name;
+        process.otherNames = otherNamesOf(*entry);
         process.entryPath = entry->path;
     } else if (!window.resourceClass.empty()) {
         process.name = window.resourceClass;

@@ -20,9 +20,11 @@ ApplicationProcess describeProcess(int32_t pid, const std::string& programName) 
     hints.wmClassInstance = programName;
     hints.wmClassClass = programName;
     hints.executablePath = error ? "" : executable.string();
+    hints.pid = pid;
     if (const auto entry = matchDesktopEntry(loadDesktopEntries(), hints)) {
         process.identity = entry->id;
         process.name = entry->name;
+        process.otherNames = otherNamesOf(*entry);
         process.entryPath = entry->path;
     } else if (!programName.empty()) {
         process.name = programName;

@@ -29,6 +29,7 @@ std::optional<AppWindow> describe(Display* display, Window window, bool managed)
         if (hint.res_class) XFree(hint.res_class);
     }
     app.toolkitId = utf8Property(display, window, atom(display, "_GTK_APPLICATION_ID")).value_or("");
+    app.startupId = utf8Property(display, window, atom(display, "_NET_STARTUP_ID")).value_or("");
     // A window that names neither its process nor a class is no application's (a window manager's frame).
     const bool namesProcess = !longProperty(display, window, "_NET_WM_PID", XA_CARDINAL).empty();
     if (namesProcess || hasClass) app.pid = windowProcess(display, window);

@@ -19,6 +19,7 @@ struct AppWindow {
     std::string resName;   // WM_CLASS instance
     std::string resClass;  // WM_CLASS class
     std::string toolkitId; // the toolkit's application id (_GTK_APPLICATION_ID), when set
+    std::string startupId; // the id of the launch that opened it (_NET_STARTUP_ID), when set
     bool managed = false;  // listed by the window manager as a client
     bool viewable = false;
 };

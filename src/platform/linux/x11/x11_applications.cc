@@ -1,5 +1,6 @@
 #include "platform/linux/x11/x11_applications.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -40,6 +41,7 @@ ApplicationHints hintsFor(const AppWindow& window, const std::string& executable
     hints.wmClassClass = window.resClass;
     hints.wmClassInstance = window.resName;
     hints.executablePath = executable.empty() ? "" : canonical(executable);
+    hints.pid = window.pid;
     return hints;
 }
 
@@ -85,9 +87,14 @@ std::vector<ApplicationProcess> X11Applications::running() {
         app.pid = pid;
         const std::string executable = executableOf(pid);
         if (!executable.empty()) app.executablePath = executable;
+        for (const auto& window : windows)
+            if (!window.startupId.empty() &&
+                std::find(app.launchIds.begin(), app.launchIds.end(), window.startupId) == app.launchIds.end())
+                app.launchIds.push_back(window.startupId);
         if (const auto entry = entryOf(windows, executable, entries)) {
             app.identity = entry->id;
             app.name = entry->name;
+            app.otherNames = otherNamesOf(*entry);
             app.entryPath = entry->path;
         } else {
             for (const auto& window : windows)

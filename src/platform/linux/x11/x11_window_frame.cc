@@ -16,6 +16,7 @@
 
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_properties.h"
+#include "platform/linux/x11/x11_window_kind.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -248,6 +249,7 @@ std::vector<ClientWindow> clientWindowsTopFirst(Display* display) {
     for (const ClientWindow& window : held) clientWindows.push_back(window.client);
     std::vector<Atom> asked{pidAtom, netName, XA_WM_NAME};
     if (compositing) asked.push_back(frameExtents);
+    for (Atom kind : windowKindProperties(display)) asked.push_back(kind);
     // Sent after the placements, whose answers have come by the time these have: one round trip for both.
     const WindowProperties properties(display, clientWindows, asked);
     std::vector<std::pair<std::optional<Rect>, std::optional<Rect>>> rects;
@@ -272,6 +274,7 @@ std::vector<ClientWindow> clientWindowsTopFirst(Display* display) {
             window.pid = windowProcess(display, window.client);
         auto title = properties.utf8(window.client, netName);
         if (!title || title->empty()) title = properties.text(window.client, XA_WM_NAME);
+        window.splash = isSplashWindow(display, properties, window.client, window.overrideRedirect);
         window.title = title.value_or("");
         windows.push_back(std::move(window));
     }

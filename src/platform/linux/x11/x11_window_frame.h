@@ -27,6 +27,7 @@ struct ClientWindow {
     int pid = 0;           // 0 when unknown
     std::string title;
     bool overrideRedirect = false;  // menus and other pop-ups that bypass the window manager
+    bool splash = false;            // a splash screen or the like, no window a person works in (`isSplashWindow`)
     // The invisible shadow a client-side decorated window draws around itself under a compositor, as it
     // declares it (`_GTK_FRAME_EXTENTS`); nothing when it declares none.
     std::optional<Margins> invisibleMargins;

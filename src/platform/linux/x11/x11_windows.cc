@@ -18,6 +18,7 @@
 
 #include "platform/linux/x11/x11_properties.h"
 #include "platform/linux/x11/x11_window_frame.h"
+#include "platform/linux/x11/x11_window_kind.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -150,16 +151,24 @@ std::optional<std::set<Window>> managedClients(Display* display) {
     return std::set<Window>(list.begin(), list.end());
 }
 
+// The layer of a window typed normal or dialog (or not typed): 0, unless it is a splash screen in all but
+// its type (it takes no input), which floats as splash screens do.
+int ordinaryLayer(Display* display, const X11TopLevel& window, const WindowProperties& properties) {
+    return isSplashWindow(display, properties, window.client, false) ? kFloatingLayer : 0;
+}
+
 int layerOf(Display* display, const X11TopLevel& window, const WindowProperties& properties) {
     const auto types = properties.longs(window.client, atom(display, "_NET_WM_WINDOW_TYPE"), XA_ATOM);
     // The list is in order of preference; the first type this program knows decides.
     for (unsigned long type : types) {
         for (const auto& [name, layer] : kLayers) {
-            if (type == atom(display, name)) return window.overrideRedirect && layer == 0 ? kPopUpMenuLayer : layer;
+            if (type != atom(display, name)) continue;
+            if (layer != 0) return layer;
+            return window.overrideRedirect ? kPopUpMenuLayer : ordinaryLayer(display, window, properties);
         }
     }
     // No known type: an ordinary window, unless it bypasses the window manager (a menu or a popup).
-    return window.overrideRedirect ? kPopUpMenuLayer : 0;
+    return window.overrideRedirect ? kPopUpMenuLayer : ordinaryLayer(display, window, properties);
 }
 
 std::string readLink(const std::string& path) {
@@ -187,6 +196,7 @@ ApplicationHints hintsOf(Display* display, const X11TopLevel& window, const Wind
     }
     // " (deleted)" marks an executable replaced since the process started; it matches nothing then.
     hints.executablePath = readLink("/proc/" + std::to_string(window.pid) + "/exe");
+    hints.pid = window.pid;
     return hints;
 }
 
@@ -367,6 +377,7 @@ ShareableContent readShareableContent(Display* display) {
     std::vector<Atom> asked{atom(display, "_NET_WM_WINDOW_TYPE"), atom(display, "_GTK_APPLICATION_ID"), XA_WM_CLASS,
                             netName, XA_WM_NAME};
     if (compositing) asked.push_back(frameExtents);
+    for (Atom kind : windowKindProperties(display)) asked.push_back(kind);
     const WindowProperties properties(display, clients, asked);
 
     // Each window's own application, when its hints name an installed one. One process can serve several
