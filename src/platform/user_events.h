@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace platform {
 
@@ -18,8 +19,10 @@ public:
 /// The user's own input, observed without being changed or consumed.
 class UserEvents {
 public:
-    /// Called with the pointer's position in global screen points when the left button goes down.
-    using LeftPress = std::function<void(double x, double y)>;
+    /// Called with the pointer's position in global screen points when the left button goes down, and, when
+    /// the desktop tells it, the moment it went down on the host clock (`Clock::hostSeconds`), which may be a
+    /// moment before the call.
+    using LeftPress = std::function<void(double x, double y, std::optional<double> pressHostSeconds)>;
 
     virtual ~UserEvents() = default;
 

@@ -55,7 +55,7 @@ void handlePress(TapState& state) {
     unsigned int mask = 0;
     if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &winX, &winY, &mask))
         return;
-    if (state.enabled && state.onPress) state.onPress(rootX, rootY);
+    if (state.enabled && state.onPress) state.onPress(rootX, rootY, std::nullopt);
 }
 
 gboolean dispatch(GSource* source, GSourceFunc, gpointer) {
