@@ -64,7 +64,8 @@ struct ModuleContext {
 
 /// The checks behind the permissions (platform/permission_probe.h), each answered by the module that knows:
 /// the desktop module says whether the screen can be read and whether input it makes reaches applications,
-/// the bus library whether desktop accessibility is on.
+/// the bus library whether desktop accessibility is on. Asking for accessibility is the bus library's
+/// `turnAccessibilityOn`, and a desktop module's too where it has a part of its own (GNOME Shell's extension).
 struct PermissionChecks {
     bool (*screenPixelsReadable)() = nullptr;
     bool (*takesSyntheticInput)() = nullptr;
