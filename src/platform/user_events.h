@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace platform {
 
@@ -20,8 +21,10 @@ class UserEvents {
 public:
     /// Called with the pointer's position in global screen points.
     using PointerAt = std::function<void(double x, double y)>;
-    /// Called when the left button goes down, with the pointer's position at the press.
-    using LeftPress = PointerAt;
+    /// Called with the pointer's position in global screen points when the left button goes down, and, when
+    /// the desktop tells it, the moment it went down on the host clock (`Clock::hostSeconds`), which may be a
+    /// moment before the call.
+    using LeftPress = std::function<void(double x, double y, std::optional<double> pressHostSeconds)>;
 
     virtual ~UserEvents() = default;
 

@@ -12,20 +12,21 @@ namespace run {
 ClickLog::ClickLog(jobs::Rect rect, TimeBase firstFrameHostSeconds)
     : rect_(rect), firstFrameHostSeconds_(std::move(firstFrameHostSeconds)) {}
 
-double ClickLog::now() const {
-    const double host = platform::services().clock->hostSeconds();
+double ClickLog::now() const { return at(platform::services().clock->hostSeconds()); }
+
+double ClickLog::at(double hostSeconds) const {
     const auto start = firstFrameHostSeconds_ ? firstFrameHostSeconds_() : std::nullopt;
     if (!start) return 0;
-    return std::max(0.0, host - *start);
+    return std::max(0.0, hostSeconds - *start);
 }
 
-void ClickLog::log(double x, double y, const std::optional<std::string>& role,
-                   const std::optional<std::string>& label) {
+void ClickLog::log(double x, double y, const std::optional<std::string>& role, const std::optional<std::string>& label,
+                   std::optional<double> atHostSeconds) {
     // The rectangle's minimum corner and size as the platform reads any rectangle: standardised first.
     const double minX = std::min(rect_.x, rect_.x + rect_.width);
     const double minY = std::min(rect_.y, rect_.y + rect_.height);
     Out::Message entry = {
-        {"t", text::roundHalfAwayFromZero(now() * 1000) / 1000},
+        {"t", text::roundHalfAwayFromZero((atHostSeconds ? at(*atHostSeconds) : now()) * 1000) / 1000},
         {"x", (x - minX) / std::abs(rect_.width)},
         {"y", (y - minY) / std::abs(rect_.height)},
     };

@@ -24,9 +24,14 @@ public:
     /// Seconds since the first recorded frame on the host clock; 0 before that frame, never negative.
     double now() const;
 
+    /// The same for the host-clock moment `hostSeconds`.
+    double at(double hostSeconds) const;
+
     /// Appends a click entry at the screen point (`x`, `y`), as fractions of the area from its top left,
-    /// with "t" rounded to the millisecond; "role" and "label" only when given. Points are not filtered.
-    void log(double x, double y, const std::optional<std::string>& role, const std::optional<std::string>& label);
+    /// with "t" rounded to the millisecond, taken at `atHostSeconds` when given (a press the desktop dated)
+    /// and now otherwise; "role" and "label" only when given. Points are not filtered.
+    void log(double x, double y, const std::optional<std::string>& role, const std::optional<std::string>& label,
+             std::optional<double> atHostSeconds = std::nullopt);
 
     /// Appends a step entry (a click step naming what was hit), as the user-action tap writes them.
     void logStep(const std::optional<std::string>& role, const std::optional<std::string>& label);

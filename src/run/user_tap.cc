@@ -30,13 +30,13 @@ std::unique_ptr<platform::PointerTap> startUserTap(ClickLog& log) {
         // Shared by the two callbacks, which the tap keeps as long as it lives.
         auto sighting = std::make_shared<std::optional<Sighting>>();
         tap = events->tapLeftPresses(
-            [&log, sighting](double x, double y) {
+            [&log, sighting](double x, double y, std::optional<double> pressHostSeconds) {
                 if (!log.contains(x, y)) return;
                 // A press where the pointer rested hit what was there then: the press itself may have
                 // changed it (an item of a menu that its release closes) before it could be read now.
                 const bool rested = *sighting && (*sighting)->x == x && (*sighting)->y == y;
                 const AX::Description hit = rested ? (*sighting)->hit : describeAt(x, y);
-                log.log(x, y, hit.role, hit.label);
+                log.log(x, y, hit.role, hit.label, pressHostSeconds);
                 log.logStep(hit.role, hit.label);
             },
             [&log, sighting](double x, double y) {

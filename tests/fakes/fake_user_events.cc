@@ -27,9 +27,9 @@ std::unique_ptr<platform::PointerTap> FakeUserEvents::tapLeftPresses(LeftPress o
     return std::make_unique<FakeTap>([state] { state->enabled = false; }, [state] { state->installed = false; });
 }
 
-bool FakeUserEvents::pressLeft(double x, double y) {
+bool FakeUserEvents::pressLeft(double x, double y, std::optional<double> pressHostSeconds) {
     if (!current_ || !current_->installed || !current_->enabled) return false;
-    current_->onPress(x, y);
+    current_->onPress(x, y, pressHostSeconds);
     return true;
 }
 

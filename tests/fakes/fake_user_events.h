@@ -16,8 +16,9 @@ public:
 
     std::unique_ptr<platform::PointerTap> tapLeftPresses(LeftPress onPress, PointerAt onRest) override;
 
-    /// Delivers a left press at (`x`, `y`) to the current tap, if it is enabled; returns whether it was.
-    bool pressLeft(double x, double y);
+    /// Delivers a left press at (`x`, `y`), made at `pressHostSeconds` when given, to the current tap, if it
+    /// is enabled; returns whether it was.
+    bool pressLeft(double x, double y, std::optional<double> pressHostSeconds = std::nullopt);
 
     /// Tells the current tap, if it is enabled, that the pointer has come to rest at (`x`, `y`).
     bool restAt(double x, double y);

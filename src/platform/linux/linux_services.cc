@@ -50,7 +50,11 @@ public:
                desktop_.check(&PermissionChecks::takesSyntheticInput)();
     }
     void requestScreenRecording() override {}
-    void requestAccessibility() override { bus_.check(&PermissionChecks::turnAccessibilityOn)(); }
+    void requestAccessibility() override {
+        bus_.check(&PermissionChecks::turnAccessibilityOn)();
+        // The desktop's own part, where it has one (GNOME Shell: the tool's shell extension turned on).
+        if (const auto turnOn = desktop_.table().checks.turnAccessibilityOn) turnOn();
+    }
 
 private:
     LazyModule& desktop_;

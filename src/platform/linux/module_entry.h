@@ -21,11 +21,23 @@ struct TopLevelPlacement {
     Rect visibleFrame;
 };
 
+/// A top-level window a desktop module sees at a point: its process, its title and its frame as a person sees
+/// it, in screen points.
+struct TopLevelAtPoint {
+    int32_t pid = 0;
+    std::string title;
+    Rect visibleFrame;
+};
+
 /// Window geometry a desktop module knows better than the accessibility bus (a Wayland compositor).
 struct DesktopGeometry {
     /// The placement of the top-level window of process `pid` whose accessible title is `title` and whose
     /// accessible extents have size `accessibleSize`; nothing when the module does not know it.
     std::optional<TopLevelPlacement> (*placementOf)(int32_t pid, const std::string& title, Size accessibleSize) = nullptr;
+    /// The window a person sees at the screen point `point`, the front one where windows overlap (what a hit
+    /// test starts from); nothing when there is none or the module does not know. Null when the module cannot
+    /// tell the order of its windows.
+    std::optional<TopLevelAtPoint> (*topLevelAt)(Point point) = nullptr;
 };
 
 /// Requests on a top-level window that only a desktop module can make (a Wayland compositor places and
@@ -52,7 +64,8 @@ struct ModuleContext {
 
 /// The checks behind the permissions (platform/permission_probe.h), each answered by the module that knows:
 /// the desktop module says whether the screen can be read and whether input it makes reaches applications,
-/// the bus library whether desktop accessibility is on.
+/// the bus library whether desktop accessibility is on. Asking for accessibility is the bus library's
+/// `turnAccessibilityOn`, and a desktop module's too where it has a part of its own (GNOME Shell's extension).
 struct PermissionChecks {
     bool (*screenPixelsReadable)() = nullptr;
     bool (*takesSyntheticInput)() = nullptr;

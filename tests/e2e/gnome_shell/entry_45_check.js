@@ -25,7 +25,13 @@ function signalSource(name) {
         sort_windows_by_stacking: windows => windows,
     };
 }
-globalThis.global = {stage: signalSource('stage'), display: signalSource('display'), get_window_actors: () => []};
+// Its work area leaves a 32-pixel panel out of the 1440 x 900 monitor.
+const display = Object.assign(signalSource('display'), {get_primary_monitor: () => 0});
+const workspaceManager = {
+    get_active_workspace: () => ({get_work_area_for_monitor: () => ({x: 0, y: 32, width: 1440, height: 868})}),
+};
+globalThis.global = {stage: signalSource('stage'), display, workspace_manager: workspaceManager,
+    get_window_actors: () => []};
 
 let failures = 0;
 function check(what, ok) {
@@ -67,7 +73,9 @@ async function main() {
     check(`ListWindows answers (${JSON.stringify(windows)})`, Array.isArray(windows) && windows.length === 0);
     const [version] = await call('Get', new GLib.Variant('(ss)', [NAME, 'Version']),
         'org.freedesktop.DBus.Properties');
-    check(`its Version is 1 (${version.deepUnpack()})`, version.deepUnpack() === 1);
+    check(`its Version is 2 (${version.deepUnpack()})`, version.deepUnpack() === 2);
+    const [area] = await call('Get', new GLib.Variant('(ss)', [NAME, 'WorkArea']), 'org.freedesktop.DBus.Properties');
+    check(`its WorkArea is the shell's (${area.deepUnpack()})`, area.deepUnpack().join() === '0,32,1440,868');
     check('nothing is watched before a client subscribes', watched.size === 0);
     await call('SubscribePointerPresses');
     check(`a subscription watches the stage and the windows (${[...watched]})`,

@@ -42,7 +42,7 @@ TEST(UserTap, TheLogicalPrimaryButtonIsTheOneLoggedUnderALeftHandedMapping) {
 
     std::vector<std::pair<double, double>> presses;
     platform::linux_desktop::XInputUserEvents events;
-    auto tap = events.tapLeftPresses([&](double x, double y) { presses.emplace_back(x, y); }, {});
+    auto tap = events.tapLeftPresses([&](double x, double y, std::optional<double>) { presses.emplace_back(x, y); }, {});
     ASSERT_TRUE(tap);
 
     // Right-handed: physical button 1 is the primary one.

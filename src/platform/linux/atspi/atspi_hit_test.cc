@@ -1,5 +1,6 @@
-// Hit testing: the top-level window under the point (from X11's stacking order), its accessible window, then
-// the deepest accessible object at the point inside it.
+// Hit testing: the top-level window under the point (from X11's stacking order, or the Wayland compositor's
+// through the desktop module), its accessible window, then the deepest accessible object at the point inside
+// it.
 
 #include <cmath>
 
@@ -154,13 +155,29 @@ Element deepestAsked(AtspiAccessibility& service, AtspiAccessible* topLevel, Poi
     return found;
 }
 
+// The top-level window under the point: X11's stacking order, or on Wayland, where only the compositor knows
+// which window is in front, the desktop module's answer (none when it cannot tell).
+std::optional<ClientWindow> topWindowAt(Point point) {
+    if (isWayland(desktopSession())) {
+        const DesktopGeometry* desktop = desktopGeometry();
+        const auto found = desktop && desktop->topLevelAt ? desktop->topLevelAt(point) : std::nullopt;
+        if (!found) return std::nullopt;
+        ClientWindow window;
+        window.pid = found->pid;
+        window.title = found->title;
+        window.outer = window.frame = window.clientArea = found->visibleFrame;
+        return window;
+    }
+    DisplayPtr display = openDisplay();
+    if (!display) return std::nullopt;
+    return clientWindowAt(display.get(), point);
+}
+
 }  // namespace
 
 std::optional<Element> AtspiAccessibility::elementAtPoint(Point point) {
     if (!std::isfinite(point.x) || !std::isfinite(point.y) || !atspiReady()) return std::nullopt;
-    DisplayPtr display = openDisplay();
-    if (!display) return std::nullopt;
-    const std::optional<ClientWindow> top = clientWindowAt(display.get(), point);
+    const std::optional<ClientWindow> top = topWindowAt(point);
     if (!top || top->pid <= 0) return std::nullopt;
     const auto app = application(top->pid);
     if (!app) return std::nullopt;

@@ -20,6 +20,24 @@ bool busNameOwned(GDBusConnection* bus, const char* name) {
     return owned;
 }
 
+std::optional<int32_t> compositorProcessId() {
+    const BusConnection bus = connectSessionBus();
+    if (!bus) return std::nullopt;
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "GetConnectionUnixProcessID", g_variant_new("(s)", kScreenCastName), G_VARIANT_TYPE("(u)"),
+        G_DBUS_CALL_FLAGS_NONE, kBusCallTimeoutMs, nullptr, &error);
+    if (!reply) {
+        g_error_free(error);
+        return std::nullopt;
+    }
+    guint32 pid = 0;
+    g_variant_get(reply, "(u)", &pid);
+    g_variant_unref(reply);
+    return pid > 0 ? std::optional<int32_t>(int32_t(pid)) : std::nullopt;
+}
+
 bool compositorRunning() {
     const BusConnection bus = connectSessionBus();
     return bus && busNameOwned(bus.get(), kScreenCastName);

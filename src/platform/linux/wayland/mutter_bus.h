@@ -4,6 +4,8 @@
 
 #include <gio/gio.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/linux/bus/dbus_session.h"
@@ -16,6 +18,9 @@ inline constexpr const char* kDisplayConfigName = "org.gnome.Mutter.DisplayConfi
 
 /// True when `name` has an owner on the bus.
 bool busNameOwned(GDBusConnection* bus, const char* name);
+
+/// The process of the compositor (the owner of its screen cast service), or nothing when it cannot be told.
+std::optional<int32_t> compositorProcessId();
 
 /// False when the compositor has gone: the session bus cannot be reached, or its screen cast service has no
 /// owner there any more.

@@ -8,8 +8,10 @@
 #include <optional>
 #include <vector>
 
-#include "platform/linux/bus/atspi_top_levels.h"
+#include "base/capture_error.h"
+#include "platform/linux/wayland/application_top_levels.h"
 #include "platform/linux/wayland/mutter_remote_session.h"
+#include "platform/linux/wayland/shell_extension.h"
 #include "platform/linux/desktop/keysyms.h"
 
 namespace platform::linux_desktop {
@@ -36,9 +38,24 @@ std::vector<uint32_t> modifierKeysyms(uint64_t flags) {
 bool typesDirectly(char32_t point) { return (point >= 0x20 && point < 0x7f) || point == '\n' || point == '\r' || point == '\t'; }
 
 std::optional<TopLevel> focusedWindow() {
-    for (const TopLevel& window : atspiTopLevels())
+    for (const TopLevel& window : applicationTopLevels())
         if (window.active) return window;
     return std::nullopt;
+}
+
+// The process whose window has the keyboard focus: the shell extension's answer when it runs, the
+// accessibility bus's otherwise; nothing when no window says so.
+std::optional<int32_t> focusedProcess() {
+    if (shellExtensionPresent()) {
+        try {
+            for (const ShellWindow& window : shellWindows())
+                if (window.focused) return window.pid;
+            return std::nullopt;
+        } catch (const CaptureError&) {
+        }
+    }
+    const auto window = focusedWindow();
+    return window ? std::optional(int32_t(window->pid)) : std::nullopt;
 }
 
 }  // namespace
@@ -50,8 +67,7 @@ bool processHasFocus(int32_t pid) {
     std::lock_guard lock(mutex);
     const double now = nowSeconds();
     if (askedAt < 0 || now - askedAt > kFocusFreshSeconds) {
-        const auto window = focusedWindow();
-        focusedPid = window ? std::optional(window->pid) : std::nullopt;
+        focusedPid = focusedProcess();
         askedAt = now;
     }
     // Until the compositor has an input device it tells no client that it is focused: then the keys go to
@@ -107,10 +123,20 @@ bool MutterInput::postCharacter(int32_t pid, const std::string& character) {
 }
 
 bool MutterInput::pointReachesProcess(Point point, int32_t pid) {
+    if (shellExtensionPresent()) {
+        // Pointer positions are screen coordinates: a point reaches the process of the top window there.
+        try {
+            for (const ShellWindow& window : shellWindows())
+                if (!window.minimized && window.frame.contains(point)) return window.pid == pid;
+            return false;
+        } catch (const CaptureError&) {
+            return false;
+        }
+    }
     // Pointer positions are the focused window's own: a point inside it reaches its process.
     const auto window = focusedWindow();
     if (!window) {
-        for (const TopLevel& candidate : atspiTopLevels())
+        for (const TopLevel& candidate : applicationTopLevels())
             if (candidate.pid == pid && point.x >= 0 && point.y >= 0 && point.x < candidate.width &&
                 point.y < candidate.height)
                 return true;

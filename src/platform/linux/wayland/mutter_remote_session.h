@@ -1,7 +1,9 @@
 #pragma once
-// One remote desktop session of the compositor with a screen cast linked to it: the window stream that a
-// recording reads through PipeWire and that input events aim at (pointer positions are in the stream's
-// coordinates, which for a window stream are the window's own).
+// One remote desktop session of the compositor with a screen cast linked to it, whose stream input events
+// aim at (pointer positions are in the stream's coordinates). Without GNOME Shell's extension that is the
+// window stream a recording reads through PipeWire, and the pointer moves in the focused window's own
+// coordinates; with it, a stream of the primary monitor, and the pointer moves in screen coordinates, while
+// a window is recorded by its id in a screen cast of its own.
 
 #include <gio/gio.h>
 
@@ -10,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/geometry.h"
 #include "platform/linux/bus/dbus_session.h"
 
 namespace platform::linux_desktop {
@@ -36,6 +39,11 @@ public:
     /// started on each call. Throws like `windowStream`.
     CastStream monitorStream(CastCursor cursor);
 
+    /// A stream of the window whose mutter id is `windowId` (as GNOME Shell's extension lists it), wherever
+    /// the focus is, in a screen cast session of its own, made and started on each call. Throws like
+    /// `windowStream`.
+    CastStream windowStreamOf(uint64_t windowId, CastCursor cursor);
+
     /// Input through the session (started with a window stream first when none runs). Each returns false
     /// when the compositor refused the event.
     bool keysym(uint32_t keysym, bool pressed);
@@ -44,7 +52,8 @@ public:
     bool scroll(double dx, double dy);
 
     /// Where the window's own origin is in the stream's coordinates (the shadow a toolkit draws outside
-    /// the size it reports); set by the recording stream, added to every pointer position.
+    /// the size it reports); set by the recording stream, added to every pointer position that is in the
+    /// focused window's coordinates (not in screen coordinates).
     void setPointerOffset(int x, int y) {
         pointerOffsetX_ = x;
         pointerOffsetY_ = y;
@@ -55,6 +64,10 @@ private:
     void startLocked(CastCursor cursor);
     void connectLocked();
     bool notify(const char* method, GVariant* arguments);
+    // Starts a screen cast session of its own holding the stream that `record` (given the session's path)
+    // asks for, and returns that stream.
+    template <typename Record>
+    CastStream ownCastStream(Record record);
 
     std::mutex mutex_;
     BusConnection bus_;
@@ -62,6 +75,11 @@ private:
     std::string castPath_;
     CastStream stream_;
     bool started_ = false;
+    bool keyboardUsed_ = false;  // a key went through the session
+    // The input stream is the primary monitor's (screen coordinates from its corner) rather than the
+    // focused window's.
+    bool screenCoordinates_ = false;
+    Point monitorOrigin_;
 };
 
 }  // namespace platform::linux_desktop

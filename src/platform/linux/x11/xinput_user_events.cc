@@ -99,7 +99,7 @@ gint64 handleEvent(TapState& state, XEvent& event) {
     XFreeEventData(display, cookie);
     if (physical > 0 && logicalButton(display, physical) == kPrimaryButton) {
         int x = 0, y = 0;
-        if (state.enabled && state.onPress && pointerPosition(display, x, y)) state.onPress(x, y);
+        if (state.enabled && state.onPress && pointerPosition(display, x, y)) state.onPress(x, y, std::nullopt);
     }
     return kRestAfterChangeMicros;  // a button pressed or released, a key pressed
 }

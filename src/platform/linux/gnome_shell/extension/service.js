@@ -8,12 +8,12 @@ import GLib from 'gi://GLib';
 import Gio from 'gi://Gio';
 
 import {PointerPresses} from './pointerPresses.js';
-import {describeWindow, findWindow, listedWindows, placeWindow} from './windows.js';
+import {describeWindow, findWindow, listedWindows, placeWindow, workArea} from './windows.js';
 
 export const BUS_NAME = 'io.github.QuorrelCapture.Shell';
 export const OBJECT_PATH = '/io/github/QuorrelCapture/Shell';
 export const INTERFACE = 'io.github.QuorrelCapture.Shell';
-const INTERFACE_VERSION = 1;
+const INTERFACE_VERSION = 2;
 const UNKNOWN_WINDOW = `${INTERFACE}.Error.UnknownWindow`;
 
 function readInterface(directory) {
@@ -44,6 +44,10 @@ export class ShellService {
 
     get Version() {
         return INTERFACE_VERSION;
+    }
+
+    get WorkArea() {
+        return workArea(this._shell);
     }
 
     ListWindowsAsync(_parameters, invocation) {

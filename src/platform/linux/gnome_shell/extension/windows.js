@@ -1,5 +1,6 @@
 // The windows a person can switch to, as the tool sees them: their ids, processes, titles, applications and
-// frames in screen coordinates, the top of the stack first; and the window under a point of the screen.
+// frames in screen coordinates, the top of the stack first; the window under a point of the screen; and the
+// work area windows are placed in.
 // The shell's modules come in `shell` ({Meta, Shell, global}), so that this file is the same for every
 // shell version.
 
@@ -66,6 +67,14 @@ export function listedWindowOf(shell, window) {
             return current;
     }
     return null;
+}
+
+// The part of the primary monitor that windows may use, without the shell's panel: [x, y, width, height].
+export function workArea(shell) {
+    const {global} = shell;
+    const area = global.workspace_manager.get_active_workspace()
+        .get_work_area_for_monitor(global.display.get_primary_monitor());
+    return [area.x, area.y, area.width, area.height];
 }
 
 // Gives the window the frame asked for; a maximized or full-screen window is restored first, since mutter
