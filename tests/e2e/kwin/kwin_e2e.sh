@@ -8,23 +8,10 @@ set -uo pipefail
 
 case=${1:-}
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/qc-kwin-e2e.XXXXXX")
-started=()
-cleanup() {
-  local pid
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-check() {  # check DESCRIPTION COMMAND...: the command must succeed
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else fail "$what"; fi
-}
-json() {  # json FILE PYTHON-EXPRESSION: evaluates with `windows` the file's JSON list
+# shellcheck source=../../support/checks.sh
+source "$here/../../support/checks.sh"
+begin_checks qc-kwin-e2e
+windows_json() {  # windows_json FILE PYTHON-EXPRESSION: evaluates with `windows` the file's JSON list
   /usr/bin/python3 -c 'import json,sys; windows=json.load(open(sys.argv[1])); sys.exit(0 if eval(sys.argv[2]) else 1)' "$1" "$2"
 }
 
@@ -47,12 +34,12 @@ session)
   echo "windows: $(cat "$work/windows.json")"
   kcalc_window="[w for w in windows if w['pid']==$kcalc][0]"
   check "KCalc's window is a Wayland window of class org.kde.kcalc named KCalc, with an internal id" \
-    json "$work/windows.json" "$kcalc_window['resourceClass']=='org.kde.kcalc' and $kcalc_window['caption']=='KCalc' and len($kcalc_window['internalId'])>=36"
+    windows_json "$work/windows.json" "$kcalc_window['resourceClass']=='org.kde.kcalc' and $kcalc_window['caption']=='KCalc' and len($kcalc_window['internalId'])>=36"
   check "its frame is a real one, on the 1440 x 900 screen" \
-    json "$work/windows.json" "(lambda f: f[2]>=150 and f[3]>=150 and f[0]>=0 and f[1]>=0 and f[0]+f[2]<=1440 and f[1]+f[3]<=900)($kcalc_window['frame'])"
+    windows_json "$work/windows.json" "(lambda f: f[2]>=150 and f[3]>=150 and f[0]>=0 and f[1]>=0 and f[0]+f[2]<=1440 and f[1]+f[3]<=900)($kcalc_window['frame'])"
   check "its frame holds the surface KCalc draws, under the title bar KWin draws" \
-    json "$work/windows.json" "(lambda f,b: b[0]>=f[0] and b[0]+b[2]<=f[0]+f[2] and b[1]>f[1] and b[1]+b[3]<=f[1]+f[3])($kcalc_window['frame'], $kcalc_window['buffer'])"
-  check "it is the active window" json "$work/windows.json" "$kcalc_window['active']"
+    windows_json "$work/windows.json" "(lambda f,b: b[0]>=f[0] and b[0]+b[2]<=f[0]+f[2] and b[1]>f[1] and b[1]+b[3]<=f[1]+f[3])($kcalc_window['frame'], $kcalc_window['buffer'])"
+  check "it is the active window" windows_json "$work/windows.json" "$kcalc_window['active']"
   # The accessibility bus measures the window as its surface: the size of KWin's buffer, at no position of its own.
   # (The reader prints the title, which is empty for KCalc's frame, then the width and height; KCalc may join
   # the bus a moment after its window maps.)
@@ -64,11 +51,9 @@ session)
     sleep 0.2
   done
   check "the accessibility bus gives KCalc's window the surface's size (${width:-?} x ${height:-?})" \
-    json "$work/windows.json" "$kcalc_window['buffer'][2:]==[${width:-0}, ${height:-0}]"
+    windows_json "$work/windows.json" "$kcalc_window['buffer'][2:]==[${width:-0}, ${height:-0}]"
   ;;
 *) echo "usage: kwin_e2e.sh session" >&2; exit 64 ;;
 esac
 
-((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
-echo "all checks passed"
-exit 0
+end_checks

@@ -9,28 +9,9 @@ set -uo pipefail
 
 tool=$1 case=$2
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/qc-kwin-tool-e2e.XXXXXX")
-started=()
-cleanup() {
-  local pid
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${started[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-check() {  # check DESCRIPTION COMMAND...: the command must succeed
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else fail "$what"; fi
-}
-json() {  # json FILE PYTHON-EXPRESSION-ON-LINES: evaluates with `lines` the file's JSON lines
-  /usr/bin/python3 -c 'import json,sys; lines=[json.loads(l) for l in open(sys.argv[1]) if l.strip()]; r=eval(sys.argv[2]); sys.exit(0 if r else 1)' "$1" "$2"
-}
-movie() {  # movie FILE: width height frames, read back by ffprobe
-  ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=width,height,nb_read_frames -of csv=p=0 "$1" | tr ',' ' '
-}
+# shellcheck source=../../support/checks.sh
+source "$here/../../support/checks.sh"
+begin_checks qc-kwin-tool-e2e
 # The percentage of black pixels in the movie's picture at 0.5 s: of the whole picture (a window shrunk into a
 # larger frame leaves black around it), or of its outermost 3 pixels (a shadow recorded with the window).
 black_percent() {  # black_percent FILE whole|edge
@@ -262,6 +243,4 @@ permissions)
 *) echo "usage: kwin_tool_e2e.sh TOOL qt5|gtk3|permissions [DESKTOP_FILE]" >&2; exit 64 ;;
 esac
 
-((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
-echo "all checks passed"
-exit 0
+end_checks

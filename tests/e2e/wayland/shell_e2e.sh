@@ -9,27 +9,9 @@ set -uo pipefail
 
 tool=$1 case=$2
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/qc-shell-e2e.XXXXXX")
-programs=()
-cleanup() {
-  local pid
-  for pid in "${programs[@]}"; do kill "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-failures=0
-
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-check() {  # check DESCRIPTION COMMAND...: the command must succeed
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else fail "$what"; fi
-}
-json() {  # json FILE PYTHON-EXPRESSION-ON-LINES: evaluates with `lines` the file's JSON lines
-  /usr/bin/python3 -c 'import json,sys; lines=[json.loads(l) for l in open(sys.argv[1]) if l.strip()]; r=eval(sys.argv[2]); sys.exit(0 if r else 1)' "$1" "$2"
-}
-movie() {  # movie FILE: width height frames, read back by ffprobe
-  ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=width,height,nb_read_frames -of csv=p=0 "$1"
-}
+# shellcheck source=../../support/checks.sh
+source "$here/../../support/checks.sh"
+begin_checks qc-shell-e2e
 helper() { /usr/bin/python3 "$here/shell_helper.py" "$@"; }
 wait_for() {  # wait_for SECONDS COMMAND...: waits for the command to succeed (an event, not a time)
   local deadline=$((SECONDS + $1)); shift
@@ -62,7 +44,7 @@ mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
 # for it turns it on for the next log-in.
 if [ "$case" = plain ]; then
   mousepad >/dev/null 2>&1 &
-  programs+=($!)
+  started+=($!)
   # The listing that shows Mousepad is the one checked (on a loaded machine a listing may miss a window
   # whose program is slow to answer).
   wait_for 60 sh -c "'$tool' windows >'$work/windows.out' && grep -q '\"app\":\"Mousepad\"' '$work/windows.out'"
@@ -84,9 +66,7 @@ if [ "$case" = plain ]; then
   enabled=$(XDG_CONFIG_HOME=$session_config gsettings get org.gnome.shell enabled-extensions)
   check "the extension is added to the user's enabled extensions, beside theirs ($enabled)" \
     test "$enabled" = "['other@example.org', 'quorrel-capture@quorrel-capture.github.io']"
-  ((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
-  echo "all checks passed"
-  exit 0
+  end_checks
 fi
 [ "$case" = extension ] || { echo "usage: shell_e2e.sh TOOL extension|plain" >&2; exit 64; }
 
@@ -99,10 +79,10 @@ check "permissions: both granted with the extension ($(cat "$work/permissions.ou
 # windows may use, types into it and clicks its text area.
 mousepad >/dev/null 2>&1 &
 mousepad_pid=$!
-programs+=($mousepad_pid)
+started+=($mousepad_pid)
 check "Mousepad shows its window" wait_for 60 shell_window "$mousepad_pid" 'True'
 zenity --info --title Interruption --text "Another window" >/dev/null 2>&1 &
-programs+=($!)
+started+=($!)
 check "a dialog of another program has the focus" wait_for 60 top_window_is "$!"
 read -r area_x area_y area_width area_height < <(helper workarea)
 x=$((area_x + (area_width - 800) / 2)) y=$((area_y + (area_height - 600) / 2))
@@ -127,7 +107,7 @@ check "the click on the text area is logged as one, inside the window" \
 texts=$(/usr/bin/python3 "$here/atspi_check.py" mousepad text 2>&1)
 check "Mousepad shows the typed text (its texts: $(echo "$texts" | tr '\n' '|' | cut -c1-200))" \
   grep -qxF -- "Grüße, Wayland" <<<"$texts"
-read -r width height frames < <(movie "$work/run.mov" | tr ',' ' ')
+read -r width height frames < <(movie "$work/run.mov" )
 check "the movie is the window's 800 x 600 ($width x $height, $frames frames)" \
   test "$width" = 800 -a "$height" = 600 -a "${frames:-0}" -ge 5
 # The window's edges, not the shadow GTK 3 draws around it inside its surface (black in a movie), nor the
@@ -152,7 +132,7 @@ check "inspect gives the window's screen frame and its objects inside it" \
 # the button's centre, is logged with what it hit and where, and ends the dialog and with it the recording.
 zenity --question --title Question --text "Go on?" >/dev/null 2>&1 &
 question=$!
-programs+=($question)
+started+=($question)
 check "the question shows its No button" wait_for 60 helper centre zenity "push button" No
 echo "{\"app\": \"zenity\", \"launch\": false, \"recordUser\": true, \"out\": \"$work/user.mov\", \"fps\": 30, \"tailMs\": 200, \"durationSec\": 40, \"stopFile\": \"$work/stop\"}" >"$work/user.json"
 timeout 60 "$tool" run "$work/user.json" >"$work/user.out" 2>"$work/user.err" &
@@ -189,11 +169,10 @@ texts=$(/usr/bin/python3 "$here/atspi_check.py" gnome-calculator text 2>&1)
 check "Calculator shows 42 (its texts: $(echo "$texts" | tr '\n' '|' | cut -c1-200))" grep -qxF -- 42 <<<"$texts"
 "$tool" windows >"$work/windows-after.out"
 calculator_pid=$(/usr/bin/python3 -c 'import json,sys; print(next((w["pid"] for w in json.load(open(sys.argv[1]))["windows"] if w["bundleId"]=="org.gnome.Calculator"), ""))' "$work/windows-after.out")
-[ -n "$calculator_pid" ] && programs+=($calculator_pid)
+[ -n "$calculator_pid" ] && started+=($calculator_pid)
 helper windows >"$work/shell-windows.json"
 check "its recorded window is the frame the shell has on the screen, recorded whole" \
   /usr/bin/python3 -c 'import json,sys; r=json.loads(open(sys.argv[1]).read().splitlines()[-1]); f=r["window"]
 sys.exit(0 if r["windowInRecording"]=={"x":0,"y":0,"width":f["width"],"height":f["height"]} and any(w["frame"]==[f["x"],f["y"],f["width"],f["height"]] for w in json.load(open(sys.argv[2]))) else 1)' "$work/calculator.out" "$work/shell-windows.json"
 
-((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
-echo "all checks passed"
+end_checks

@@ -9,21 +9,9 @@ set -uo pipefail
 
 tool=$1 case=$2
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/qc-wayland-e2e.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-failures=0
-
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-check() {  # check DESCRIPTION COMMAND...: the command must succeed
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else fail "$what"; fi
-}
-json() {  # json FILE PYTHON-EXPRESSION-ON-LINES: evaluates with `lines` the file's JSON lines
-  /usr/bin/python3 -c 'import json,sys; lines=[json.loads(l) for l in open(sys.argv[1]) if l.strip()]; r=eval(sys.argv[2]); sys.exit(0 if r else 1)' "$1" "$2"
-}
-movie() {  # movie FILE: width height frames, read back by ffprobe
-  ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=width,height,nb_read_frames -of csv=p=0 "$1"
-}
+# shellcheck source=../../support/checks.sh
+source "$here/../../support/checks.sh"
+begin_checks qc-wayland-e2e
 
 [ -n "${WAYLAND_DISPLAY:-}" ] || { echo "FAIL: not inside a Wayland session" >&2; exit 1; }
 
@@ -83,11 +71,9 @@ lost)
     test "$status" = 1 -a "$took" -lt 15
   check "its last line says the compositor is gone" \
     json "$work/lost.out" 'lines[-1]=={"type":"error","code":"external","message":"lost the connection to the Wayland compositor"}'
-  read -r width height frames < <(movie "$work/lost.mov" | tr ',' ' ')
+  read -r width height frames < <(movie "$work/lost.mov" )
   check "the movie is finished and reads back ($width x $height, $frames frames)" test "${frames:-0}" -ge 1
-  ((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
-  echo "all checks passed"
-  exit 0
+  end_checks
   ;;
 xwayland)
   # An X11 program in the Wayland session (desktop-session --wayland --xwayland): its objects are in X11
@@ -114,11 +100,9 @@ JOB
   check "the click landed on \"No\": zenity answered 1 (it answered $answer)" test "$answer" = 1
   check "the click's fractions are inside the recorded dialog" \
     json "$work/x11.out" 'len(lines[-1]["clicks"])==1 and all(0<c["x"]<0.5 and 0.5<c["y"]<1 for c in lines[-1]["clicks"])'
-  read -r width height frames < <(movie "$work/x11.mov" | tr ',' ' ')
+  read -r width height frames < <(movie "$work/x11.mov" )
   check "the movie reads back ($width x $height, $frames frames)" test "${frames:-0}" -ge 1 -a "${width:-0}" -gt 100
-  ((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
-  echo "all checks passed"
-  exit 0
+  end_checks
   ;;
 *) echo "usage: wayland_e2e.sh TOOL gtk3|gtk4|lost|xwayland" >&2; exit 64 ;;
 esac
@@ -136,7 +120,7 @@ fi
 texts=$(/usr/bin/python3 "$here/atspi_check.py" "$program" text 2>&1)
 check "the program shows \"$expected_text\" (its texts: $(echo "$texts" | tr '\n' '|' | cut -c1-200))" \
   grep -qxF -- "$expected_text" <<<"$texts"
-read -r width height frames < <(movie "$work/run.mov" | tr ',' ' ')
+read -r width height frames < <(movie "$work/run.mov" )
 check "the movie reads back ($width x $height, $frames frames)" test "${frames:-0}" -ge 5 -a "${width:-0}" -gt 100
 # The window fills the frame: a stream's buffer as large as the monitor, shrunk whole into the frame, would
 # leave most of it black.
@@ -144,7 +128,7 @@ dark=$(ffmpeg -v error -ss 0.5 -i "$work/run.mov" -frames:v 1 -vf scale=64:64,fo
   /usr/bin/python3 -c 'import sys; d=sys.stdin.buffer.read(); print(int(100*sum(b<16 for b in d)/max(1,len(d))))')
 check "the movie shows the window filling its frame ($dark % of it black)" test "${dark:-100}" -lt 40
 # The window's edges, not the shadow GTK 3 draws around it inside its surface (black in a movie).
-read -r width height _ < <(movie "$work/run.mov" | tr ',' ' ')
+read -r width height _ < <(movie "$work/run.mov" )
 edge=$(ffmpeg -v error -ss 0.5 -i "$work/run.mov" -frames:v 1 -vf format=gray -f rawvideo - |
   /usr/bin/python3 -c 'import sys; w,h=int(sys.argv[1]),int(sys.argv[2]); d=sys.stdin.buffer.read()
 e=[d[y*w+x] for y in range(h) for x in range(w) if min(x,y,w-1-x,h-1-y)<3]; print(int(100*sum(b<16 for b in e)/max(1,len(e))))' "$width" "$height")
@@ -172,7 +156,7 @@ timeout 30 "$tool" run "$work/region.json" >"$work/region.out" 2>"$work/region.e
 status=$?
 check "region recording exits 0 (status $status: $(tail -n1 "$work/region.out"))" test "$status" = 0
 check "the started file holds the first frame's time" grep -qE '^[0-9]{13}' "$work/started"
-read -r width height frames < <(movie "$work/region.mov" | tr ',' ' ')
+read -r width height frames < <(movie "$work/region.mov" )
 check "the region's movie is 200 x 120 ($width x $height, $frames frames)" test "$width" = 200 -a "$height" = 120
 
 # The user's own recording of the window, ended by the host's stop file. The compositor shows no client the
@@ -197,7 +181,7 @@ if [ "$case" = gtk3 ]; then
     json "$work/user.out" 'lines[-1]["clicks"]==[] and lines[-1]["steps"]==[] and lines[-1]["windowTitle"]'
   check "the tap's failure is said once ($(cat "$work/user.err"))" \
     test "$(grep -c 'could not create the event tap' "$work/user.err")" = 1
-  read -r width height frames < <(movie "$work/user.mov" | tr ',' ' ')
+  read -r width height frames < <(movie "$work/user.mov" )
   check "the user recording's movie reads back ($width x $height, $frames frames)" test "${frames:-0}" -ge 1 -a "${width:-0}" -gt 100
 fi
 
@@ -207,10 +191,9 @@ if [ "$case" = gtk4 ]; then
   timeout 30 "$tool" run "$work/display.json" >"$work/display.out" 2>"$work/display.err"
   status=$?
   check "display recording exits 0 (status $status: $(tail -n1 "$work/display.out"))" test "$status" = 0
-  read -r width height frames < <(movie "$work/display.mov" | tr ',' ' ')
+  read -r width height frames < <(movie "$work/display.mov" )
   check "the display's movie is the monitor's 1440 x 900 ($width x $height, $frames frames)" \
     test "$width" = 1440 -a "$height" = 900
 fi
 
-((failures)) && { echo "$failures check(s) failed" >&2; exit 1; }
-echo "all checks passed"
+end_checks
