@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/linux/main_context_turn.h"
+
 namespace platform::linux_desktop {
 namespace {
 
@@ -16,6 +18,9 @@ constexpr double kLongestStretchSeconds = 86400;
 double monotonicSeconds() { return static_cast<double>(g_get_monotonic_time()) / 1e6; }
 
 }  // namespace
+
+// Made before any other thread wants a turn, so that every one finds the same record.
+GlibRunLoop::GlibRunLoop() { MainContextTurns::install(); }
 
 bool GlibRunLoop::serveFor(double seconds) {
     GMainContext* context = g_main_context_default();
@@ -30,9 +35,27 @@ bool GlibRunLoop::serveFor(double seconds) {
         &expired, nullptr);
     g_source_attach(timer, context);
 
+    MainContextTurns& turns = MainContextTurns::install();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(deadline - g_get_monotonic_time());
     bool woken = false;
     while (!expired && g_get_monotonic_time() < deadline) {
         if ((woken = wakeRequested_.exchange(false))) break;
+        {
+            // Another thread's accessibility calls come first: the loop waits until they pause.
+            std::unique_lock lock(turns.mutex);
+            const auto quiet = [&] {
+                return wakeRequested_ ||
+                       (turns.wanted == 0 &&
+                        std::chrono::steady_clock::now() >= turns.lastEnded + MainContextTurns::kBurstGap);
+            };
+            if (!quiet()) {
+                while (!quiet() && std::chrono::steady_clock::now() < until) {
+                    const auto gapEnds = turns.lastEnded + MainContextTurns::kBurstGap;
+                    turns.changed.wait_until(lock, turns.wanted > 0 ? until : std::min(until, gapEnds));
+                }
+                continue;
+            }
+        }
         g_main_context_iteration(context, TRUE);
     }
     g_source_destroy(timer);
@@ -49,7 +72,12 @@ void GlibRunLoop::runFor(double seconds) {
 }
 
 void GlibRunLoop::wake() {
-    wakeRequested_ = true;
+    MainContextTurns& turns = MainContextTurns::install();
+    {
+        std::lock_guard lock(turns.mutex);
+        wakeRequested_ = true;
+    }
+    turns.changed.notify_all();
     g_main_context_wakeup(g_main_context_default());
 }
 

@@ -9,6 +9,7 @@ namespace platform::linux_desktop {
 
 class GlibRunLoop final : public RunLoop {
 public:
+    GlibRunLoop();
     void runFor(double seconds) override;
     void wake() override;
 

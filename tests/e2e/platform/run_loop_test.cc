@@ -12,6 +12,7 @@
 
 #include "base/bridge.h"
 #include "platform/clock.h"
+#include "platform/linux/main_context_turn.h"
 #include "platform/services.h"
 
 namespace {
@@ -75,6 +76,31 @@ TEST_F(MainLoop, BlockingReturnsAsSoonAsTheWorkerIsDone) {
     // A worker that finishes at once must not leave the main thread waiting on an idle loop.
     for (int i = 0; i < 20; ++i) EXPECT_EQ(bridge::blocking([i] { return i; }), i);
     EXPECT_THROW(bridge::blocking([] { throw std::runtime_error("x"); }), std::runtime_error);
+}
+
+TEST_F(MainLoop, AWorkerTakingATurnKeepsTheLoopFromDispatchingUntilItIsDone) {
+    // libatspi's connections are watched from the main context: the main thread serving it while a worker
+    // waits for a reply would take that reply away from the worker.
+    std::atomic<int> fired{0};
+    g_timeout_add(1, [](gpointer count) -> gboolean { ++*static_cast<std::atomic<int>*>(count); return G_SOURCE_CONTINUE; },
+                  &fired);
+    for (int round = 0; round < 5; ++round) {
+        const auto [during, waitedSeconds] = bridge::blocking([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the loop is polling by now
+            const auto asked = std::chrono::steady_clock::now();
+            platform::linux_desktop::MainContextTurn turn;
+            const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count();
+            const int before = fired.load();
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            return std::pair{fired.load() - before, waited};
+        });
+        EXPECT_EQ(during, 0) << "the loop dispatched a source during the worker's turn";
+        EXPECT_LT(waitedSeconds, 2.0) << "a hang check, not a timing target";
+    }
+    const int after = fired.load();
+    bridge::pause(0.05);
+    g_source_remove_by_user_data(&fired);
+    EXPECT_GT(fired.load(), after) << "the loop serves its sources again once the turns are over";
 }
 
 TEST_F(MainLoop, TheHostClockIsMonotonicAndTheWallClockIsEpochBased) {

@@ -182,6 +182,7 @@ std::optional<ElementList> AtspiAccessibility::windows(const Element& applicatio
 
 std::optional<Element> AtspiAccessibility::application(int pid) {
     if (pid <= 0 || !atspiReady()) return std::nullopt;
+    MainContextTurn turn;
     AtspiAccessible* desktop = atspi_get_desktop(0);
     if (!desktop) return std::nullopt;
     std::optional<Element> found;

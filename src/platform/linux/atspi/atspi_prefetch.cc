@@ -317,6 +317,7 @@ bool take(const Request& request, DBusMessage* reply, ObjectState& state, std::v
 // Sends `requests` with up to kRequestsInFlight of them waiting for answers at once and stores the answers;
 // false when the application stopped answering (what is still in flight is then cancelled).
 bool askAll(const std::vector<Request>& requests, Table& table) {
+    MainContextTurn turn;  // the replies must reach this thread, not the main loop
     struct InFlight {
         size_t index;
         DBusPendingCall* pending;

@@ -69,6 +69,7 @@ bool atspiReady() {
     // as absence anyway.
     g_log_set_handler("dbind", static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO),
                       [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    MainContextTurn turn;
     const int status = atspi_init();
     if (status != 0 && status != 1) return false;
     // The second figure is the grace period libatspi gives newly seen applications (15 s by default); none here.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/linux/desktop/desktop_session.h"
+#include "platform/linux/main_context_turn.h"
 #include "platform/linux/module_entry.h"
 
 namespace platform::linux_desktop {
@@ -72,6 +73,7 @@ auto atspiCall(AtspiAccessible* object, Call call, Failed failed) -> std::option
     if (!object || !detail::mayCall(object)) return std::nullopt;
     GError* error = nullptr;
     const double start = detail::nowSeconds();
+    MainContextTurn turn;  // the reply must reach this thread, not the main loop
     auto result = call(&error);
     const bool callFailed = error != nullptr || failed(result);
     if (error) g_error_free(error);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/linux/bus/window_shadow.h"
+#include "platform/linux/main_context_turn.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -110,6 +111,7 @@ void addWindowsOf(AtspiAccessible* application, std::vector<TopLevel>& found) {
 
 std::vector<TopLevel> atspiTopLevels() {
     std::vector<TopLevel> found;
+    MainContextTurn turn;  // every reply must reach this thread, not the main loop
     if (!connected()) return found;
     AtspiAccessible* desktop = atspi_get_desktop(0);
     if (!desktop) return found;
@@ -126,6 +128,7 @@ std::vector<TopLevel> atspiTopLevels() {
 
 std::string applicationToolkit(pid_t pid) {
     std::string toolkit;
+    MainContextTurn turn;
     if (!connected()) return toolkit;
     AtspiAccessible* desktop = atspi_get_desktop(0);
     if (!desktop) return toolkit;

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/linux/main_context_turn.h"
+
 namespace platform::linux_desktop {
 namespace {
 
@@ -54,7 +56,9 @@ bool showing(AtspiAccessible* object) {
 }  // namespace
 
 std::optional<Rect> shadowFreePartOf(AtspiAccessible* window) {
-    if (!window || !runsGtk3(window)) return std::nullopt;
+    if (!window) return std::nullopt;
+    MainContextTurn turn;
+    if (!runsGtk3(window)) return std::nullopt;
     const auto whole = extentsOf(window, ATSPI_COORD_TYPE_WINDOW);
     if (!whole) return std::nullopt;
     // A native Wayland client knows no place of its own: its window is at the screen's corner. One that is
