@@ -63,7 +63,7 @@ lost)
     kill -0 "$run" 2>/dev/null || break
     sleep 0.1
   done
-  pkill -KILL -x mutter
+  kill -KILL "${QC_COMPOSITOR_PID:?the session names no compositor process}"
   killed=$SECONDS
   wait "$run"
   status=$? took=$((SECONDS - killed))
