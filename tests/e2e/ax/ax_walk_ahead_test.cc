@@ -71,8 +71,15 @@ TEST(WalkAhead, TheDumpOfAManyWidgetWindowIsTheSameAsReadElementByElement) {
         if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     ASSERT_TRUE(window) << "gtk3-widget-factory did not show its window";
-    std::this_thread::sleep_for(std::chrono::seconds(1));  // let it finish building its pages
     const AX::Point origin = AX::frame(*window)->origin();
+    // The program builds its pages after it shows the window: the comparison starts once two dumps in a row
+    // count the same elements.
+    for (size_t last = 0; std::chrono::steady_clock::now() < deadline;) {
+        const size_t count = Tree::dump(*window, origin, 8000, 80).nodes.size();
+        if (count == last) break;
+        last = count;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
 
     const Tree::Dump fetchedAhead = Tree::dump(*window, origin, 8000, 80);
     UnannouncedWalks unannounced(real);
