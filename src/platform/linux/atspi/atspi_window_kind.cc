@@ -56,9 +56,9 @@ std::optional<Extents> x11FrameOfTopLevel(AtspiAccessible* topLevel) {
     if (isWayland(desktopSession())) return std::nullopt;
     const auto extents = readExtents(topLevel);
     if (hasSize(extents)) return std::nullopt;
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (!display) return std::nullopt;
-    const auto window = x11WindowOf(display.get(), topLevel, extents);
+    const auto window = x11WindowOf(display, topLevel, extents);
     if (!window) return std::nullopt;
     return Extents{window->frame.origin(), window->frame.size()};
 }
@@ -70,8 +70,9 @@ bool AtspiAccessibility::isSplashWindow(const Element& window) {
     if (node.kind() != NodeKind::object) return false;
     const auto extents = readExtents(node.object());
     if (isWayland(desktopSession())) return !hasSize(extents);
-    DisplayPtr display = openDisplay();
-    const auto x11Window = display ? x11WindowOf(display.get(), node.object(), extents) : std::nullopt;
+    // Asked for each window at every poll of a main-window search: the thread's connection is kept.
+    Display* display = queryDisplay();
+    const auto x11Window = display ? x11WindowOf(display, node.object(), extents) : std::nullopt;
     // A window with no size anywhere: neither its toolkit nor an X11 window gives it one.
     if (!x11Window) return !hasSize(extents);
     return x11Window->splash;
