@@ -1,13 +1,15 @@
 #include "platform/linux/desktop/desktop_entries.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include "platform/linux/desktop/desktop_entry_command.h"
 #include "platform/linux/desktop/launch_identity.h"
@@ -52,6 +54,23 @@ std::string firstWord(const std::string& exec) {
     return word;
 }
 
+// The bytes of a file, in one piece; absent when it cannot be opened. A read that fails part way keeps what
+// came before it.
+std::optional<std::string> fileContents(const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return std::nullopt;
+    std::string contents;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) break;
+        contents.append(buffer, static_cast<size_t>(count));
+    }
+    ::close(descriptor);
+    return contents;
+}
+
 // Walks one applications folder; entries in subfolders get ids with "-" for each "/".
 void collect(const fs::path& directory, std::set<std::string>& seen, std::vector<DesktopEntry>& entries) {
     std::error_code error;
@@ -85,16 +104,22 @@ std::vector<std::string> applicationDirectories() {
 }
 
 std::optional<DesktopEntry> readDesktopEntry(const std::string& path, const std::string& id) {
-    std::ifstream file(path);
-    if (!file) return std::nullopt;
+    const auto contents = fileContents(path);
+    if (!contents) return std::nullopt;
     DesktopEntry entry;
     entry.id = id;
     entry.path = path;
     bool inMainGroup = false;
     bool application = false;
     bool hidden = false;
-    for (std::string line; std::getline(file, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    // Line by line without copying: entries carry a line per translation of each name, and only the few keys
+    // below are kept.
+    std::string_view rest = *contents;
+    while (!rest.empty()) {
+        const size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line[0] == '#') continue;
         if (line[0] == '[') {
             inMainGroup = line == "[Desktop Entry]";
@@ -102,11 +127,11 @@ std::optional<DesktopEntry> readDesktopEntry(const std::string& path, const std:
         }
         if (!inMainGroup) continue;
         const size_t equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        std::string key = line.substr(0, equals);
-        while (!key.empty() && key.back() == ' ') key.pop_back();
-        std::string value = line.substr(equals + 1);
-        value.erase(0, value.find_first_not_of(' '));
+        if (equals == std::string_view::npos) continue;
+        std::string_view key = line.substr(0, equals);
+        while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+        std::string_view value = line.substr(equals + 1);
+        value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
         if (key == "Type") application = value == "Application";
         else if (key == "Name") entry.name = value;
         else if (key == "GenericName") entry.genericName = value;
