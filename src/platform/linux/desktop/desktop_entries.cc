@@ -13,6 +13,7 @@
 
 #include "platform/linux/desktop/desktop_entry_command.h"
 #include "platform/linux/desktop/launch_identity.h"
+#include "platform/linux/desktop/program_search.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -29,29 +30,6 @@ bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b) {
                auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
                return lower(x) == lower(y);
            });
-}
-
-// The real path of `path`, or "" when it does not exist.
-std::string canonical(const std::string& path) {
-    std::error_code error;
-    auto resolved = fs::canonical(path, error);
-    return error ? "" : resolved.string();
-}
-
-// The first word of an Exec line: a double-quoted word loses its quotes and its backslash escapes.
-std::string firstWord(const std::string& exec) {
-    size_t i = exec.find_first_not_of(" \t");
-    if (i == std::string::npos) return "";
-    std::string word;
-    if (exec[i] == '"') {
-        for (++i; i < exec.size() && exec[i] != '"'; ++i) {
-            if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
-            word += exec[i];
-        }
-        return word;
-    }
-    for (; i < exec.size() && exec[i] != ' ' && exec[i] != '\t'; ++i) word += exec[i];
-    return word;
 }
 
 // The bytes of a file, in one piece; absent when it cannot be opened. A read that fails part way keeps what
@@ -153,25 +131,10 @@ std::vector<DesktopEntry> loadDesktopEntries() {
     std::vector<DesktopEntry> entries;
     std::set<std::string> seen;
     for (const auto& directory : applicationDirectories()) collect(directory, seen, entries);
-    for (auto& entry : entries) {
-        entry.programPath = resolveProgram(entry.exec);
-        if (!entry.tryExec.empty()) entry.tryExecPath = resolveProgram(entry.tryExec);
-    }
     return entries;
 }
 
-std::string resolveProgram(const std::string& exec) {
-    const std::string program = firstWord(exec);
-    if (program.empty()) return "";
-    if (program.find('/') != std::string::npos) return canonical(program);
-    std::stringstream path(environment("PATH").empty() ? "/usr/local/bin:/usr/bin:/bin" : environment("PATH"));
-    for (std::string dir; std::getline(path, dir, ':');) {
-        if (dir.empty()) continue;
-        const std::string candidate = dir + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) return canonical(candidate);
-    }
-    return "";
-}
+std::string resolveProgram(const std::string& exec) { return ProgramSearch(/*listFolders=*/false).resolve(exec); }
 
 std::optional<DesktopEntry> matchDesktopEntry(const std::vector<DesktopEntry>& entries,
                                               const ApplicationHints& hints) {
@@ -195,10 +158,19 @@ std::optional<DesktopEntry> matchDesktopEntry(const std::vector<DesktopEntry>& e
         if (isWindowClass(entry.id, true)) return entry;
     }
     if (!hints.executablePath.empty()) {
+        std::optional<ProgramSearch> search;  // made when a program is first looked up
+        auto resolved = [&](std::optional<std::string>& kept, const std::string& exec) -> const std::string& {
+            if (!kept) {
+                if (!search) search.emplace(/*listFolders=*/true);
+                kept = exec.empty() ? "" : search->resolve(exec);
+            }
+            return *kept;
+        };
         for (const auto& entry : entries) {
             // Interpreted programs (a script run by python) show the interpreter as their executable and
             // so match no entry here; the window class usually catches them above.
-            if (entry.programPath == hints.executablePath || entry.tryExecPath == hints.executablePath) {
+            if (resolved(entry.programPath, entry.exec) == hints.executablePath ||
+                resolved(entry.tryExecPath, entry.tryExec) == hints.executablePath) {
                 return entry;
             }
         }
