@@ -120,8 +120,11 @@ protected:
         return std::nullopt;
     }
 
+    // The window as listed, once the window manager has taken it in: its first paint ("ready") may come
+    // before the manager puts it on its client list, and the list leaves out what the manager does not list.
     platform::ShareableWindow windowOf(const TestWindowProcess& process) {
-        auto window = find(capture_.shareableContent(), process.window);
+        std::optional<platform::ShareableWindow> window;
+        waitFor([&] { return (window = find(capture_.shareableContent(), process.window)).has_value(); });
         if (!window) throw std::runtime_error("the test window is not capturable");
         return *window;
     }

@@ -80,4 +80,45 @@ TEST_F(DesktopEntries, MatchesByApplicationIdThenWindowClassThenExecutable) {
     EXPECT_EQ(match({}), "(none)");
 }
 
+TEST_F(DesktopEntries, MatchesTheProgramThatThePathFindsThroughLinksAndSkipsWhatCannotRun) {
+    // $PATH: a folder whose "tool" cannot run, a link to the next folder, that folder, whose "tool" links to
+    // the real program elsewhere, and a folder that does not exist.
+    fs::create_directories(root_ / "first");
+    fs::create_directories(root_ / "second");
+    fs::create_directories(root_ / "real");
+    fs::create_symlink(root_ / "second", root_ / "second-link");
+    write("first/tool", "#!/bin/sh\n");
+    fs::permissions(root_ / "first/tool", fs::perms::owner_read | fs::perms::owner_write);
+    write("real/tool-1.2", "#!/bin/sh\n");
+    fs::permissions(root_ / "real/tool-1.2", fs::perms::owner_all);
+    fs::create_symlink(root_ / "real/tool-1.2", root_ / "second/tool");
+    write("second/helper", "#!/bin/sh\n");
+    fs::permissions(root_ / "second/helper", fs::perms::owner_all);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH",
+           ((root_ / "first").string() + ":" + (root_ / "second-link").string() + "::" + (root_ / "second").string() +
+            ":" + (root_ / "missing").string())
+               .c_str(),
+           1);
+    write("home/applications/other.desktop", "[Desktop Entry]\nType=Application\nName=Other\nExec=absent-tool\n");
+    write("home/applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=Tool\nExec=tool --new %U\n");
+    write("home/applications/wrapped.desktop",
+          "[Desktop Entry]\nType=Application\nName=Wrapped\nExec=env A=1 helper\nTryExec=helper\n");
+    const auto entries = loadDesktopEntries();
+    auto match = [&](const fs::path& executable) {
+        ApplicationHints hints;
+        hints.executablePath = executable.string();
+        auto entry = matchDesktopEntry(entries, hints);
+        return entry ? entry->id : std::string("(none)");
+    };
+    const auto real = fs::canonical(root_ / "real/tool-1.2");
+    const auto helper = fs::canonical(root_ / "second/helper");
+    EXPECT_EQ(match(real), "tool");
+    EXPECT_EQ(match(helper), "wrapped");  // by TryExec, the Exec line running env
+    EXPECT_EQ(match(root_ / "first/tool"), "(none)");
+    EXPECT_EQ(platform::linux_desktop::resolveProgram("tool"), real.string());
+    EXPECT_EQ(platform::linux_desktop::resolveProgram("\"helper\" -x"), helper.string());
+    setenv("PATH", oldPath.c_str(), 1);
+}
+
 }  // namespace

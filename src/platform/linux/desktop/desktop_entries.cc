@@ -1,16 +1,19 @@
 #include "platform/linux/desktop/desktop_entries.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include "platform/linux/desktop/desktop_entry_command.h"
 #include "platform/linux/desktop/launch_identity.h"
+#include "platform/linux/desktop/program_search.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -29,27 +32,21 @@ bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b) {
            });
 }
 
-// The real path of `path`, or "" when it does not exist.
-std::string canonical(const std::string& path) {
-    std::error_code error;
-    auto resolved = fs::canonical(path, error);
-    return error ? "" : resolved.string();
-}
-
-// The first word of an Exec line: a double-quoted word loses its quotes and its backslash escapes.
-std::string firstWord(const std::string& exec) {
-    size_t i = exec.find_first_not_of(" \t");
-    if (i == std::string::npos) return "";
-    std::string word;
-    if (exec[i] == '"') {
-        for (++i; i < exec.size() && exec[i] != '"'; ++i) {
-            if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
-            word += exec[i];
-        }
-        return word;
+// The bytes of a file, in one piece; absent when it cannot be opened. A read that fails part way keeps what
+// came before it.
+std::optional<std::string> fileContents(const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return std::nullopt;
+    std::string contents;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t count = ::read(descriptor, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) break;
+        contents.append(buffer, static_cast<size_t>(count));
     }
-    for (; i < exec.size() && exec[i] != ' ' && exec[i] != '\t'; ++i) word += exec[i];
-    return word;
+    ::close(descriptor);
+    return contents;
 }
 
 // Walks one applications folder; entries in subfolders get ids with "-" for each "/".
@@ -85,16 +82,22 @@ std::vector<std::string> applicationDirectories() {
 }
 
 std::optional<DesktopEntry> readDesktopEntry(const std::string& path, const std::string& id) {
-    std::ifstream file(path);
-    if (!file) return std::nullopt;
+    const auto contents = fileContents(path);
+    if (!contents) return std::nullopt;
     DesktopEntry entry;
     entry.id = id;
     entry.path = path;
     bool inMainGroup = false;
     bool application = false;
     bool hidden = false;
-    for (std::string line; std::getline(file, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    // Line by line without copying: entries carry a line per translation of each name, and only the few keys
+    // below are kept.
+    std::string_view rest = *contents;
+    while (!rest.empty()) {
+        const size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line[0] == '#') continue;
         if (line[0] == '[') {
             inMainGroup = line == "[Desktop Entry]";
@@ -102,11 +105,11 @@ std::optional<DesktopEntry> readDesktopEntry(const std::string& path, const std:
         }
         if (!inMainGroup) continue;
         const size_t equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        std::string key = line.substr(0, equals);
-        while (!key.empty() && key.back() == ' ') key.pop_back();
-        std::string value = line.substr(equals + 1);
-        value.erase(0, value.find_first_not_of(' '));
+        if (equals == std::string_view::npos) continue;
+        std::string_view key = line.substr(0, equals);
+        while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+        std::string_view value = line.substr(equals + 1);
+        value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
         if (key == "Type") application = value == "Application";
         else if (key == "Name") entry.name = value;
         else if (key == "GenericName") entry.genericName = value;
@@ -128,25 +131,10 @@ std::vector<DesktopEntry> loadDesktopEntries() {
     std::vector<DesktopEntry> entries;
     std::set<std::string> seen;
     for (const auto& directory : applicationDirectories()) collect(directory, seen, entries);
-    for (auto& entry : entries) {
-        entry.programPath = resolveProgram(entry.exec);
-        if (!entry.tryExec.empty()) entry.tryExecPath = resolveProgram(entry.tryExec);
-    }
     return entries;
 }
 
-std::string resolveProgram(const std::string& exec) {
-    const std::string program = firstWord(exec);
-    if (program.empty()) return "";
-    if (program.find('/') != std::string::npos) return canonical(program);
-    std::stringstream path(environment("PATH").empty() ? "/usr/local/bin:/usr/bin:/bin" : environment("PATH"));
-    for (std::string dir; std::getline(path, dir, ':');) {
-        if (dir.empty()) continue;
-        const std::string candidate = dir + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) return canonical(candidate);
-    }
-    return "";
-}
+std::string resolveProgram(const std::string& exec) { return ProgramSearch(/*listFolders=*/false).resolve(exec); }
 
 std::optional<DesktopEntry> matchDesktopEntry(const std::vector<DesktopEntry>& entries,
                                               const ApplicationHints& hints) {
@@ -170,10 +158,19 @@ std::optional<DesktopEntry> matchDesktopEntry(const std::vector<DesktopEntry>& e
         if (isWindowClass(entry.id, true)) return entry;
     }
     if (!hints.executablePath.empty()) {
+        std::optional<ProgramSearch> search;  // made when a program is first looked up
+        auto resolved = [&](std::optional<std::string>& kept, const std::string& exec) -> const std::string& {
+            if (!kept) {
+                if (!search) search.emplace(/*listFolders=*/true);
+                kept = exec.empty() ? "" : search->resolve(exec);
+            }
+            return *kept;
+        };
         for (const auto& entry : entries) {
             // Interpreted programs (a script run by python) show the interpreter as their executable and
             // so match no entry here; the window class usually catches them above.
-            if (entry.programPath == hints.executablePath || entry.tryExecPath == hints.executablePath) {
+            if (resolved(entry.programPath, entry.exec) == hints.executablePath ||
+                resolved(entry.tryExecPath, entry.tryExec) == hints.executablePath) {
                 return entry;
             }
         }

@@ -24,8 +24,11 @@ struct DesktopEntry {
     bool noDisplay = false;      // NoDisplay=true
     std::string workingDirectory;  // Path: the folder the command runs in
     std::string icon;              // Icon, for the %i field code of Exec
-    std::string programPath;     // Exec's program, resolved (`resolveProgram`); filled by `loadDesktopEntries`
-    std::string tryExecPath;     // TryExec's program, resolved likewise
+    // Exec's and TryExec's programs, resolved (`resolveProgram`) when matching first needs them and kept with
+    // the entry: most windows match by id or window class, and searching $PATH for every entry's programs
+    // cost more than the rest of listing the windows.
+    mutable std::optional<std::string> programPath;
+    mutable std::optional<std::string> tryExecPath;
 };
 
 /// What is known about a process that owns a window, for matching it to an entry.
@@ -40,7 +43,8 @@ struct ApplicationHints {
 /// The folders searched, in order of precedence.
 std::vector<std::string> applicationDirectories();
 
-/// Every application entry (Type=Application, not Hidden) of the folders, earlier folders first.
+/// Every application entry (Type=Application, not Hidden) of the folders, earlier folders first. Matching
+/// resolves an entry's programs when it first needs them, so a list is matched by one thread at a time.
 std::vector<DesktopEntry> loadDesktopEntries();
 
 /// Reads one entry file; absent when it is not a readable application entry. `id` is given by the caller.

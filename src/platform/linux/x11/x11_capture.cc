@@ -8,8 +8,7 @@
 namespace platform::linux_desktop {
 
 ShareableContent X11ScreenCapture::shareableContent() {
-    // The calling thread's query connection: callers ask from whichever thread they run on, and the
-    // permission check before the list has usually opened it already.
+    // The process's query connection, which the permission check before the list has usually opened already.
     Display* display = queryDisplay();
     if (!display) throw CaptureError("cannot open the X display", "external");
     return readShareableContent(display);

@@ -39,11 +39,14 @@ DisplayPtr openDisplay() {
 }
 
 Display* queryDisplay() {
-    // Each thread its own, as Xlib replies are read on the connection's thread; a failed open is retried
-    // next time (the display may come up later in a session that is still starting).
-    thread_local DisplayPtr display;
-    if (!display) display = openDisplay();
-    return display.get();
+    // Never closed: a thread still asking while the process exits finds it open, and the server lets go of it
+    // when the process ends. A failed open is retried next time (the display may come up later in a session
+    // that is still starting).
+    static std::mutex opening;
+    static Display* display = nullptr;
+    std::lock_guard lock(opening);
+    if (!display) display = openDisplay().release();
+    return display;
 }
 
 unsigned long takeXErrorCount() { return xErrors.exchange(0); }

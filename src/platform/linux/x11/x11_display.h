@@ -16,9 +16,10 @@ using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 /// records protocol errors instead of exiting, so callers test results rather than die.
 DisplayPtr openDisplay();
 
-/// This thread's connection for short questions (the permission checks, the window list), opened on first use
-/// and kept for the thread's life, so that a command asking several of them connects once; null when there is
-/// no display. Not for streams or event loops, which own a connection each.
+/// The process's connection for short questions (the permission checks, the window list), opened on first use
+/// and kept until the process ends, so that a command asking several of them, from whichever threads, connects
+/// once; null when there is no display. Xlib serialises the threads' requests (openDisplay turns its locking
+/// on). Not for streams or event loops, which own a connection each.
 Display* queryDisplay();
 
 /// Runs `request` against `display` and reports whether the server raised a protocol error for it.
