@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
@@ -18,6 +19,9 @@ std::optional<std::string> toolkitText(AtspiAccessible* object, gchar* (*read)(A
     g_free(*text);
     return copy;
 }
+
+// The name the Java ATK wrapper gives its toolkit (0.40, OpenJDK 17).
+constexpr const char* kJavaToolkitName = "J2SE-access-bridge";
 
 bool isAsciiUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool isAsciiLowerOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
@@ -36,24 +40,34 @@ bool looksLikeTypeName(const std::string& name) {
     return words >= 2;
 }
 
-}  // namespace
-
-bool runsGtk4(AtspiAccessible* object) {
-    static std::map<std::string, bool> byApplication;
+// The toolkit's name and major version behind `object`, asked once per application; nothing when the
+// application does not answer (then asked again next time).
+std::optional<std::pair<std::string, int>> toolkitOf(AtspiAccessible* object) {
+    static std::map<std::string, std::pair<std::string, int>> byApplication;
     const std::string busName = busNameOf(object);
     if (const auto known = byApplication.find(busName); known != byApplication.end()) return known->second;
     // libatspi asks the object it is given; GTK 4 answers the question only on the application's own object.
     const auto application = atspiCall(
         object, [&](GError** error) { return atspi_accessible_get_application(object, error); },
         [](AtspiAccessible* found) { return found == nullptr; });
-    if (!application) return false;
+    if (!application) return std::nullopt;
     const auto toolkit = toolkitText(*application, atspi_accessible_get_toolkit_name);
     const auto version = toolkitText(*application, atspi_accessible_get_toolkit_version);
     g_object_unref(*application);
-    if (!toolkit || !version) return false;
-    const bool gtk4 = *toolkit == "GTK" && std::atoi(version->c_str()) >= 4;
-    byApplication[busName] = gtk4;
-    return gtk4;
+    if (!toolkit || !version) return std::nullopt;
+    return byApplication[busName] = {*toolkit, std::atoi(version->c_str())};
+}
+
+}  // namespace
+
+bool runsGtk4(AtspiAccessible* object) {
+    const auto toolkit = toolkitOf(object);
+    return toolkit && toolkit->first == "GTK" && toolkit->second >= 4;
+}
+
+bool runsJava(AtspiAccessible* object) {
+    const auto toolkit = toolkitOf(object);
+    return toolkit && toolkit->first == kJavaToolkitName;
 }
 
 bool repeatsItsHalf(const std::string& name) {

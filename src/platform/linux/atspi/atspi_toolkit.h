@@ -13,6 +13,11 @@ namespace platform::linux_desktop {
 /// Asked once per application; false when the application does not answer.
 bool runsGtk4(AtspiAccessible* object);
 
+/// Whether the application behind `object` is a Java program seen through the ATK wrapper (Swing and AWT),
+/// whose menus and pop-up windows are measured and chosen by the rules of atspi_java.h. Asked once per
+/// application; false when the application does not answer.
+bool runsJava(AtspiAccessible* object);
+
 /// The name as the widget shows it. GTK 4.8 joins a widget's label and the names of the objects labelling
 /// it, which for a button are its own label: "7 7" for a button that shows "7"; such a name gives the label
 /// once. GTK 4 names a widget that nothing labels after its type ("GtkMenuButton", "AdwGizmo"): that is no
