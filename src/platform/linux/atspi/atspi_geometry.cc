@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/linux/atspi/atspi_java.h"
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/atspi/atspi_toolkit.h"
 #include "platform/linux/atspi/atspi_window_kind.h"
@@ -240,6 +241,7 @@ std::optional<Extents> screenExtents(const AtspiNode& node) {
         isTopLevelObject(node))
         if (auto frame = x11FrameOfTopLevel(object)) return frame;
     if (!extents) return extents;
+    if (auto drawn = javaScreenExtents(node, extents)) return drawn;
     if (!isWayland(desktopSession()) && !runsGtk4(object)) {
         // Screen coordinates already; a top-level (known from the walk that found it) that the toolkit measures
         // without the window manager's frame gets that frame, which every other measure of the window uses.
