@@ -14,6 +14,7 @@
 
 #include "platform/linux/atspi/atspi_accessibility.h"
 #include "platform/linux/atspi/atspi_geometry.h"
+#include "platform/linux/atspi/atspi_java.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/x11/x11_display.h"
@@ -66,7 +67,8 @@ bool pressEnter() {
 
 // Clicks the primary button at the centre of the node's object on screen, as a person chooses an item; false
 // without a frame, the display or its XTEST extension. For menus without the Selection interface (Qt 5.15 and
-// 6.4), whose bridge runs an item's action without closing its menu.
+// 6.4), whose bridge runs an item's action without closing its menu, and for Java's, whose selection closes
+// the menu without running the item.
 bool clickCentre(const AtspiNode& node) {
     const auto extents = screenExtents(node);
     if (!extents || !extents->position || extents->size.width <= 0 || extents->size.height <= 0) return false;
@@ -101,7 +103,8 @@ bool chooseInOpenMenu(const AtspiNode& node) {
     const auto index = atspiCall(
         item, [&](GError** error) { return atspi_accessible_get_index_in_parent(item, error); },
         [](gint found) { return found < 0; });
-    const bool selectable = menuRole && isMenuRole(*menuRole) && index && selectInMenu(menu, *index);
+    const bool selectable = menuRole && isMenuRole(*menuRole) && index && !selectingClosesJavaMenu(item) &&
+                            selectInMenu(menu, *index);
     if (!selectable && menuRole && isMenuRole(*menuRole) && clickCentre(node)) {
         // The pointer chose it: the menu holds the pointer, so the press went to the item under it. It is
         // never chosen again, whatever the menu's state says next (Firefox ESR 153 keeps an item's showing
