@@ -1,17 +1,22 @@
 // Programs started cold by the built tool, as a new user names them: GIMP 2.10 (GTK 2), whose splash screen
 // comes before its main window; GNOME Terminal 3.46, whose launcher hands the window to a server that D-Bus
 // starts and then exits; jEdit 5.5 (Java Swing through the ATK wrapper), whose windows carry a class no
-// desktop entry names and whose accessible frames say nothing of where they are. Each runs from a private
-// home whose settings turn its first-run questions off; what the tool says is checked against the process
-// table, ffprobe and the accessibility bus.
+// desktop entry names and whose accessible frames say nothing of where they are, and whose menus are chosen
+// and measured by rules of their own. Each runs from a private home whose settings turn its first-run
+// questions off; what the tool says is checked against the process table, ffprobe, the accessibility bus,
+// the files the program saves and xwininfo.
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -217,6 +222,91 @@ TEST(ProgramsCold, JeditIsNamedByItsEntryMeasuredWhereItIsAndItsUsersClickIsLogg
     EXPECT_EQ(misspelt.status, 1);
     EXPECT_EQ(misspelt.last()["message"], "app not found: jEdt");
     EXPECT_NE(misspelt.err.find("\"jEdit\""), std::string::npos) << misspelt.err;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The X11 windows of jEdit that bypass the window manager (its menus' pop-up windows), on screen or not, as
+// xwininfo gives them: x, y, width, height.
+std::vector<std::array<int, 4>> jeditPopupWindows() {
+    std::vector<std::array<int, 4>> popups;
+    std::istringstream tree(support::runProgram({"xwininfo", "-root", "-tree"}).out);
+    for (std::string line; std::getline(tree, line);) {
+        if (line.find("\"org-gjt-sp-jedit-jEdit\")") == std::string::npos) continue;
+        std::istringstream words(line);
+        std::string id;
+        words >> id;
+        const std::string info = support::runProgram({"xwininfo", "-id", id}).out;
+        if (info.find("Override Redirect State: yes") == std::string::npos) continue;
+        std::array<int, 4> rect{};
+        const std::array<const char*, 4> keys = {
+            "Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"};
+        for (size_t k = 0; k < keys.size(); ++k) {
+            const size_t at = info.find(keys[k]);
+            if (at != std::string::npos) rect[k] = std::atoi(info.c_str() + at + std::strlen(keys[k]));
+        }
+        if (rect[2] > 1 && rect[3] > 1) popups.push_back(rect);
+    }
+    return popups;
+}
+
+// Menu steps in jEdit, whose window is made too small for its Edit menu, so that Swing shows each menu in a
+// pop-up window of its own. Select All, then Text › To Upper Case (which changes only the word at the caret
+// when nothing is selected): the document jEdit saves is in capitals from end to end. The pointer stays where
+// the last item was chosen: in the last row of the submenu's pop-up window as xwininfo draws it, not where
+// Java reports the item (the place of its menu's title, one title's height and a menu's width away).
+TEST(ProgramsCold, JeditMenuItemsRunTheirActionAndAreChosenWhereTheyAreDrawn) {
+    ASSERT_TRUE(fs::exists("/usr/share/applications/jedit.desktop") &&
+                fs::exists("/usr/share/java/java-atk-wrapper.jar"))
+        << "install jedit and libatk-wrapper-java (scripts/setup)";
+    ProgramHome jedit;
+    prepareJedit(jedit);
+    const std::string document = jedit.write("notes.txt", "hello world\nsecond line\nthird line\n");
+    // Started here as the desktop's launcher starts it (naming its entry), and found running by the tool: a
+    // cold Java start beside a busy core can outlast the tool's wait for a launched program's window, which
+    // is not what this test is about.
+    support::ChildOptions options;
+    options.set = jedit.options(0).set;
+    options.set["GIO_LAUNCHED_DESKTOP_FILE"] = "/usr/share/applications/jedit.desktop";
+    options.set["GIO_LAUNCHED_DESKTOP_FILE_PID"] = std::to_string(getpid());
+    support::ChildProcess editor({"jedit", document}, options);
+    const auto shown = [&] {
+        return stepstest::findObject(stepstest::applicationOf(editor.pid(), 1), "frame", "jEdit - notes.txt", 5) &&
+               support::runProgram({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(editor.pid())})
+                       .status == 0;
+    };
+    ASSERT_TRUE(stepstest::eventually(shown, true, kColdStartSeconds)) << "jEdit showed no window";
+    json job = stepstest::appJob("jEdit", jedit.home.path() + "/menus.mov",
+                                 json::array({{{"action", "menu"}, {"path", {"Edit", "Select All"}}},
+                                              {{"action", "menu"}, {"path", {"Edit", "Text", "To Upper Case"}}},
+                                              {{"action", "press"}, {"key", "ctrl+s"}}}));
+    job["windowSize"] = {{"width", 420}, {"height", 300}};
+    const auto started = support::nowSeconds();
+    const support::ToolRun run = jedit.run(job);
+    std::cout << "jEdit's menu steps took " << support::nowSeconds() - started << " s\n";
+    ASSERT_EQ(run.status, 0) << describe(run);
+    EXPECT_EQ(run.last()["windowTitle"], "jEdit - notes.txt");
+    const std::string capitals = "HELLO WORLD\nSECOND LINE\nTHIRD LINE\n";
+    EXPECT_EQ(stepstest::eventually([&] { return fileText(document); }, capitals), capitals);
+
+    const std::string pointer = support::runProgram({"xdotool", "getmouselocation", "--shell"}).out;
+    ASSERT_NE(pointer.find("Y="), std::string::npos) << pointer;
+    const int x = std::atoi(pointer.c_str() + pointer.find("X=") + 2);
+    const int y = std::atoi(pointer.c_str() + pointer.find("Y=") + 2);
+    const auto popups = jeditPopupWindows();
+    ASSERT_FALSE(popups.empty()) << "the menus were not shown in windows of their own";
+    int holding = 0;
+    for (const auto& [left, top, width, height] : popups) {
+        if (x < left || x >= left + width || y < top || y >= top + height) continue;
+        ++holding;
+        // To Upper Case is the submenu's last row: about 20 pixels high, above a border of a few.
+        EXPECT_GE(y, top + height - 26) << "pointer " << x << "," << y << " in the pop-up at " << left << "," << top
+                                        << " " << width << "x" << height;
+    }
+    EXPECT_EQ(holding, 1) << "pointer " << x << "," << y << " in no pop-up window of jEdit";
 }
 
 }  // namespace
