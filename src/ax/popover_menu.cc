@@ -1,5 +1,8 @@
 #include "ax/popover_menu.h"
 
+#include <deque>
+
+#include "ax/ax.h"
 #include "ax/search.h"
 #include "platform/clock.h"
 #include "platform/services.h"
@@ -9,10 +12,31 @@ namespace {
 
 constexpr double kPopoverPollSeconds = 0.05;
 
+bool isMenuButton(const platform::Element& element) {
+    for (const std::string& role : kMenuButtonRoles)
+        if (AX::matchesRole(element, role)) return true;
+    return false;
+}
+
 }  // namespace
 
 std::optional<platform::Element> menuButton(const platform::Element& window, const std::string& title) {
-    return AX::find(window, "AXButton", title, AX::kMenuSearchBudget);
+    return AX::findAnyRole(window, kMenuButtonRoles, title, AX::kMenuSearchBudget);
+}
+
+std::vector<std::string> menuButtonTitles(const platform::Element& window) {
+    std::vector<std::string> titles;
+    std::deque<platform::Element> queue{window};
+    for (long examined = 0; !queue.empty() && examined < AX::kMenuSearchBudget; ++examined) {
+        const platform::Element element = std::move(queue.front());
+        queue.pop_front();
+        if (isMenuButton(element)) {
+            const std::vector<std::string> labels = AX::labels(element);
+            if (!labels.empty()) titles.push_back(labels.front());
+        }
+        for (platform::Element& child : AX::children(element)) queue.push_back(std::move(child));
+    }
+    return titles;
 }
 
 std::optional<platform::Element> popoverItem(const platform::Element& button, const std::string& title) {
