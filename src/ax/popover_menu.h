@@ -21,8 +21,11 @@ inline const std::vector<std::string> kMenuButtonRoles{"AXButton", "AXCheckBox",
 /// The button of `window` titled `title` (one of kMenuButtonRoles) that a menu path starts at.
 std::optional<platform::Element> menuButton(const platform::Element& window, const std::string& title);
 
-/// The first label of every button of `window` a menu path may start at, in search order.
+/// The first label of every button of `window` a menu path may start at, in search order, each once.
 std::vector<std::string> menuButtonTitles(const platform::Element& window);
+
+/// The first label of every menu item in the pop-over under `button`, in search order, each once.
+std::vector<std::string> popoverTitles(const platform::Element& button);
 
 /// The item titled `title` in the pop-over that `button` opened, waited for up to kPopoverOpensWithinSeconds.
 std::optional<platform::Element> popoverItem(const platform::Element& button, const std::string& title);

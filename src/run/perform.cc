@@ -198,7 +198,7 @@ void popoverMenu(const jobs::Step& step, size_t index, int32_t pid, const platfo
         const auto found = AX::popoverItem(button, path[t]);
         if (!found)
             throw CaptureError("step " + stepNumber(index) + ": menu item " + path[t] +
-                                   " not found; closest: " + Suggest::menuTitles(button, path[t]),
+                                   " not found; closest: " + Suggest::shownMenuTitles(AX::popoverTitles(button), path[t]),
                                "not_found");
         AX::press(*found);
         bridge::pause(kPauseAfterMenuItemSeconds);

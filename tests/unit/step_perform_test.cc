@@ -384,10 +384,11 @@ TEST_F(Perform, WithoutAMenuBarAButtonOfTheWindowOpensAPopoverWhoseItemsAreChose
     EXPECT_EQ(pauses(), (std::vector<double>{0.25, 0.25, 0.3}));
     EXPECT_TRUE(log.clicks().empty());
 
-    // A title the pop-over does not have fails as a menu title does, once the pop-over had its time.
+    // A title the pop-over does not have fails as a menu title does, once the pop-over had its time, listing
+    // the pop-over's items.
     m.path = std::vector<std::string>{"View", "Zoom"};
     EXPECT_EQ(failure([&] { run::perform(m, 2, 7, app, ax.element("w7"), log); }),
-              "not_found: step 3: menu item Zoom not found; closest: ");
+              "not_found: step 3: menu item Zoom not found; closest: \"Line Numbers\"");
 }
 
 // A toggle button that opens a pop-over (the main menu of some programs without a menu bar): the path is
