@@ -24,13 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-bool isFocused(const stepstest::Accessible& object) {
-    AtspiStateSet* states = atspi_accessible_get_state_set(object.get());
-    const bool focused = atspi_state_set_contains(states, ATSPI_STATE_FOCUSED);
-    g_object_unref(states);
-    return focused;
-}
-
 TEST(CalcAfterAMenuStep, KeysTypedNextReachTheSheetAndTheMenuBarHasLetTheKeyboardGo) {
     ASSERT_TRUE(fs::exists("/usr/share/applications/libreoffice-calc.desktop"))
         << "install libreoffice-calc and libreoffice-gtk3 (scripts/setup)";
@@ -68,7 +61,7 @@ TEST(CalcAfterAMenuStep, KeysTypedNextReachTheSheetAndTheMenuBarHasLetTheKeyboar
         << "the typed keys did not reach the sheet: A1 holds \"" << libreofficetest::cellText(sheet, 0, 0) << "\"";
     const stepstest::Accessible bar = stepstest::findObject(calc, "menu bar", "", 400);
     ASSERT_TRUE(bar);
-    EXPECT_FALSE(isFocused(bar)) << "the menu bar still holds the keyboard";
+    EXPECT_FALSE(stepstest::isFocused(bar)) << "the menu bar still holds the keyboard";
 }
 
 }  // namespace
