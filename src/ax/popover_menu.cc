@@ -1,5 +1,9 @@
 #include "ax/popover_menu.h"
 
+#include <algorithm>
+#include <deque>
+
+#include "ax/ax.h"
 #include "ax/search.h"
 #include "platform/clock.h"
 #include "platform/services.h"
@@ -9,10 +13,43 @@ namespace {
 
 constexpr double kPopoverPollSeconds = 0.05;
 
+bool isMenuButton(const platform::Element& element) {
+    for (const std::string& role : kMenuButtonRoles)
+        if (AX::matchesRole(element, role)) return true;
+    return false;
+}
+
+// The first label of every element under `root` (itself left out) that `wanted` accepts, breadth first
+// through at most kMenuSearchBudget elements, each label once.
+template <typename Wanted>
+std::vector<std::string> titlesUnder(const platform::Element& root, Wanted wanted) {
+    std::vector<std::string> titles;
+    std::deque<platform::Element> queue{root};
+    for (long examined = 0; !queue.empty() && examined < AX::kMenuSearchBudget; ++examined) {
+        const platform::Element element = std::move(queue.front());
+        queue.pop_front();
+        if (examined > 0 && wanted(element)) {
+            const std::vector<std::string> labels = AX::labels(element);
+            if (!labels.empty() && std::find(titles.begin(), titles.end(), labels.front()) == titles.end())
+                titles.push_back(labels.front());
+        }
+        for (platform::Element& child : AX::children(element)) queue.push_back(std::move(child));
+    }
+    return titles;
+}
+
 }  // namespace
 
 std::optional<platform::Element> menuButton(const platform::Element& window, const std::string& title) {
-    return AX::find(window, "AXButton", title, AX::kMenuSearchBudget);
+    return AX::findAnyRole(window, kMenuButtonRoles, title, AX::kMenuSearchBudget);
+}
+
+std::vector<std::string> menuButtonTitles(const platform::Element& window) {
+    return titlesUnder(window, isMenuButton);
+}
+
+std::vector<std::string> popoverTitles(const platform::Element& button) {
+    return titlesUnder(button, [](const platform::Element& element) { return AX::matchesRole(element, "AXMenuItem"); });
 }
 
 std::optional<platform::Element> popoverItem(const platform::Element& button, const std::string& title) {

@@ -1,10 +1,12 @@
 #pragma once
-// Menus of applications without a menu bar: a button of the window opens a pop-over whose items are chosen
-// by title. A menu path whose first title names such a button is walked like a menu-bar path: the same
-// matching, pauses and messages, every later title searched in the pop-over the button opened.
+// Menus behind buttons: a button of the window (a push button, a toggle button, a menu or pop-up button)
+// opens a pop-over whose items are chosen by title. A menu path whose first title names such a button is
+// walked like a menu-bar path: the same matching, pauses and messages, every later title searched in the
+// pop-over the button opened.
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/accessibility.h"
 
@@ -13,8 +15,17 @@ namespace AX {
 /// How long a pop-over is given to show its items after its button was pressed, in seconds.
 inline constexpr double kPopoverOpensWithinSeconds = 1.0;
 
-/// The button of `window` titled `title` that a menu path of an application without a menu bar starts at.
+/// Roles of the buttons a menu path may start at.
+inline const std::vector<std::string> kMenuButtonRoles{"AXButton", "AXCheckBox", "AXMenuButton", "AXPopUpButton"};
+
+/// The button of `window` titled `title` (one of kMenuButtonRoles) that a menu path starts at.
 std::optional<platform::Element> menuButton(const platform::Element& window, const std::string& title);
+
+/// The first label of every button of `window` a menu path may start at, in search order, each once.
+std::vector<std::string> menuButtonTitles(const platform::Element& window);
+
+/// The first label of every menu item in the pop-over under `button`, in search order, each once.
+std::vector<std::string> popoverTitles(const platform::Element& button);
 
 /// The item titled `title` in the pop-over that `button` opened, waited for up to kPopoverOpensWithinSeconds.
 std::optional<platform::Element> popoverItem(const platform::Element& button, const std::string& title);

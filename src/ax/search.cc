@@ -15,10 +15,12 @@ bool matchesRole(const Element& element, const std::string& wanted) {
     return string(element, "AXSubrole") == wanted;
 }
 
-std::optional<Element> find(const Element& in, const std::optional<std::string>& role,
-                            const std::optional<std::string>& label, long maxNodes) {
-    // Nothing can match without a role or a label, or with an empty label: spare the walk.
-    if (!role && !label) return std::nullopt;
+namespace {
+
+// The search of `find`, an element's role accepted when `roleMatches` says so.
+template <typename RoleMatches>
+std::optional<Element> findWhere(const Element& in, RoleMatches roleMatches, const std::optional<std::string>& label,
+                                 long maxNodes) {
     if (label && label->empty()) return std::nullopt;
     const std::optional<std::string> wanted = label ? std::optional(text::lowercased(*label)) : std::nullopt;
 
@@ -34,7 +36,7 @@ std::optional<Element> find(const Element& in, const std::optional<std::string>&
         atRoot = false;
 
         std::vector<Element> kids = children(element);
-        if (!role || matchesRole(element, *role)) {
+        if (roleMatches(element)) {
             if (!wanted) {
                 if (!isRoot) return element;
             } else {
@@ -50,6 +52,25 @@ std::optional<Element> find(const Element& in, const std::optional<std::string>&
         for (Element& child : kids) queue.push_back(std::move(child));
     }
     return partial;
+}
+
+}  // namespace
+
+std::optional<Element> find(const Element& in, const std::optional<std::string>& role,
+                            const std::optional<std::string>& label, long maxNodes) {
+    // Nothing can match without a role or a label, or with an empty label: spare the walk.
+    if (!role && !label) return std::nullopt;
+    return findWhere(in, [&](const Element& element) { return !role || matchesRole(element, *role); }, label, maxNodes);
+}
+
+std::optional<Element> findAnyRole(const Element& in, const std::vector<std::string>& roles, const std::string& label,
+                                   long maxNodes) {
+    const auto anyRole = [&](const Element& element) {
+        for (const std::string& role : roles)
+            if (matchesRole(element, role)) return true;
+        return false;
+    };
+    return findWhere(in, anyRole, label, maxNodes);
 }
 
 std::optional<Element> wait(const Element& app, const std::optional<Element>& window,

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ax/ax.h"
 
@@ -27,6 +28,10 @@ bool matchesRole(const Element& element, const std::string& wanted);
 /// other than the root. With neither, nothing.
 std::optional<Element> find(const Element& in, const std::optional<std::string>& role,
                             const std::optional<std::string>& label, long maxNodes = kDefaultSearchBudget);
+
+/// As `find` with a label, the element's role matching any of `roles` (as `matchesRole` does).
+std::optional<Element> findAnyRole(const Element& in, const std::vector<std::string>& roles, const std::string& label,
+                                   long maxNodes = kDefaultSearchBudget);
 
 /// Searches `window`, then each of the application's windows, then the application itself (which reaches
 /// the menu bar), pass after pass with a 0.15 s blocking sleep between, until an element is found or

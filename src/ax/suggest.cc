@@ -152,6 +152,10 @@ std::string menuTitles(const AX::Element& menu, std::string_view wanted) {
     for (const AX::Element& child : AX::children(menu)) {
         for (std::string& label : AX::labels(child)) titles.push_back(std::move(label));
     }
+    return shownMenuTitles(std::move(titles), wanted);
+}
+
+std::string shownMenuTitles(std::vector<std::string> titles, std::string_view wanted) {
     const std::vector<std::string> ranked = rankMenuTitles(std::move(titles), wanted);
     std::string shown;
     for (size_t i = 0; i < ranked.size() && i < kMenuTitlesShown; ++i) {

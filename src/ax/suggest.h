@@ -49,6 +49,9 @@ std::vector<std::string> closest(const std::optional<std::string>& role, const s
 /// `titles` ordered by distance from `wanted`, nearest first; equal distances keep their order.
 std::vector<std::string> rankMenuTitles(std::vector<std::string> titles, std::string_view wanted);
 
+/// `titles` ranked by distance from `wanted`, the first eight shown each in double quotes and joined by ", ".
+std::string shownMenuTitles(std::vector<std::string> titles, std::string_view wanted);
+
 /// The labels of the children of `menu`, ranked by distance from `wanted`, the first eight shown each in
 /// double quotes and joined by ", ".
 std::string menuTitles(const AX::Element& menu, std::string_view wanted);

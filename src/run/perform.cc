@@ -188,7 +188,7 @@ void pressOrClick(const platform::Element& element, size_t index, int32_t pid) {
     pointerClick(centre(*frame), index, "menu", pid);
 }
 
-// An application without a menu bar: the first title is a button of the window that opens a pop-over, and
+// A menu behind a button of the window: the first title is that button, whose press opens a pop-over, and
 // every later title is an item of that pop-over.
 void popoverMenu(const jobs::Step& step, size_t index, int32_t pid, const platform::Element& button) {
     const std::vector<std::string>& path = *step.path;
@@ -198,7 +198,7 @@ void popoverMenu(const jobs::Step& step, size_t index, int32_t pid, const platfo
         const auto found = AX::popoverItem(button, path[t]);
         if (!found)
             throw CaptureError("step " + stepNumber(index) + ": menu item " + path[t] +
-                                   " not found; closest: " + Suggest::menuTitles(button, path[t]),
+                                   " not found; closest: " + Suggest::shownMenuTitles(AX::popoverTitles(button), path[t]),
                                "not_found");
         AX::press(*found);
         bridge::pause(kPauseAfterMenuItemSeconds);
@@ -206,34 +206,39 @@ void popoverMenu(const jobs::Step& step, size_t index, int32_t pid, const platfo
     bridge::pause(kPauseAfterLastMenuItemSeconds);
 }
 
+CaptureError menuTitleMissing(size_t index, const std::string& title, const std::string& closest) {
+    return CaptureError("step " + stepNumber(index) + ": menu item " + title + " not found; closest: " + closest,
+                        "not_found");
+}
+
 // Presses the menu bar item and then each menu item of the path in turn, each searched inside the item
-// pressed before it (whose menu that press opened). Without a menu bar, a button of the window titled as
-// the path's first title opens the menu as a pop-over.
+// pressed before it (whose menu that press opened). A first title that is no menu-bar title but names a
+// button of the window (a menu, toggle or pop-up button) opens the menu as a pop-over.
 void menu(const jobs::Step& step, size_t index, int32_t pid, const std::optional<platform::Element>& axApp,
           const std::optional<platform::Element>& window) {
     if (!step.path || step.path->empty())
         throw CaptureError("step " + stepNumber(index) + ": menu needs a path", "bad_request");
+    const std::string& first = step.path->front();
     const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
-    if (!bar) {
-        const auto button = window ? AX::menuButton(*window, step.path->front()) : std::nullopt;
-        if (!button) throw CaptureError("no menu bar");
-        popoverMenu(step, index, pid, *button);
-        return;
+    const auto barItem = bar ? AX::find(*bar, "AXMenuBarItem", first, AX::kMenuSearchBudget) : std::nullopt;
+    if (!barItem) {
+        // Without an interface there is nothing to look in, nor to suggest.
+        if (!bar && !window) throw CaptureError("no menu bar");
+        if (const auto button = window ? AX::menuButton(*window, first) : std::nullopt) {
+            popoverMenu(step, index, pid, *button);
+            return;
+        }
+        throw menuTitleMissing(index, first,
+                               bar ? Suggest::menuTitles(*bar, first)
+                                   : Suggest::shownMenuTitles(AX::menuButtonTitles(*window), first));
     }
     std::optional<platform::Element> current;
     for (const std::string& title : *step.path) {
         // A menu that the application fills as it opens is given the step's time to show its items.
-        const auto found = current ? AX::itemOnceFilled(*current, title, lookupTimeoutSeconds(step))
-                                   : AX::find(*bar, "AXMenuBarItem", title, AX::kMenuSearchBudget);
+        const auto found = !current ? barItem : AX::itemOnceFilled(*current, title, lookupTimeoutSeconds(step));
         if (!found) {
-            platform::Element listed = *bar;
-            if (current) {
-                const std::vector<platform::Element> opened = AX::children(*current);
-                listed = opened.empty() ? *current : opened.front();
-            }
-            throw CaptureError("step " + stepNumber(index) + ": menu item " + title +
-                                   " not found; closest: " + Suggest::menuTitles(listed, title),
-                               "not_found");
+            const std::vector<platform::Element> opened = AX::children(*current);
+            throw menuTitleMissing(index, title, Suggest::menuTitles(opened.empty() ? *current : opened.front(), title));
         }
         AX::press(*found);
         bridge::pause(kPauseAfterMenuItemSeconds);

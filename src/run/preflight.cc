@@ -20,18 +20,31 @@ struct MenuCheck {
     size_t firstLater = 0;
 };
 
+CaptureError menuTitleMissing(size_t index, const std::vector<std::string>& path, size_t t, const std::string& closest,
+                              const std::string& noPrefix = kEmptyMenuPrefix) {
+    const std::string prefix = text::joined({path.begin(), path.begin() + static_cast<long>(t)}, kMenuPathSeparator);
+    return CaptureError("step " + std::to_string(index + 1) + " (menu): no menu item \"" + path[t] + "\" at " +
+                            ifEmpty(prefix, noPrefix) + "; closest: " + closest,
+                        "not_found");
+}
+
 // Whether every title of the step's menu path is in the menu bar; throws when one is not. Steps without a
-// path are not checked, nor applications without a menu bar, unless the path's first title is a button of
-// the window that opens a pop-over: its items are there only once it is open, so the rest of the path waits
-// for the run. So does the rest of a path whose menu the application fills only as it opens (it holds no
-// items yet).
+// path are not checked, nor applications without an interface. A first title that is no menu-bar title may
+// name a button of the window that opens a pop-over: its items are there only once it is open, so the rest
+// of the path waits for the run. So does the rest of a path whose menu the application fills only as it
+// opens (it holds no items yet).
 MenuCheck menuPathFound(const jobs::Step& step, size_t index, const std::optional<platform::Element>& axApp,
                         const std::optional<platform::Element>& window) {
     if (!step.path || step.path->empty()) return {MenuCheck::notChecked};
     const std::vector<std::string>& path = *step.path;
     const auto bar = axApp ? AX::attr<platform::Element>(*axApp, "AXMenuBar") : std::nullopt;
-    if (!bar) {
-        if (!window || !AX::menuButton(*window, path.front())) return {MenuCheck::notChecked};
+    if (!bar && !window) return {MenuCheck::notChecked};
+    if (!bar || !AX::find(*bar, "AXMenuBarItem", path.front(), AX::kMenuSearchBudget)) {
+        if (!window || !AX::menuButton(*window, path.front()))
+            throw bar ? menuTitleMissing(index, path, 0, Suggest::menuTitles(*bar, path.front()))
+                      : menuTitleMissing(index, path, 0,
+                                         Suggest::shownMenuTitles(AX::menuButtonTitles(*window), path.front()),
+                                         kNoMenuBarPrefix);
         if (path.size() == 1) return {MenuCheck::found};
         return {MenuCheck::opensLater, 1};
     }
@@ -49,10 +62,7 @@ MenuCheck menuPathFound(const jobs::Step& step, size_t index, const std::optiona
             const std::vector<platform::Element> opened = AX::children(*previous);
             listed = opened.empty() ? *previous : opened.front();
         }
-        const std::string prefix = text::joined({path.begin(), path.begin() + static_cast<long>(t)}, kMenuPathSeparator);
-        throw CaptureError("step " + std::to_string(index + 1) + " (menu): no menu item \"" + path[t] + "\" at " +
-                               ifEmpty(prefix, kEmptyMenuPrefix) + "; closest: " + Suggest::menuTitles(listed, path[t]),
-                           "not_found");
+        throw menuTitleMissing(index, path, t, Suggest::menuTitles(listed, path[t]));
     }
     return {MenuCheck::found};
 }

@@ -346,11 +346,24 @@ TEST_F(Perform, AMissingMenuTitleListsTheClosestTitlesOfTheMenuItWasLookedFor) {
     EXPECT_EQ(failure([&] { perform(m); }), "not_found: step 1: menu item Now not found; closest: ");
 }
 
+// Without a menu bar, or a button of that title, a path's first title is missing like any menu title: the
+// step number, the titles of the window's buttons that a path may start at, code "not_found".
 TEST_F(Perform, AnApplicationWithoutAMenuBarFailsAMenuStep) {
-    const auto bare = ax.addApplication(7, fakes::El("AXApplication").kids({fakes::El("AXWindow").id("w7")}));
+    using fakes::El;
+    const auto bare = ax.addApplication(7, El("AXApplication").kids({El("AXWindow").id("w7")}));
     jobs::Step m = step("menu");
     m.path = std::vector<std::string>{"File"};
-    EXPECT_EQ(failure([&] { run::perform(m, 0, 7, bare, ax.element("w7"), log); }), "external: no menu bar");
+    EXPECT_EQ(failure([&] { run::perform(m, 0, 7, bare, ax.element("w7"), log); }),
+              "not_found: step 1: menu item File not found; closest: ");
+    const auto buttons = ax.addApplication(
+        8, El("AXApplication")
+               .kids({El("AXWindow").id("w8").kids({El("AXButton").title("Close").actions({"AXPress"}),
+                                                    El("AXCheckBox").subrole("AXToggle").title("Menu").actions({"AXPress"}),
+                                                    El("AXStaticText").value("Mean")})}));
+    m.path = std::vector<std::string>{"Meun", "Find"};
+    EXPECT_EQ(failure([&] { run::perform(m, 4, 8, buttons, ax.element("w8"), log); }),
+              "not_found: step 5: menu item Meun not found; closest: \"Menu\", \"Close\"");
+    EXPECT_TRUE(presses().empty());
 }
 
 // Without a menu bar, a path's first title may be a button of the window whose press opens a pop-over: its
@@ -371,10 +384,43 @@ TEST_F(Perform, WithoutAMenuBarAButtonOfTheWindowOpensAPopoverWhoseItemsAreChose
     EXPECT_EQ(pauses(), (std::vector<double>{0.25, 0.25, 0.3}));
     EXPECT_TRUE(log.clicks().empty());
 
-    // A title the pop-over does not have fails as a menu title does, once the pop-over had its time.
+    // A title the pop-over does not have fails as a menu title does, once the pop-over had its time, listing
+    // the pop-over's items.
     m.path = std::vector<std::string>{"View", "Zoom"};
     EXPECT_EQ(failure([&] { run::perform(m, 2, 7, app, ax.element("w7"), log); }),
-              "not_found: step 3: menu item Zoom not found; closest: ");
+              "not_found: step 3: menu item Zoom not found; closest: \"Line Numbers\"");
+}
+
+// A toggle button that opens a pop-over (the main menu of some programs without a menu bar): the path is
+// walked from it as from a menu bar title. An application with a menu bar reaches such a button too, for a
+// first title its menu bar lacks.
+TEST_F(Perform, AToggleButtonOfTheWindowOpensAMenuLikeAMenuBarTitle) {
+    using fakes::El;
+    const auto app = ax.addApplication(
+        7, El("AXApplication")
+               .ref("AXMenuBar", "bar7")
+               .kids({El("AXWindow").id("w7").frame(0, 0, 800, 600).kids(
+                          {El("AXGroup").kids({El("AXCheckBox").subrole("AXToggle").id("menu").title("Menu")
+                                                   .frame(700, 5, 30, 30).actions({"AXPress"})})}),
+                      El("AXMenuBar").id("bar7").kids({El("AXMenuBarItem").id("file").title("File").actions({"AXPress"})})}));
+    ax.onAction("menu", "AXPress", [&] {
+        ax.addChild("menu", El("AXMenu").kids({El("AXMenuItem").id("find").title("Find…").actions({"AXPress"}),
+                                               El("AXMenuItem").id("prefs").title("Preferences").actions({"AXPress"})}));
+    });
+    jobs::Step m = step("menu");
+    m.path = std::vector<std::string>{"menu", "find"};
+    EXPECT_EQ(run::preflight({m}, app, ax.element("w7")),
+              (nlohmann::json{{"checked", nlohmann::json::array()},
+                              {"deferred",
+                               {{{"step", 1}, {"role", "AXMenuItem"}, {"label", "find"},
+                                 {"closestNow", nlohmann::json::array()}}}}}));
+    run::perform(m, 0, 7, app, ax.element("w7"), log);
+    EXPECT_EQ(presses(), (std::vector<std::string>{"menu AXPress", "find AXPress"}));
+    EXPECT_TRUE(log.clicks().empty());
+    // A first title neither in the menu bar nor a button: the menu bar's titles are suggested.
+    m.path = std::vector<std::string>{"Fiel"};
+    EXPECT_EQ(failure([&] { run::perform(m, 1, 7, app, ax.element("w7"), log); }),
+              "not_found: step 2: menu item Fiel not found; closest: \"File\"");
 }
 
 // A menu that the application fills as it opens (as Firefox does): the preflight checks the path up to it

@@ -99,10 +99,13 @@ TEST_F(Preflight, TargetsAreSearchedInTheApplicationsOtherWindowsButNotInItsMenu
 TEST_F(Preflight, MenuPathsAreFoundInClosedMenusWithoutPressingAnything) {
     EXPECT_EQ(check({menu({"file", "expo", "PNG"}), menu({"Edit", "copy"})}),
               (json{{"checked", {1, 2}}, {"deferred", json::array()}}));
-    // No path, or no menu bar: in neither list.
+    // No path: in neither list.
     const auto bare = ax.addApplication(7, El("AXApplication").kids({El("AXWindow").id("w7").title("Bare")}));
-    EXPECT_EQ(run::preflight({menu({"File"}), step("menu"), menu({})}, bare, ax.element("w7")),
+    EXPECT_EQ(run::preflight({step("menu"), menu({})}, bare, ax.element("w7")),
               (json{{"checked", json::array()}, {"deferred", json::array()}}));
+    // No menu bar and no button of that title: missing before recording, with the buttons a path may start at.
+    EXPECT_EQ(failure([&] { run::preflight({step("press"), menu({"File"})}, bare, ax.element("w7")); }),
+              "not_found: step 2 (menu): no menu item \"File\" at the window's buttons; closest: ");
     EXPECT_EQ(check({}), (json{{"checked", json::array()}, {"deferred", json::array()}}));
     expectNothingDone();
 }

@@ -22,6 +22,7 @@
 
 #include "app_process.h"
 #include "atspi_reader.h"
+#include "calc_sheet.h"
 #include "libreoffice_home.h"
 #include "support/tool_process.h"
 
@@ -65,42 +66,6 @@ bool becomesIdle(int pid, double timeoutSeconds) {
     return false;
 }
 
-// The sheet's table, found depth first without asking any object of more than a few hundred children for
-// them (the table itself is one).
-stepstest::Accessible findTable(AtspiAccessible* object, int depth = 0) {
-    if (depth > 14) return stepstest::Accessible();
-    if (atspi_accessible_get_role(object, nullptr) == ATSPI_ROLE_TABLE)
-        return stepstest::Accessible(static_cast<AtspiAccessible*>(g_object_ref(object)));
-    const int count = atspi_accessible_get_child_count(object, nullptr);
-    if (count < 0 || count > 300) return stepstest::Accessible();
-    for (int index = 0; index < count; ++index) {
-        AtspiAccessible* child = atspi_accessible_get_child_at_index(object, index, nullptr);
-        if (!child) continue;
-        stepstest::Accessible found = findTable(child, depth + 1);
-        g_object_unref(child);
-        if (found) return found;
-    }
-    return stepstest::Accessible();
-}
-
-// The text of the sheet's cell at `row`, `column`, read through the table (never its child list).
-std::string cellText(const stepstest::Accessible& table, int row, int column) {
-    AtspiTable* cells = atspi_accessible_get_table_iface(table.get());
-    if (!cells) return "";
-    stepstest::Accessible cell(atspi_table_get_accessible_at(cells, row, column, nullptr));
-    g_object_unref(cells);
-    return cell ? stepstest::textOf(cell).value_or("") : "";
-}
-
-bool waitFor(const std::function<bool()>& condition, double timeoutSeconds) {
-    const auto start = Clock::now();
-    while (secondsSince(start) < timeoutSeconds) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return condition();
-}
-
 TEST(CalcInspectedDeep, TheDumpShowsTheMenuBarAndTheSheetAndCalcStillTakesKeys) {
     ASSERT_TRUE(fs::exists("/usr/share/applications/libreoffice-calc.desktop"))
         << "install libreoffice-calc and libreoffice-gtk3 (scripts/setup)";
@@ -139,13 +104,13 @@ TEST(CalcInspectedDeep, TheDumpShowsTheMenuBarAndTheSheetAndCalcStillTakesKeys) 
     EXPECT_TRUE(becomesIdle(pid, 20)) << "Calc keeps a core busy after the inspect";
     AtspiAccessible* window = atspi_accessible_get_child_at_index(calc.get(), 0, nullptr);
     ASSERT_NE(window, nullptr);
-    const stepstest::Accessible sheet = findTable(window);
+    const stepstest::Accessible sheet = libreofficetest::findTable(window);
     g_object_unref(window);
     ASSERT_TRUE(sheet) << "no table on the accessibility bus";
     support::runProgram({"xdotool", "type", "--delay", "50", "42"});
     support::runProgram({"xdotool", "key", "Return"});
-    EXPECT_TRUE(waitFor([&] { return cellText(sheet, 0, 0) == "42"; }, 10))
-        << "the typed keys did not reach the sheet: A1 holds \"" << cellText(sheet, 0, 0) << "\"";
+    EXPECT_TRUE(libreofficetest::waitFor([&] { return libreofficetest::cellText(sheet, 0, 0) == "42"; }, 10))
+        << "the typed keys did not reach the sheet: A1 holds \"" << libreofficetest::cellText(sheet, 0, 0) << "\"";
 }
 
 }  // namespace

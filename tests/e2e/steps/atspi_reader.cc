@@ -178,6 +178,10 @@ bool isSelected(const Accessible& object) {
     return inState(object, ATSPI_STATE_SELECTED);
 }
 
+bool isFocused(const Accessible& object) {
+    return inState(object, ATSPI_STATE_FOCUSED);
+}
+
 std::optional<Extents> screenExtentsOf(const Accessible& object) {
     if (!object) return std::nullopt;
     AtspiComponent* component = atspi_accessible_get_component_iface(object.get());

@@ -63,6 +63,9 @@ bool isShowing(const Accessible& object);
 /// Whether the object is in the "selected" state (a menu item under the pointer, highlighted).
 bool isSelected(const Accessible& object);
 
+/// Whether the object is in the "focused" state (it has the keyboard focus).
+bool isFocused(const Accessible& object);
+
 /// An object's extents in screen coordinates, as its toolkit reports them.
 struct Extents {
     int x, y, width, height;

@@ -49,11 +49,18 @@ TEST(StepsOnMousepad, TypedTextAShortcutAndAMenuCommandThreeLevelsDeepReallyAct)
     EXPECT_TRUE(eventuallyHoldsText(pid, "HÉLLO WÖRLD ✓\nZWEITE ZEILE")) << "texts now: " << json(textsOf(pid)).dump();
     EXPECT_EQ(converting.last()["preflight"], (json{{"checked", {1, 3}}, {"deferred", json::array()}}));
 
-    // The menu is closed again after its command ran.
+    // The menu is closed again after its command ran, and the keyboard is back in the text view, not on the
+    // menu bar.
     const Accessible app = stepstest::applicationOf(pid);
     const Accessible item = stepstest::findObject(app, "menu item", "To Uppercase");
     ASSERT_TRUE(item);
     EXPECT_FALSE(stepstest::isShowing(item));
+    const Accessible bar = stepstest::findObject(app, "menu bar", "", 400);
+    ASSERT_TRUE(bar);
+    EXPECT_FALSE(stepstest::isFocused(bar));
+    const Accessible view = stepstest::findObject(app, "text");
+    ASSERT_TRUE(view);
+    EXPECT_TRUE(stepstest::eventually([&] { return stepstest::isFocused(view); }, true, 3));
 }
 
 TEST(StepsOnMousepad, PressingMenuTitlesOpensEachMenuOnScreen) {

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -206,6 +207,34 @@ std::vector<int> declaredShadow(const std::string& window) {
 // Under a window manager that composites and advertises _GTK_FRAME_EXTENTS (xfwm4 here, run by
 // `desktop-session --wm xfwm4`), GTK 4 draws an invisible shadow around its window inside the X window and
 // declares it: the window the tool lists, places, inspects and records is the part inside the shadow.
+// Text Editor's main menu sits behind its "Menu" menu button: a path starting there is walked like a menu
+// bar's, and a first title the window has no button for fails before recording, naming the buttons it has.
+TEST(StepsOnGtk4, TextEditorsMainMenuIsWalkedFromItsMenuButtonAndAMissingButtonFailsBeforeRecording) {
+    PrivateHome home;
+    StartedApp editor(home, {"gnome-text-editor", "--ignore-session", "--standalone"}, "frame");
+    ASSERT_TRUE(editor.ready) << "gnome-text-editor did not appear on the accessibility bus";
+    const pid_t pid = editor.process.pid();
+
+    const std::string never = home.path() + "/never.mov";
+    const auto missing = home.run(appJob("org.gnome.TextEditor", never,
+                                      json::array({{{"action", "menu"}, {"path", {"Main Menu", "New Window"}}}})));
+    EXPECT_EQ(missing.status, 1) << describe(missing);
+    EXPECT_EQ(missing.last()["code"], "not_found");
+    EXPECT_EQ(missing.last()["message"].get<std::string>().rfind(
+                  "step 1 (menu): no menu item \"Main Menu\" at the window's buttons; closest: \"Menu\", ", 0),
+              0u)
+        << missing.last();
+    for (const auto& line : missing.lines()) EXPECT_EQ(line.find("Recording"), std::string::npos) << line;
+    EXPECT_FALSE(std::filesystem::exists(never));
+
+    // Menu > New Window opens a second window of the editor, as the window system lists it.
+    const size_t windowsBefore = xWindowsOf(pid).size();
+    const auto chosen = home.run(appJob("org.gnome.TextEditor", home.path() + "/chosen.mov",
+                                     json::array({{{"action", "menu"}, {"path", {"Menu", "New Window"}}}})));
+    ASSERT_EQ(chosen.status, 0) << describe(chosen);
+    EXPECT_EQ(stepstest::eventually([&] { return xWindowsOf(pid).size(); }, windowsBefore + 1, 5), windowsBefore + 1);
+}
+
 TEST(StepsOnGtk4UnderACompositingWindowManager, TheDeclaredShadowIsNoPartOfTheWindowItsPlacementOrItsMovie) {
     PrivateHome home;
     StartedApp editor(home, {"gnome-text-editor", "--ignore-session", "--standalone"}, "frame");

@@ -62,6 +62,11 @@ std::optional<Element> mainWindowOf(const Element& application);
 /// the item's own action).
 bool chooseInOpenMenu(const AtspiNode& node);
 
+/// After a menu item was chosen: when the menu bar above it kept the keyboard (its window active and the menu
+/// bar or one of the item's menus focused), ends that mode with Escape, as a person does, and reads the focus
+/// again. Does nothing for other elements, for items of pop-overs and context menus, or when the focus left.
+void leaveMenuBarAfterChoosing(const AtspiNode& node);
+
 /// Raises and activates the X11 window behind a window element; true when a window was found and asked.
 bool raiseWindow(const Element& window);
 

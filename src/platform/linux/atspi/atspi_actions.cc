@@ -97,15 +97,19 @@ bool AtspiAccessibility::performAction(const Element& element, std::string_view 
     if (actionName == "AXRaise" && isWindowNode(node)) return raiseWindow(element);
     for (const MappedAction& action : mappedActions(node)) {
         if (action.axName != actionName) continue;
-        if (actionName == "AXPress" && chooseInOpenMenu(node)) return true;
-        AtspiAccessible* object = node.object();
-        AtspiAction* iface = atspiInterface(object, atspi_accessible_get_action_iface);
-        if (!iface) return false;
-        const auto done = atspiCall(
-            object, [&](GError** error) { return atspi_action_do_action(iface, action.index, error); },
-            [](gboolean ok) { return !ok; });
-        g_object_unref(iface);
-        return done.has_value();
+        const bool pressed = actionName == "AXPress" && chooseInOpenMenu(node);
+        if (!pressed) {
+            AtspiAccessible* object = node.object();
+            AtspiAction* iface = atspiInterface(object, atspi_accessible_get_action_iface);
+            if (!iface) return false;
+            const auto done = atspiCall(
+                object, [&](GError** error) { return atspi_action_do_action(iface, action.index, error); },
+                [](gboolean ok) { return !ok; });
+            g_object_unref(iface);
+            if (!done) return false;
+        }
+        if (actionName == "AXPress") leaveMenuBarAfterChoosing(node);
+        return true;
     }
     return false;
 }

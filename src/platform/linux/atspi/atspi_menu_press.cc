@@ -8,6 +8,10 @@
 // The key is made with XTEST on a connection of our own. The registry daemon's key events
 // (atspi_generate_keyboard_event) need the daemon to have the display, which a bus activated by a service
 // manager before the graphical session exported DISPLAY lacks: the call then succeeds and nothing is typed.
+//
+// Once the item has run, the application is left as a pointer choice leaves it: where its menu bar kept the
+// keyboard (LibreOffice 7.4 leaves the menu bar and the chosen item's menu focused, and keys typed next go
+// to the menu bar), Escape ends that mode, as it does for a person, and the focus is read again.
 
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -24,6 +28,12 @@ namespace {
 
 constexpr double kMenuClosesWithinSeconds = 1.0;
 constexpr double kMenuPollSeconds = 0.02;
+// LibreOffice 7.4 gives the focus back to its menu bar a few hundredths of a second after the item's action
+// was asked for: the menu bar is watched that long before it counts as having let the keyboard go.
+constexpr double kKeyboardModeShowsWithinSeconds = 0.5;
+constexpr double kKeyboardModeEndsWithinSeconds = 1.0;
+constexpr int kMostEscapes = 2;
+constexpr int kMostMenuLevels = 32;
 
 bool isLeafMenuItemRole(AtspiRole role) {
     return role == ATSPI_ROLE_MENU_ITEM || role == ATSPI_ROLE_CHECK_MENU_ITEM || role == ATSPI_ROLE_RADIO_MENU_ITEM ||
@@ -52,17 +62,108 @@ bool selectInMenu(AtspiAccessible* menu, int index) {
     return done.has_value();
 }
 
-// Presses and releases Return; false when the display or its XTEST extension cannot be had.
-bool pressEnter() {
+std::optional<AtspiRole> roleOf(AtspiAccessible* object) {
+    return atspiCall(
+        object, [&](GError** error) { return atspi_accessible_get_role(object, error); },
+        [](AtspiRole found) { return found == ATSPI_ROLE_INVALID; });
+}
+
+// Presses and releases the key `keysym`; false when the display or its XTEST extension cannot be had.
+bool pressKey(KeySym keysym) {
     const DisplayPtr display = openDisplay();
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     if (!display || !XTestQueryExtension(display.get(), &eventBase, &errorBase, &major, &minor)) return false;
-    const KeyCode enter = XKeysymToKeycode(display.get(), XK_Return);
-    if (enter == 0) return false;
-    XTestFakeKeyEvent(display.get(), enter, True, CurrentTime);
-    XTestFakeKeyEvent(display.get(), enter, False, CurrentTime);
+    const KeyCode key = XKeysymToKeycode(display.get(), keysym);
+    if (key == 0) return false;
+    XTestFakeKeyEvent(display.get(), key, True, CurrentTime);
+    XTestFakeKeyEvent(display.get(), key, False, CurrentTime);
     XSync(display.get(), False);
     return true;
+}
+
+// The menus above a chosen item up to its menu bar, the menu bar, and the window holding it (new references,
+// released with the object). Empty `menus` when the item is in no menu bar (a pop-over, a context menu).
+class MenuBarAbove {
+public:
+    explicit MenuBarAbove(AtspiAccessible* menu) {
+        AtspiAccessible* object = static_cast<AtspiAccessible*>(g_object_ref(menu));
+        bool passedBar = false;
+        for (int level = 0; object && level < kMostMenuLevels; ++level) {
+            const auto role = roleOf(object);
+            if (!role || *role == ATSPI_ROLE_APPLICATION) break;
+            AtspiAccessible* parent = readParent(object);
+            if (parent && roleOf(parent) == ATSPI_ROLE_APPLICATION) {
+                window_ = object;  // the top-level object under the application
+                object = nullptr;
+                g_object_unref(parent);
+                break;
+            }
+            if (!passedBar && (isMenuRole(*role) || *role == ATSPI_ROLE_MENU_BAR)) {
+                menus_.push_back(object);
+                passedBar = *role == ATSPI_ROLE_MENU_BAR;
+            } else {
+                g_object_unref(object);
+            }
+            object = parent;
+        }
+        if (object) g_object_unref(object);
+        if (!passedBar || !window_) release();
+    }
+    ~MenuBarAbove() { release(); }
+    MenuBarAbove(const MenuBarAbove&) = delete;
+    MenuBarAbove& operator=(const MenuBarAbove&) = delete;
+
+    // Whether the menu bar keeps the keyboard: its window is the active one and the menu bar or one of the
+    // menus above the item is focused. A window that is not active (a dialog the item opened is) may keep a
+    // stale focused state on its menus (LibreOffice 7.4 does): that is no keyboard mode. Nothing when the
+    // application does not answer.
+    std::optional<bool> holdsKeyboard() const {
+        if (menus_.empty()) return false;
+        const auto windowStates = readStates(window_);
+        if (!windowStates) return std::nullopt;
+        if (!hasState(*windowStates, ATSPI_STATE_ACTIVE)) return false;
+        for (AtspiAccessible* each : menus_) {
+            const auto states = readStates(each);
+            if (!states) return std::nullopt;
+            if (hasState(*states, ATSPI_STATE_FOCUSED)) return true;
+        }
+        return false;
+    }
+
+private:
+    void release() {
+        for (AtspiAccessible* each : menus_) g_object_unref(each);
+        menus_.clear();
+        if (window_) g_object_unref(window_);
+        window_ = nullptr;
+    }
+    std::vector<AtspiAccessible*> menus_;
+    AtspiAccessible* window_ = nullptr;
+};
+
+// Whether the menu bar holds the keyboard at some read before `deadline` (host seconds); read at least once.
+bool holdsKeyboardBy(const MenuBarAbove& above, double deadline) {
+    for (;;) {
+        const auto holds = above.holdsKeyboard();
+        if (!holds) return false;  // not answering: running the item's action, or gone
+        if (*holds) return true;
+        if (detail::nowSeconds() >= deadline) return false;
+        g_usleep(static_cast<gulong>(kMenuPollSeconds * 1e6));
+    }
+}
+
+// Ends the keyboard mode the menu bar above a chosen item kept, as a person does: Escape while the menu bar
+// holds the focus, then the focus read again until it left (at most twice). Never a key when it does not.
+void endMenuBarKeyboardMode(AtspiAccessible* menu) {
+    const MenuBarAbove above(menu);
+    if (!holdsKeyboardBy(above, detail::nowSeconds() + kKeyboardModeShowsWithinSeconds)) return;
+    for (int escapes = 0; escapes < kMostEscapes; ++escapes) {
+        if (!pressKey(XK_Escape)) return;
+        const double deadline = detail::nowSeconds() + kKeyboardModeEndsWithinSeconds;
+        while (above.holdsKeyboard() == true && detail::nowSeconds() < deadline)
+            g_usleep(static_cast<gulong>(kMenuPollSeconds * 1e6));
+        if (above.holdsKeyboard() != true) return;
+    }
 }
 
 // Clicks the primary button at the centre of the node's object on screen, as a person chooses an item; false
@@ -97,9 +198,7 @@ bool chooseInOpenMenu(const AtspiNode& node) {
     AtspiAccessible* menu = readParent(item);
     if (!menu) return false;
     bool chosen = false;
-    const auto menuRole = atspiCall(
-        menu, [&](GError** error) { return atspi_accessible_get_role(menu, error); },
-        [](AtspiRole found) { return found == ATSPI_ROLE_INVALID; });
+    const auto menuRole = roleOf(menu);
     const auto index = atspiCall(
         item, [&](GError** error) { return atspi_accessible_get_index_in_parent(item, error); },
         [](gint found) { return found < 0; });
@@ -110,7 +209,7 @@ bool chooseInOpenMenu(const AtspiNode& node) {
         // never chosen again, whatever the menu's state says next (Firefox ESR 153 keeps an item's showing
         // state after its menu has closed).
         chosen = true;
-    } else if (selectable && pressEnter()) {
+    } else if (selectable && pressKey(XK_Return)) {
         // Chosen once the menu has closed. An application that stops answering is running the item's action.
         const double deadline = detail::nowSeconds() + kMenuClosesWithinSeconds;
         for (;;) {
@@ -125,6 +224,16 @@ bool chooseInOpenMenu(const AtspiNode& node) {
     }
     g_object_unref(menu);
     return chosen;
+}
+
+void leaveMenuBarAfterChoosing(const AtspiNode& node) {
+    if (node.kind() != NodeKind::object) return;
+    const auto role = node.atspiRole();
+    if (!role || !isLeafMenuItemRole(*role)) return;
+    AtspiAccessible* menu = readParent(node.object());
+    if (!menu) return;
+    endMenuBarKeyboardMode(menu);
+    g_object_unref(menu);
 }
 
 }  // namespace platform::linux_desktop
