@@ -62,6 +62,17 @@ std::optional<Element> mainWindowOf(const Element& application);
 /// the item's own action).
 bool chooseInOpenMenu(const AtspiNode& node);
 
+/// The pop-over that the button `button` opened, where the application shows it apart from the button: a
+/// showing child of the button's window that is a pop-up for it (the relation "popup-for"), as GTK 3.24 puts
+/// a menu button's pop-over. A new reference, or null.
+AtspiAccessible* popoverShownFor(AtspiAccessible* button);
+
+/// Chooses an item of a GTK 3 pop-over (a push button, check box, radio or toggle button under a pop-over)
+/// with a pointer click at its centre, since its AT-SPI action does nothing there; true once the effect shows
+/// (the pop-over closed or the item's checked state changed), false when it does not within a second.
+/// Nothing for other elements, which the caller presses through their action.
+std::optional<bool> choosePopoverItemByPointer(const AtspiNode& node);
+
 /// After a menu item was chosen: when the menu bar above it kept the keyboard (its window active and the menu
 /// bar or one of the item's menus focused), ends that mode with Escape, as a person does, and reads the focus
 /// again. Does nothing for other elements, for items of pop-overs and context menus, or when the focus left.

@@ -97,6 +97,8 @@ bool AtspiAccessibility::performAction(const Element& element, std::string_view 
     if (actionName == "AXRaise" && isWindowNode(node)) return raiseWindow(element);
     for (const MappedAction& action : mappedActions(node)) {
         if (action.axName != actionName) continue;
+        if (actionName == "AXPress")
+            if (const auto chosen = choosePopoverItemByPointer(node)) return *chosen;
         const bool pressed = actionName == "AXPress" && chooseInOpenMenu(node);
         if (!pressed) {
             AtspiAccessible* object = node.object();

@@ -143,7 +143,7 @@ std::optional<Value> value(const AtspiNode& node, AtspiRole role) {
 enum class Attribute {
     role, subrole, roleDescription, title, description, identifier, help, placeholder, label, value,
     position, size, enabled, focused, selected, main, minimized, parent, children, windows, mainWindow,
-    menuBar, window, topLevel
+    menuBar, window, topLevel, popover
 };
 
 const std::map<std::string_view, Attribute>& attributeNames() {
@@ -173,6 +173,7 @@ const std::map<std::string_view, Attribute>& attributeNames() {
         {"AXMenuBar", Attribute::menuBar},
         {"AXWindow", Attribute::window},
         {"AXTopLevelUIElement", Attribute::topLevel},
+        {"AXPopover", Attribute::popover},
     };
     return names;
 }
@@ -253,6 +254,12 @@ std::optional<Value> AtspiAccessibility::attribute(const Element& element, std::
             auto bar = menuBarOf(element);
             if (!bar) return std::nullopt;
             return Value{std::move(*bar)};
+        }
+        case Attribute::popover: {
+            if (isMenu) return std::nullopt;
+            AtspiAccessible* popover = popoverShownFor(object);
+            if (!popover) return std::nullopt;
+            return Value{adoptElement(popover)};
         }
         case Attribute::window:
         case Attribute::topLevel: {

@@ -12,6 +12,11 @@
 // Once the item has run, the application is left as a pointer choice leaves it: where its menu bar kept the
 // keyboard (LibreOffice 7.4 leaves the menu bar and the chosen item's menu focused, and keys typed next go
 // to the menu bar), Escape ends that mode, as it does for a person, and the focus is read again.
+//
+// GTK 3.24 shows a menu button's pop-over as a panel of the window elsewhere than under the button (a pop-up
+// for it), with push buttons and check boxes for items (model buttons) whose AT-SPI "click" does nothing:
+// such an item is clicked with the pointer, and counts as chosen only once the pop-over closed or its
+// checked state changed.
 
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -21,6 +26,7 @@
 #include "platform/linux/atspi/atspi_java.h"
 #include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
+#include "platform/linux/atspi/atspi_toolkit.h"
 #include "platform/linux/x11/x11_display.h"
 
 namespace platform::linux_desktop {
@@ -187,7 +193,109 @@ bool clickCentre(const AtspiNode& node) {
     return true;
 }
 
+bool isPopoverItemRole(AtspiRole role) {
+    return role == ATSPI_ROLE_PUSH_BUTTON || role == ATSPI_ROLE_CHECK_BOX || role == ATSPI_ROLE_RADIO_BUTTON ||
+           role == ATSPI_ROLE_TOGGLE_BUTTON;
+}
+
+// Whether `object` is a pop-up for `target` (for any object when `target` is null).
+bool isPopupFor(AtspiAccessible* object, AtspiAccessible* target) {
+    const auto relations = atspiCall(
+        object, [&](GError** error) { return atspi_accessible_get_relation_set(object, error); },
+        [](GArray* found) { return found == nullptr; });
+    if (!relations) return false;
+    bool found = false;
+    for (guint i = 0; i < (*relations)->len; ++i) {
+        AtspiRelation* relation = g_array_index(*relations, AtspiRelation*, i);
+        if (!found && atspi_relation_get_relation_type(relation) == ATSPI_RELATION_POPUP_FOR) {
+            const gint targets = atspi_relation_get_n_targets(relation);
+            for (gint t = 0; t < targets && !found; ++t) {
+                AtspiAccessible* each = atspi_relation_get_target(relation, t);
+                found = each && (!target || each == target);  // libatspi keeps one proxy per object
+                if (each) g_object_unref(each);
+            }
+        }
+        g_object_unref(relation);
+    }
+    g_array_free(*relations, TRUE);
+    return found;
+}
+
+// The nearest object above `object` (itself left out) that is a pop-up for another, up to its window; a new
+// reference, or null.
+AtspiAccessible* popoverAbove(AtspiAccessible* object) {
+    AtspiAccessible* current = readParent(object);
+    for (int level = 0; current && level < kMostMenuLevels; ++level) {
+        const auto role = roleOf(current);
+        if (!role || *role == ATSPI_ROLE_APPLICATION) break;
+        if (isPopupFor(current, nullptr)) return current;
+        AtspiAccessible* parent = readParent(current);
+        g_object_unref(current);
+        current = parent;
+    }
+    if (current) g_object_unref(current);
+    return nullptr;
+}
+
 }  // namespace
+
+AtspiAccessible* popoverShownFor(AtspiAccessible* button) {
+    // The button's window: the object right under the application.
+    AtspiAccessible* window = static_cast<AtspiAccessible*>(g_object_ref(button));
+    for (int level = 0; level < kMostMenuLevels; ++level) {
+        AtspiAccessible* parent = readParent(window);
+        const auto parentRole = parent ? roleOf(parent) : std::nullopt;
+        if (!parentRole || *parentRole == ATSPI_ROLE_APPLICATION) {
+            if (parent) g_object_unref(parent);
+            if (parentRole) break;
+            g_object_unref(window);
+            return nullptr;
+        }
+        g_object_unref(window);
+        window = parent;
+    }
+    AtspiAccessible* popover = nullptr;
+    if (auto children = readChildren(window)) {
+        for (AtspiAccessible* child : *children) {
+            if (!popover && showing(child) == true && isPopupFor(child, button))
+                popover = child;
+            else
+                g_object_unref(child);
+        }
+    }
+    g_object_unref(window);
+    return popover;
+}
+
+std::optional<bool> choosePopoverItemByPointer(const AtspiNode& node) {
+    if (node.kind() != NodeKind::object) return std::nullopt;
+    const auto role = node.atspiRole();
+    if (!role || !isPopoverItemRole(*role)) return std::nullopt;
+    AtspiAccessible* item = node.object();
+    if (!runsGtk3(item) || showing(item) != true) return std::nullopt;
+    AtspiAccessible* popover = popoverAbove(item);
+    if (!popover) return std::nullopt;
+    bool chosen = false;
+    const auto before = readStates(item);
+    if (before && clickCentre(node)) {
+        const bool wasChecked = hasState(*before, ATSPI_STATE_CHECKED);
+        const double deadline = detail::nowSeconds() + kMenuClosesWithinSeconds;
+        for (;;) {
+            // An application that stops answering is running the item's action.
+            const auto popoverStates = readStates(popover);
+            const auto itemStates = readStates(item);
+            if (!popoverStates || !hasState(*popoverStates, ATSPI_STATE_SHOWING) || !itemStates ||
+                hasState(*itemStates, ATSPI_STATE_CHECKED) != wasChecked) {
+                chosen = true;
+                break;
+            }
+            if (detail::nowSeconds() >= deadline) break;
+            g_usleep(static_cast<gulong>(kMenuPollSeconds * 1e6));
+        }
+    }
+    g_object_unref(popover);
+    return chosen;
+}
 
 bool chooseInOpenMenu(const AtspiNode& node) {
     if (node.kind() != NodeKind::object) return false;

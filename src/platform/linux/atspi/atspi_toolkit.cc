@@ -65,6 +65,12 @@ bool runsGtk4(AtspiAccessible* object) {
     return toolkit && toolkit->first == "GTK" && toolkit->second >= 4;
 }
 
+bool runsGtk3(AtspiAccessible* object) {
+    const auto toolkit = toolkitOf(object);
+    // GTK 3.24 names itself "gtk", GTK 4 "GTK".
+    return toolkit && g_ascii_strcasecmp(toolkit->first.c_str(), "GTK") == 0 && toolkit->second == 3;
+}
+
 bool runsJava(AtspiAccessible* object) {
     const auto toolkit = toolkitOf(object);
     return toolkit && toolkit->first == kJavaToolkitName;

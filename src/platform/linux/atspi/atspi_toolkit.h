@@ -13,6 +13,11 @@ namespace platform::linux_desktop {
 /// Asked once per application; false when the application does not answer.
 bool runsGtk4(AtspiAccessible* object);
 
+/// Whether the application behind `object` runs GTK 3, whose pop-overs draw their items as model buttons that
+/// the rules of atspi_menu_press.cc choose with the pointer. Asked once per application; false when the
+/// application does not answer.
+bool runsGtk3(AtspiAccessible* object);
+
 /// Whether the application behind `object` is a Java program seen through the ATK wrapper (Swing and AWT),
 /// whose menus and pop-up windows are measured and chosen by the rules of atspi_java.h. Asked once per
 /// application; false when the application does not answer.
