@@ -38,6 +38,22 @@ std::vector<std::string> titlesUnder(const platform::Element& root, Wanted wante
     return titles;
 }
 
+// Items of a pop-over the application shows apart from its button: menu items, and the buttons and check
+// boxes some toolkits draw them as.
+const std::vector<std::string> kShownPopoverItemRoles{"AXMenuItem", "AXButton", "AXCheckBox", "AXRadioButton"};
+
+bool isShownPopoverItem(const platform::Element& element) {
+    for (const std::string& role : kShownPopoverItemRoles)
+        if (AX::matchesRole(element, role)) return true;
+    return false;
+}
+
+// Where the pop-over `button` opened is searched: the pop-over the application names for the button when it
+// shows one apart from it (elsewhere in the window), else the button, under which the pop-over shows.
+std::optional<platform::Element> shownPopover(const platform::Element& button) {
+    return AX::attr<platform::Element>(button, "AXPopover");
+}
+
 }  // namespace
 
 std::optional<platform::Element> menuButton(const platform::Element& window, const std::string& title) {
@@ -49,6 +65,7 @@ std::vector<std::string> menuButtonTitles(const platform::Element& window) {
 }
 
 std::vector<std::string> popoverTitles(const platform::Element& button) {
+    if (const auto popover = shownPopover(button)) return titlesUnder(*popover, isShownPopoverItem);
     return titlesUnder(button, [](const platform::Element& element) { return AX::matchesRole(element, "AXMenuItem"); });
 }
 
@@ -57,7 +74,12 @@ std::optional<platform::Element> popoverItem(const platform::Element& button, co
     const double deadline = clock.hostSeconds() + kPopoverOpensWithinSeconds;
     for (;;) {
         // The whole pop-over is searched: a submenu slides in as another page of it, not under its item.
-        if (auto found = AX::find(button, "AXMenuItem", title, AX::kMenuSearchBudget)) return found;
+        if (const auto popover = shownPopover(button)) {
+            if (auto found = AX::findAnyRole(*popover, kShownPopoverItemRoles, title, AX::kMenuSearchBudget))
+                return found;
+        } else if (auto found = AX::find(button, "AXMenuItem", title, AX::kMenuSearchBudget)) {
+            return found;
+        }
         if (!(clock.hostSeconds() < deadline)) return std::nullopt;
         clock.sleep(kPopoverPollSeconds);
     }

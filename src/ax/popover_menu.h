@@ -2,7 +2,8 @@
 // Menus behind buttons: a button of the window (a push button, a toggle button, a menu or pop-up button)
 // opens a pop-over whose items are chosen by title. A menu path whose first title names such a button is
 // walked like a menu-bar path: the same matching, pauses and messages, every later title searched in the
-// pop-over the button opened.
+// pop-over the button opened: under the button, or where the application says the button's pop-over shows
+// (the attribute "AXPopover" of the button), whose items may be buttons and check boxes.
 
 #include <optional>
 #include <string>

@@ -200,7 +200,10 @@ void popoverMenu(const jobs::Step& step, size_t index, int32_t pid, const platfo
             throw CaptureError("step " + stepNumber(index) + ": menu item " + path[t] +
                                    " not found; closest: " + Suggest::shownMenuTitles(AX::popoverTitles(button), path[t]),
                                "not_found");
-        AX::press(*found);
+        // An item whose press had no effect that could be seen fails the step rather than counting as chosen.
+        if (!AX::press(*found))
+            throw CaptureError("step " + stepNumber(index) + ": menu item " + path[t] +
+                               " was pressed but no effect of it could be seen");
         bridge::pause(kPauseAfterMenuItemSeconds);
     }
     bridge::pause(kPauseAfterLastMenuItemSeconds);
