@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/linux/atspi/atspi_java.h"
+#include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/atspi/atspi_toolkit.h"
 #include "platform/linux/atspi/atspi_window_kind.h"
@@ -85,12 +86,6 @@ bool sameObject(AtspiAccessible* a, AtspiAccessible* b) {
     return a == b || (busNameOf(a) == busNameOf(b) && objectPathOf(a) == objectPathOf(b));
 }
 
-std::optional<AtspiRole> roleOf(AtspiAccessible* object) {
-    return atspiCall(
-        object, [&](GError** error) { return atspi_accessible_get_role(object, error); },
-        [](AtspiRole found) { return found == ATSPI_ROLE_INVALID; });
-}
-
 // A GTK 4 pop-over is a surface of its own (an override-redirect X11 window of the same size), while the
 // toolkit measures it and its objects from its parent widget's place in the window: the translation is where
 // that window is against where the pop-over says it is.
@@ -140,7 +135,7 @@ AtspiAccessible* popoverOf(const AtspiNode& node) {
     AtspiAccessible* current = static_cast<AtspiAccessible*>(g_object_ref(node.object()));
     AtspiAccessible* found = nullptr;
     for (int step = 0; step < kMaxParentClimb && current; ++step) {
-        const auto role = roleOf(current);
+        const auto role = readRole(current);
         if (!role || *role == ATSPI_ROLE_APPLICATION || *role == ATSPI_ROLE_DESKTOP_FRAME) break;
         if (*role == ATSPI_ROLE_MENU) {
             found = current;

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/linux/atspi/atspi_reads.h"
 #include "platform/linux/atspi/atspi_session.h"
 #include "platform/linux/atspi/atspi_toolkit.h"
 #include "platform/linux/x11/x11_display.h"
@@ -36,12 +37,6 @@ constexpr int kMostMenuLevels = 8;
 // A pop-up's place answers the reads of the next moment (every item of a menu asks for it).
 constexpr double kPopupPlaceFreshSeconds = 0.25;
 constexpr double kSlackPixels = 2;
-
-std::optional<AtspiRole> roleOf(AtspiAccessible* object) {
-    return atspiCall(
-        object, [&](GError** error) { return atspi_accessible_get_role(object, error); },
-        [](AtspiRole found) { return found == ATSPI_ROLE_INVALID; });
-}
 
 bool isShowing(AtspiAccessible* object) {
     const auto states = readStates(object);
@@ -74,7 +69,7 @@ bool listsAt(AtspiAccessible* popup, int index, AtspiAccessible* item) {
 // The position of the showing pop-up under `object` (at most `depth` levels down, through showing objects)
 // that lists `item` at `index`.
 std::optional<Point> popupListing(AtspiAccessible* object, int depth, int index, AtspiAccessible* item) {
-    const auto role = roleOf(object);
+    const auto role = readRole(object);
     if (!role || !isShowing(object)) return std::nullopt;
     if (*role == ATSPI_ROLE_POPUP_MENU) {
         const auto extents = readExtents(object);
@@ -135,7 +130,7 @@ std::optional<Point> popupOf(AtspiAccessible* menu, AtspiAccessible* item) {
 // item of another menu: measured the same way, `levels` deep at most.
 std::optional<Point> drawnPosition(AtspiAccessible* object, AtspiAccessible* parent, const Point& reported,
                                    int levels) {
-    if (levels == 0 || roleOf(parent) != ATSPI_ROLE_MENU) return std::nullopt;
+    if (levels == 0 || readRole(parent) != ATSPI_ROLE_MENU) return std::nullopt;
     const auto menuExtents = readExtents(parent);
     if (!hasPlace(menuExtents)) return std::nullopt;
     Point menu = *menuExtents->position;
@@ -188,7 +183,7 @@ std::optional<Extents> javaScreenExtents(const AtspiNode& node, const std::optio
     AtspiAccessible* parent = readParent(object);
     if (!parent) return std::nullopt;
     std::optional<Extents> drawn;
-    const auto parentRole = roleOf(parent);
+    const auto parentRole = readRole(parent);
     if (parentRole == ATSPI_ROLE_APPLICATION) {
         drawn = topLevelFrame(object);
     } else if (parentRole == ATSPI_ROLE_MENU) {

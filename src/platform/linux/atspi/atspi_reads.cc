@@ -111,6 +111,12 @@ std::optional<AccessibleProperties> readAccessibleProperties(AtspiAccessible* ob
     return properties;
 }
 
+std::optional<AtspiRole> readRole(AtspiAccessible* object) {
+    return atspiCall(
+        object, [&](GError** error) { return atspi_accessible_get_role(object, error); },
+        [](AtspiRole found) { return found == ATSPI_ROLE_INVALID; });
+}
+
 std::optional<std::string> readLocalizedRoleName(AtspiAccessible* object) {
     return takeString(atspiCall(
         object, [&](GError** error) { return atspi_accessible_get_localized_role_name(object, error); }, isNull));

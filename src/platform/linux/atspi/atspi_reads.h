@@ -17,6 +17,9 @@ std::optional<std::string> readName(AtspiAccessible* object);
 /// The accessible description.
 std::optional<std::string> readDescription(AtspiAccessible* object);
 
+/// The object's role; nothing when the application does not answer or gives none.
+std::optional<AtspiRole> readRole(AtspiAccessible* object);
+
 /// The role's name in the user's language.
 std::optional<std::string> readLocalizedRoleName(AtspiAccessible* object);
 
