@@ -203,6 +203,27 @@ TEST(StepsOnTheWidgetFactory, AMenuBehindItsMenuToggleChoosesAPopoverItem) {
     support::runProgram({"xdotool", "key", "Escape"});
     ASSERT_FALSE(stepstest::eventually([&] { return stepstest::isChecked(toggle); }, false, 5));
 
+    // A check item keeps its pop-over open and GTK 3.24 never reports it checked: its effect is read from the
+    // movie, whose last frame is dark where its first was light.
+    const std::string themed = home.path() + "/themed.mov";
+    const auto dark = home.run(appJob("gtk3-widget-factory", themed,
+                                      json::array({{{"action", "menu"}, {"path", {"Menu", "Dark Theme"}}}})));
+    ASSERT_EQ(dark.status, 0) << describe(dark);
+    const auto brightness = [&](std::vector<std::string> seek) {
+        std::vector<std::string> command{"ffmpeg", "-v", "error"};
+        command.insert(command.end(), seek.begin(), seek.end());
+        for (const char* each : {"-i", themed.c_str(), "-frames:v", "1", "-vf", "scale=1:1", "-f", "rawvideo", "-pix_fmt",
+                                 "gray", "-"})
+            command.push_back(each);
+        const std::string pixel = support::runProgram(command).out;
+        return pixel.empty() ? -1 : int(static_cast<unsigned char>(pixel[0]));
+    };
+    const int first = brightness({"-ss", "0"}), last = brightness({"-sseof", "-0.05"});
+    EXPECT_GT(first, 128) << "the window was not light before the step";
+    EXPECT_LT(last, first / 2) << "the window did not turn dark";
+    support::runProgram({"xdotool", "key", "Escape"});
+    ASSERT_FALSE(stepstest::eventually([&] { return stepstest::isChecked(toggle); }, false, 5));
+
     const size_t windowsBefore = mappedWindowsOf(pid);
     const auto chosen = home.run(appJob("gtk3-widget-factory", home.path() + "/chosen.mov",
                                      json::array({{{"action", "menu"}, {"path", {"Menu", "Keyboard Shortcuts"}}}})));

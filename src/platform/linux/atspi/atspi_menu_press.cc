@@ -68,12 +68,6 @@ bool selectInMenu(AtspiAccessible* menu, int index) {
     return done.has_value();
 }
 
-std::optional<AtspiRole> roleOf(AtspiAccessible* object) {
-    return atspiCall(
-        object, [&](GError** error) { return atspi_accessible_get_role(object, error); },
-        [](AtspiRole found) { return found == ATSPI_ROLE_INVALID; });
-}
-
 // Presses and releases the key `keysym`; false when the display or its XTEST extension cannot be had.
 bool pressKey(KeySym keysym) {
     const DisplayPtr display = openDisplay();
@@ -95,10 +89,10 @@ public:
         AtspiAccessible* object = static_cast<AtspiAccessible*>(g_object_ref(menu));
         bool passedBar = false;
         for (int level = 0; object && level < kMostMenuLevels; ++level) {
-            const auto role = roleOf(object);
+            const auto role = readRole(object);
             if (!role || *role == ATSPI_ROLE_APPLICATION) break;
             AtspiAccessible* parent = readParent(object);
-            if (parent && roleOf(parent) == ATSPI_ROLE_APPLICATION) {
+            if (parent && readRole(parent) == ATSPI_ROLE_APPLICATION) {
                 window_ = object;  // the top-level object under the application
                 object = nullptr;
                 g_object_unref(parent);
@@ -226,7 +220,7 @@ bool isPopupFor(AtspiAccessible* object, AtspiAccessible* target) {
 AtspiAccessible* popoverAbove(AtspiAccessible* object) {
     AtspiAccessible* current = readParent(object);
     for (int level = 0; current && level < kMostMenuLevels; ++level) {
-        const auto role = roleOf(current);
+        const auto role = readRole(current);
         if (!role || *role == ATSPI_ROLE_APPLICATION) break;
         if (isPopupFor(current, nullptr)) return current;
         AtspiAccessible* parent = readParent(current);
@@ -244,7 +238,7 @@ AtspiAccessible* popoverShownFor(AtspiAccessible* button) {
     AtspiAccessible* window = static_cast<AtspiAccessible*>(g_object_ref(button));
     for (int level = 0; level < kMostMenuLevels; ++level) {
         AtspiAccessible* parent = readParent(window);
-        const auto parentRole = parent ? roleOf(parent) : std::nullopt;
+        const auto parentRole = parent ? readRole(parent) : std::nullopt;
         if (!parentRole || *parentRole == ATSPI_ROLE_APPLICATION) {
             if (parent) g_object_unref(parent);
             if (parentRole) break;
@@ -279,13 +273,17 @@ std::optional<bool> choosePopoverItemByPointer(const AtspiNode& node) {
     const auto before = readStates(item);
     if (before && clickCentre(node)) {
         const bool wasChecked = hasState(*before, ATSPI_STATE_CHECKED);
+        // A check or radio item stays in its pop-over and GTK 3.24 never reports it checked; the press that
+        // toggles it also gives it the focus, which then shows that the press reached it.
+        const bool toggles = *role != ATSPI_ROLE_PUSH_BUTTON && !hasState(*before, ATSPI_STATE_FOCUSED);
         const double deadline = detail::nowSeconds() + kMenuClosesWithinSeconds;
         for (;;) {
             // An application that stops answering is running the item's action.
             const auto popoverStates = readStates(popover);
             const auto itemStates = readStates(item);
             if (!popoverStates || !hasState(*popoverStates, ATSPI_STATE_SHOWING) || !itemStates ||
-                hasState(*itemStates, ATSPI_STATE_CHECKED) != wasChecked) {
+                hasState(*itemStates, ATSPI_STATE_CHECKED) != wasChecked ||
+                (toggles && hasState(*itemStates, ATSPI_STATE_FOCUSED))) {
                 chosen = true;
                 break;
             }
@@ -306,7 +304,7 @@ bool chooseInOpenMenu(const AtspiNode& node) {
     AtspiAccessible* menu = readParent(item);
     if (!menu) return false;
     bool chosen = false;
-    const auto menuRole = roleOf(menu);
+    const auto menuRole = readRole(menu);
     const auto index = atspiCall(
         item, [&](GError** error) { return atspi_accessible_get_index_in_parent(item, error); },
         [](gint found) { return found < 0; });
