@@ -161,8 +161,11 @@ def main():
         check("Exec=/usr/bin/quorrel-capture" in entry and "NoDisplay=true" in entry and
               "X-KDE-Wayland-Interfaces=zkde_screencast_unstable_v1,org_kde_kwin_fake_input" in entry,
               "the desktop file does not name the installed tool for KWin: %s" % entry)
-        # The only search path is the module directory itself, for the shared libraries the modules link.
-        for elf in [tool] + glob.glob(os.path.join(modules, "*.so")):
+        # The only search path is the module directory itself, for the shared libraries the modules link; in
+        # the build tree too, where an empty entry (CMake's room for the install's path) would make the loader
+        # search the current directory for every library a module needs.
+        for elf in [tool] + glob.glob(os.path.join(modules, "*.so")) + \
+                glob.glob(os.path.join(build_dir, "quorrel-capture-*.so")):
             dynamic = run(["readelf", "-d", elf]).stdout
             paths = re.findall(r"\((?:RPATH|RUNPATH)\)[^\[]*\[(.*)\]", dynamic)
             allowed = [] if elf == tool else ["$ORIGIN"]

@@ -1,12 +1,14 @@
 #include "platform/linux/module_loader.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
 
 #include <climits>
 #include <filesystem>
+#include <string_view>
 
 #include "base/capture_error.h"
 
@@ -37,13 +39,35 @@ std::string moduleDirectory() {
 
 namespace {
 
+// The path of a loaded object whose file is named `fileName` (a module a test program is linked with), or
+// empty. Read from the loader's own list: asking dlopen for the bare name, even with RTLD_NOLOAD, searches
+// every library directory on disk first.
+std::string loadedCopyOf(const char* fileName) {
+    struct Search {
+        std::string_view wanted;
+        std::string found;
+    } search{fileName, {}};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) {
+            auto& search = *static_cast<Search*>(data);
+            const std::string_view path = info->dlpi_name ? info->dlpi_name : "";
+            const size_t slash = path.rfind('/');
+            if (slash == std::string_view::npos || path.substr(slash + 1) != search.wanted) return 0;
+            search.found = path;
+            return 1;
+        },
+        &search);
+    return search.found;
+}
+
 // The entry point of `file`, opening the module once per process: a copy that is in the process already
 // (linked in) comes first, otherwise the one in the module directory.
 ModuleEntryPoint entryPointOf(const ModuleFile& file) {
-    void* module = dlopen(file.fileName, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    const std::string loaded = loadedCopyOf(file.fileName);
+    void* module = loaded.empty() ? nullptr : dlopen(loaded.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD);
     if (!module) {
         const std::string path = moduleDirectory() + "/" + file.fileName;
-        module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        module = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (!module) {
             const char* reason = dlerror();
             throw CaptureError(std::string("cannot load the ") + file.what + " module: " +
