@@ -151,7 +151,7 @@ def main():
                 ["usr/share/quorrel-capture/schema/%s.schema.json" % schema
                  for schema in ("capture-job", "inspect-job", "ocr-job", "output")] + \
                 [os.path.join(modules, "quorrel-capture-%s.so" % module)
-                 for module in ("x11", "wayland", "kwin", "atspi", "ffmpeg", "tesseract", "desktop", "bus",
+                 for module in ("x11", "x11_io", "wayland", "kwin", "atspi", "ffmpeg", "tesseract", "desktop", "bus",
                                 "pipewire")] + \
                 ["usr/share/applications/quorrel-capture.desktop"]:
             check(os.path.isfile(os.path.join(root, path)), "the package lacks " + path)

@@ -15,20 +15,24 @@ using linux_desktop::LazyModule;
 using linux_desktop::ModuleFile;
 using linux_desktop::PermissionChecks;
 
-// The desktop module of each kind of session. A new desktop is one line here.
-constexpr struct {
+// The desktop module of each kind of session, and its companion where it has one: the module with the
+// desktop's frame streams, input and the user's presses, kept apart so that a command that only lists
+// windows maps none of their libraries. A new desktop is one line here.
+struct DesktopModules {
     DesktopSession session;
     ModuleFile module;
-} kDesktopModules[] = {
-    {DesktopSession::x11, {"quorrel-capture-x11.so", "X11 desktop"}},
+    ModuleFile companion{nullptr, nullptr};
+};
+constexpr DesktopModules kDesktopModules[] = {
+    {DesktopSession::x11, {"quorrel-capture-x11.so", "X11 desktop"}, {"quorrel-capture-x11_io.so", "X11 input"}},
     {DesktopSession::gnomeWayland, {"quorrel-capture-wayland.so", "Wayland desktop"}},
     {DesktopSession::kwinWayland, {"quorrel-capture-kwin.so", "KWin desktop"}},
 };
 
-ModuleFile desktopModuleOf(DesktopSession session) {
+const DesktopModules& desktopModulesOf(DesktopSession session) {
     for (const auto& desktop : kDesktopModules)
-        if (desktop.session == session) return desktop.module;
-    return kDesktopModules[0].module;
+        if (desktop.session == session) return desktop;
+    return kDesktopModules[0];
 }
 
 constexpr ModuleFile kAccessibilityModule{"quorrel-capture-atspi.so", "accessibility"};
@@ -61,8 +65,10 @@ private:
     LazyModule& bus_;
 };
 
-// The desktop module, for the other modules' questions about windows (set once, before any module opens).
+// The desktop module and its companion, for the other modules' questions about windows and the desktop
+// module's streams (set once, before any module opens).
 LazyModule* desktopModule = nullptr;
+LazyModule* companionModule = nullptr;
 
 // The desktop module's table, opened on first use; null when it cannot be opened.
 const linux_desktop::ModuleTable* desktopTable() {
@@ -72,6 +78,12 @@ const linux_desktop::ModuleTable* desktopTable() {
     } catch (const std::exception&) {
         return nullptr;
     }
+}
+
+// The companion's table, opened on first use (throwing the loader's error when it cannot be); null when the
+// desktop has none.
+const linux_desktop::ModuleTable* desktopCompanion() {
+    return companionModule ? &companionModule->table() : nullptr;
 }
 
 const linux_desktop::DesktopGeometry* desktopGeometry() {
@@ -95,9 +107,12 @@ void installSystemServices() {
     static linux_desktop::GlibRunLoop runLoop;
     static linux_desktop::PosixClock clock;
     static const linux_desktop::ModuleContext context{linux_desktop::desktopSessionFromEnvironment(),
-                                                      desktopGeometry, desktopWindowRequests};
-    static LazyModule desktop(desktopModuleOf(context.session), context);
+                                                      desktopGeometry, desktopWindowRequests, desktopCompanion};
+    static const DesktopModules& desktopModules = desktopModulesOf(context.session);
+    static LazyModule desktop(desktopModules.module, context);
     desktopModule = &desktop;
+    static LazyModule companion(desktopModules.companion, context);
+    if (desktopModules.companion.fileName) companionModule = &companion;
     static LazyModule accessibility(kAccessibilityModule, context);
     static LazyModule accessibilityBus(kAccessibilityBus, context);
     static LazyModule movies(kMovieWriterModule, context);
@@ -105,7 +120,11 @@ void installSystemServices() {
     static ModulePermissionProbe permissions(desktop, accessibilityBus);
 
     Services services{.runLoop = &runLoop, .clock = &clock, .permissions = &permissions};
-    desktop.offers<&Services::input, &Services::capture, &Services::applications, &Services::userEvents>(services);
+    desktop.offers<&Services::capture, &Services::applications>(services);
+    if (companionModule)
+        companion.offers<&Services::input, &Services::userEvents>(services);
+    else
+        desktop.offers<&Services::input, &Services::userEvents>(services);
     accessibility.offers<&Services::accessibility>(services);
     movies.offers<&Services::movies>(services);
     textRecognition.offers<&Services::textRecognizer>(services);

@@ -53,6 +53,8 @@ struct DesktopWindowRequests {
     bool (*raise)(int32_t pid, const std::string& title, Size accessibleSize) = nullptr;
 };
 
+struct ModuleTable;
+
 /// What a module is told as it is opened.
 struct ModuleContext {
     DesktopSession session = DesktopSession::x11;
@@ -60,6 +62,10 @@ struct ModuleContext {
     const DesktopGeometry* (*desktopGeometry)() = nullptr;
     /// The desktop module's window requests (its module opened on first call), or null when it makes none.
     const DesktopWindowRequests* (*desktopWindowRequests)() = nullptr;
+    /// The table of the desktop's companion module, for a desktop whose streams and input live apart from
+    /// what lists its windows (X11), opened on first call; null when there is none. Throws CaptureError, as
+    /// any module's loading does, when it cannot be opened.
+    const ModuleTable* (*desktopCompanion)() = nullptr;
 };
 
 /// The checks behind the permissions (platform/permission_probe.h), each answered by the module that knows:

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "base/capture_error.h"
+#include "platform/linux/module_loader.h"
 #include "platform/linux/x11/x11_capture.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_properties.h"
@@ -91,6 +92,13 @@ struct FrameCollector {
     }
 };
 
+// The X11 module's companion, which makes its streams, opened as the executable's services open it.
+const platform::linux_desktop::ModuleTable* streamsModule() {
+    static platform::linux_desktop::LazyModule module({"quorrel-capture-x11_io.so", "X11 input"}, {});
+    return &module.table();
+}
+const platform::linux_desktop::ModuleContext kContext{.desktopCompanion = streamsModule};
+
 StreamConfiguration configuration(int width, int height, int fps = 30) {
     StreamConfiguration result;
     result.width = width;
@@ -129,7 +137,7 @@ protected:
         return *window;
     }
 
-    platform::linux_desktop::X11ScreenCapture capture_;
+    platform::linux_desktop::X11ScreenCapture capture_{kContext};
     std::filesystem::path dataHome_;
 };
 

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <vector>
 
-#include "platform/linux/x11/xinput_user_events.h"
+#include "platform/linux/x11_io/xinput_user_events.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "platform/linux/x11/x11_capture.h"
 
 #include "base/capture_error.h"
-#include "platform/linux/x11/x11_capture_stream.h"
 #include "platform/linux/x11/x11_display.h"
 #include "platform/linux/x11/x11_windows.h"
 
@@ -17,7 +16,10 @@ ShareableContent X11ScreenCapture::shareableContent() {
 std::unique_ptr<CaptureStream> X11ScreenCapture::makeStream(const ContentFilter& filter,
                                                             const StreamConfiguration& configuration,
                                                             FrameSink sink) {
-    return std::make_unique<X11CaptureStream>(filter, configuration, std::move(sink));
+    const ModuleTable* streams = context_.desktopCompanion ? context_.desktopCompanion() : nullptr;
+    if (!streams || !streams->services.capture)
+        throw CaptureError("cannot load the X11 input module: it gives no frame streams");
+    return streams->services.capture->makeStream(filter, configuration, std::move(sink));
 }
 
 }  // namespace platform::linux_desktop

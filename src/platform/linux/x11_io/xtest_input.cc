@@ -1,4 +1,4 @@
-#include "platform/linux/x11/xtest_input.h"
+#include "platform/linux/x11_io/xtest_input.h"
 
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -8,7 +8,7 @@
 
 #include "base/diagnostics.h"
 #include "platform/linux/x11/x11_window_frame.h"
-#include "platform/linux/x11/xtest_focus.h"
+#include "platform/linux/x11_io/xtest_focus.h"
 #include "platform/linux/desktop/keysyms.h"
 
 namespace platform::linux_desktop {

@@ -1,4 +1,4 @@
-#include "platform/linux/x11/xtest_keyboard.h"
+#include "platform/linux/x11_io/xtest_keyboard.h"
 
 #include <X11/keysym.h>
 

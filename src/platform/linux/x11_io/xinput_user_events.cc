@@ -1,4 +1,4 @@
-#include "platform/linux/x11/xinput_user_events.h"
+#include "platform/linux/x11_io/xinput_user_events.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/x11/xtest_focus.h"
+#include "platform/linux/x11_io/xtest_focus.h"
 
 #include <X11/Xatom.h>
 

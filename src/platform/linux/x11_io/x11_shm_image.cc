@@ -1,4 +1,4 @@
-#include "platform/linux/x11/x11_shm_image.h"
+#include "platform/linux/x11_io/x11_shm_image.h"
 
 #include <X11/Xutil.h>
 #include <sys/ipc.h>

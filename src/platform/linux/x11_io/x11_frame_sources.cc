@@ -1,4 +1,4 @@
-#include "platform/linux/x11/x11_frame_sources.h"
+#include "platform/linux/x11_io/x11_frame_sources.h"
 
 #include <X11/extensions/Xcomposite.h>
 

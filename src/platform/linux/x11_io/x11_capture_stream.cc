@@ -1,4 +1,4 @@
-#include "platform/linux/x11/x11_capture_stream.h"
+#include "platform/linux/x11_io/x11_capture_stream.h"
 
 #include <poll.h>
 #include <pthread.h>
@@ -12,7 +12,7 @@
 
 #include "base/capture_error.h"
 #include "platform/linux/host_clock.h"
-#include "platform/linux/x11/x11_frame_sources.h"
+#include "platform/linux/x11_io/x11_frame_sources.h"
 
 namespace platform::linux_desktop {
 

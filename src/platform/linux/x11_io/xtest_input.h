@@ -9,7 +9,7 @@
 
 #include "platform/input_events.h"
 #include "platform/linux/x11/x11_display.h"
-#include "platform/linux/x11/xtest_keyboard.h"
+#include "platform/linux/x11_io/xtest_keyboard.h"
 
 namespace platform::linux_desktop {
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "base/capture_error.h"
-#include "platform/linux/x11/x11_frame_sources.h"
+#include "platform/linux/x11_io/x11_frame_sources.h"
 #include "platform/linux/x11/x11_properties.h"
 #include "platform/linux/x11/x11_windows.h"
 

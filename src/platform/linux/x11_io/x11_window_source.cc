@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "base/capture_error.h"
-#include "platform/linux/x11/x11_frame_sources.h"
+#include "platform/linux/x11_io/x11_frame_sources.h"
 #include "platform/linux/x11/x11_window_frame.h"
 #include "platform/linux/x11/x11_windows.h"
 

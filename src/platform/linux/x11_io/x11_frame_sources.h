@@ -12,7 +12,7 @@
 #include <set>
 #include <vector>
 
-#include "platform/linux/x11/x11_shm_image.h"
+#include "platform/linux/x11_io/x11_shm_image.h"
 #include "platform/screen_capture.h"
 
 namespace platform::linux_desktop {
