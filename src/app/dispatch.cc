@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/interruption.h"
 #include "base/bridge.h"
 #include "base/out.h"
 #include "base/permissions.h"
@@ -43,6 +44,8 @@ int dispatch(const std::vector<std::string>& args) {
         Permissions::require(/*needAX=*/false, /*prompt=*/false, /*needScreen=*/true);
         bridge::blocking([&] { tools::listWindows(app); });
     } else if (word == "run") {
+        // Only a run records; every other command keeps the signals' own actions and starts no thread for them.
+        installInterruptHandling();
         runWithJobPath(args, "run", run::runJob);
     } else if (word == "inspect") {
         runWithJobPath(args, "inspect", tools::runInspect);

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/dispatch.h"
-#include "app/interruption.h"
 #include "base/out.h"
 #include "app/standard_streams.h"
 #include "platform/desktop_lost.h"
@@ -21,7 +20,6 @@ int main(int argc, char** argv) {
     // A display server that goes away ends the command with an error line; a recording finishes its movie
     // first (it installs its own handler while it runs).
     platform::setDesktopLostHandler([](const std::string& what) { Out::fail(what, "external"); });
-    app::installInterruptHandling();
     const std::vector<std::string> args(argv, argv + argc);
     platform::installSystemServices();
     try {

@@ -12,9 +12,11 @@
 #include <cstdlib>
 #include <deque>
 #include <fstream>
+#include <future>
 #include <map>
 #include <memory>
 #include <set>
+#include <system_error>
 
 #include "platform/linux/x11/x11_properties.h"
 #include "platform/linux/x11/x11_window_frame.h"
@@ -357,7 +359,14 @@ std::vector<ShareableDisplay> readMonitors(Display* display) {
 
 ShareableContent readShareableContent(Display* display) {
     ShareableContent content;
-    const auto entries = loadDesktopEntries();
+    // The desktop entries are read from disk while the X server answers for the windows; a thread that
+    // cannot be started leaves them to be read here, when they are first needed.
+    std::future<std::vector<DesktopEntry>> entriesRead;
+    try {
+        entriesRead = std::async(std::launch::async, loadDesktopEntries);
+    } catch (const std::system_error&) {
+        entriesRead = std::async(std::launch::deferred, loadDesktopEntries);
+    }
     const std::string compositingSelection = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
     std::vector<const char*> names{"WM_STATE", "_NET_WM_PID", "_NET_SUPPORTING_WM_CHECK", "_NET_CLIENT_LIST_STACKING",
                                    "_NET_CLIENT_LIST", "_NET_WM_WINDOW_TYPE", "_GTK_APPLICATION_ID", "_NET_WM_NAME",
@@ -384,6 +393,7 @@ ShareableContent readShareableContent(Display* display) {
     // (LibreOffice's soffice.bin draws Writer's and Calc's windows), so a window that names an entry keeps
     // it; a window that names none (a leader, a pop-up) takes its process's: that of the front-most
     // ordinary window that names one, else of any window that does, else the front-most window's class.
+    const std::vector<DesktopEntry> entries = entriesRead.get();
     std::vector<int> layers(topLevels.size());
     std::vector<std::optional<RunningApplication>> own(topLevels.size());
     std::map<int32_t, RunningApplication> byProcess;
