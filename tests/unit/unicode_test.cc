@@ -24,6 +24,7 @@ TEST(Graphemes, PrefixNeverSplitsACluster) {
     EXPECT_EQ(graphemePrefix("ab", 5), "ab");
     EXPECT_EQ(graphemePrefix("ab", 0), "");
     EXPECT_EQ(graphemePrefix(kDecomposedE + kFamily + "x", 2), kDecomposedE + kFamily);
+    EXPECT_EQ(graphemePrefix("a\xFF" "bc", 2), "a\uFFFD");  // an invalid byte reads as U+FFFD
 }
 
 TEST(Graphemes, ClustersSplitInOrder) {
