@@ -1,13 +1,42 @@
 #include "platform/linux/desktop/keysyms.h"
 
+#include <dlfcn.h>
 #include <unicode/utf8.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <array>
+#include <string>
 #include <utility>
+
+#include "base/capture_error.h"
 
 namespace platform::linux_desktop {
 namespace {
+
+// xkbcommon's character mapping, opened when a character is first typed rather than linked: every desktop
+// module maps this library, and a command that types nothing (a window list) need not map xkbcommon.
+struct CharacterMapping {
+    decltype(&xkb_utf32_to_keysym) toKeysym = nullptr;
+    decltype(&xkb_keysym_to_utf32) toCodePoint = nullptr;
+};
+
+const CharacterMapping& characterMapping() {
+    static const CharacterMapping loaded = [] {
+        constexpr const char* kLibrary = "libxkbcommon.so.0";
+        void* library = dlopen(kLibrary, RTLD_LAZY | RTLD_LOCAL);
+        CharacterMapping mapping;
+        if (library) {
+            mapping.toKeysym = reinterpret_cast<decltype(mapping.toKeysym)>(dlsym(library, "xkb_utf32_to_keysym"));
+            mapping.toCodePoint = reinterpret_cast<decltype(mapping.toCodePoint)>(dlsym(library, "xkb_keysym_to_utf32"));
+        }
+        if (!mapping.toKeysym || !mapping.toCodePoint) {
+            const char* reason = library ? nullptr : dlerror();
+            throw CaptureError(std::string("cannot load the keyboard library: ") + (reason ? reason : kLibrary));
+        }
+        return mapping;
+    }();
+    return loaded;
+}
 
 // Every virtual key code a key combination can name, with the key it stands for. Letters, digits and
 // punctuation are named by the symbol they type, so that a combination means the same symbol on every
@@ -40,12 +69,12 @@ uint32_t keysymForVirtualKey(uint16_t keyCode) {
 }
 
 uint32_t keysymForCodePoint(char32_t codePoint) {
-    const xkb_keysym_t keysym = xkb_utf32_to_keysym(codePoint);
+    const xkb_keysym_t keysym = characterMapping().toKeysym(codePoint);
     if (keysym != XKB_KEY_NoSymbol) return keysym;
     return 0x1000000 + codePoint;
 }
 
-char32_t codePointOfKeysym(uint32_t keysym) { return xkb_keysym_to_utf32(keysym); }
+char32_t codePointOfKeysym(uint32_t keysym) { return characterMapping().toCodePoint(keysym); }
 
 std::vector<char32_t> codePoints(const std::string& text) {
     std::vector<char32_t> result;
