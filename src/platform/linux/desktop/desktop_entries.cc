@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <string_view>
 
 #include "platform/linux/desktop/desktop_entry_command.h"
+#include "platform/linux/desktop/folder_list.h"
 #include "platform/linux/desktop/launch_identity.h"
 #include "platform/linux/desktop/program_search.h"
 
@@ -74,10 +74,7 @@ std::vector<std::string> applicationDirectories() {
     if (!dataHome.empty()) directories.push_back(dataHome + "/applications");
     std::string dataDirs = environment("XDG_DATA_DIRS");
     if (dataDirs.empty()) dataDirs = "/usr/local/share:/usr/share";
-    std::stringstream list(dataDirs);
-    for (std::string dir; std::getline(list, dir, ':');) {
-        if (!dir.empty()) directories.push_back(dir + "/applications");
-    }
+    for (const std::string& dir : foldersOf(dataDirs)) directories.push_back(dir + "/applications");
     return directories;
 }
 

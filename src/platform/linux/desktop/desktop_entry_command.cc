@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
+
+#include "platform/linux/desktop/folder_list.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -119,10 +120,7 @@ std::vector<std::string> commandArguments(const DesktopEntry& entry) {
 std::optional<std::string> findProgram(const std::string& program) {
     if (program.empty()) return std::nullopt;
     if (program.find('/') != std::string::npos) return program;
-    const char* pathVariable = std::getenv("PATH");
-    std::stringstream list(pathVariable && *pathVariable ? pathVariable : "/usr/local/bin:/usr/bin:/bin");
-    for (std::string directory; std::getline(list, directory, ':');) {
-        if (directory.empty()) continue;
+    for (const std::string& directory : programFolders(std::getenv("PATH"))) {
         const std::string candidate = directory + "/" + program;
         std::error_code error;
         if (fs::is_regular_file(candidate, error) && access(candidate.c_str(), X_OK) == 0) return candidate;

@@ -7,8 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <utility>
+
+#include "platform/linux/desktop/folder_list.h"
 
 namespace platform::linux_desktop {
 namespace {
@@ -45,20 +46,17 @@ std::string firstWord(const std::string& exec) {
 }  // namespace
 
 ProgramSearch::ProgramSearch(bool listFolders) : listFolders_(listFolders) {
-    const char* variable = std::getenv("PATH");
-    std::stringstream path(variable && *variable ? variable : "/usr/local/bin:/usr/bin:/bin");
     // A folder that cannot be reached holds no program; a folder named again (the same folder, or one
     // reached through a link to it, as /bin is to /usr/bin) holds none that its first naming did not give.
     std::set<std::pair<dev_t, ino_t>> seen;
-    for (std::string directory; std::getline(path, directory, ':');) {
-        if (directory.empty()) continue;
+    for (std::string& directory : programFolders(std::getenv("PATH"))) {
         bool large = false;
         if (listFolders_) {
             struct stat info {};
             if (::stat(directory.c_str(), &info) != 0 || !seen.insert({info.st_dev, info.st_ino}).second) continue;
             large = info.st_size > kLargeFolderBytes;
         }
-        folders_.push_back({directory, large, std::nullopt, std::nullopt});
+        folders_.push_back({std::move(directory), large, std::nullopt, std::nullopt});
     }
 }
 
