@@ -40,9 +40,9 @@ std::optional<WindowPlacement> placementOf(AtspiAccessible* topLevel) {
     const auto pid = readProcessId(topLevel);
     const auto extents = readExtents(topLevel);
     if (!pid || !extents) return std::nullopt;
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (!display) return std::nullopt;
-    const auto window = findClientWindow(display.get(), *pid, readName(topLevel).value_or(""), std::nullopt);
+    const auto window = findClientWindow(display, *pid, readName(topLevel).value_or(""), std::nullopt);
     if (!window) return std::nullopt;
     WindowPlacement placement;
     const Rect& client = window->clientArea;
@@ -94,9 +94,9 @@ std::optional<WindowPlacement> popoverPlacementOf(AtspiAccessible* popover) {
     const auto pid = readProcessId(popover);
     const auto extents = readExtents(popover);
     if (!pid || !extents || !extents->position) return std::nullopt;
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (!display) return std::nullopt;
-    for (const ClientWindow& window : clientWindowsTopFirst(display.get())) {
+    for (const ClientWindow& window : clientWindowsTopFirst(display)) {
         if (window.pid != *pid || !window.overrideRedirect) continue;
         if (std::abs(window.frame.width - extents->size.width) > 1 ||
             std::abs(window.frame.height - extents->size.height) > 1)
@@ -159,10 +159,10 @@ std::optional<WindowPlacement> managerFramePlacementOf(AtspiAccessible* topLevel
     const auto pid = readProcessId(topLevel);
     const auto extents = readExtents(topLevel);
     if (!pid || !extents || !extents->position) return std::nullopt;
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (!display) return std::nullopt;
     const Rect reported = Rect::of(*extents->position, extents->size);
-    const auto window = findClientWindow(display.get(), *pid, readName(topLevel).value_or(""), reported);
+    const auto window = findClientWindow(display, *pid, readName(topLevel).value_or(""), reported);
     if (!window) return std::nullopt;
     const Rect& client = window->clientArea;
     const auto near = [](double a, double b) { return std::abs(a - b) <= kClientAreaSlackPixels; };

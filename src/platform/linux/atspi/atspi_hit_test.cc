@@ -168,9 +168,9 @@ std::optional<ClientWindow> topWindowAt(Point point) {
         window.outer = window.frame = window.clientArea = found->visibleFrame;
         return window;
     }
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (!display) return std::nullopt;
-    return clientWindowAt(display.get(), point);
+    return clientWindowAt(display, point);
 }
 
 }  // namespace

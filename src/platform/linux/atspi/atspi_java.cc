@@ -156,10 +156,10 @@ std::optional<Extents> topLevelFrame(AtspiAccessible* topLevel) {
     if (!hasPlace(content)) return std::nullopt;
     const Rect drawn = Rect::of(*content->position, content->size);
     const auto pid = readProcessId(topLevel);
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (pid && display) {
         const auto near = [](double a, double b) { return std::abs(a - b) <= kSlackPixels; };
-        for (const ClientWindow& window : clientWindowsTopFirst(display.get())) {
+        for (const ClientWindow& window : clientWindowsTopFirst(display)) {
             const Rect& client = window.clientArea;
             if (window.pid == *pid && near(client.x, drawn.x) && near(client.y, drawn.y) &&
                 near(client.width, drawn.width) && near(client.height, drawn.height))

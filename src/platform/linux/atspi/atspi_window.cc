@@ -51,12 +51,12 @@ bool moveResize(const Element& element, const std::optional<Point>& origin, cons
         forgetWindowPlacements();
         return placed;
     }
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (!display) return false;
-    const auto window = clientWindowOf(display.get(), element);
+    const auto window = clientWindowOf(display, element);
     if (!window) return false;
     forgetWindowPlacements();
-    return moveResizeFrame(display.get(), *window, origin, size);
+    return moveResizeFrame(display, *window, origin, size);
 }
 
 }  // namespace
@@ -71,9 +71,9 @@ bool AtspiAccessibility::setSize(const Element& element, Size size) {
 }
 
 std::optional<std::string> titleBarText(const Element& window) {
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (!display) return std::nullopt;
-    const auto client = clientWindowOf(display.get(), window);
+    const auto client = clientWindowOf(display, window);
     if (!client) return std::nullopt;
     return client->title;
 }
@@ -84,11 +84,11 @@ bool raiseWindow(const Element& window) {
         const auto key = windowKeyOf(window);
         return key && desktop->raise(key->pid, key->title, key->size);
     }
-    DisplayPtr display = openDisplay();
+    Display* display = queryDisplay();
     if (!display) return false;
-    const auto client = clientWindowOf(display.get(), window);
+    const auto client = clientWindowOf(display, window);
     if (!client) return false;
-    return raiseAndActivate(display.get(), *client);
+    return raiseAndActivate(display, *client);
 }
 
 }  // namespace platform::linux_desktop
