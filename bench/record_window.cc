@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         }
         platform::services().clock->sleep(std::atof(argv[4]));
         const double duration = recorder.stop();
-        std::printf("{\"frames\":%d,\"duration\":%.6f,\"width\":%.0f,\"height\":%.0f,\"start\":%.6f}\n",
+        std::printf("{\"frames\":%d,\"duration\":%.6f,\"width\":%d,\"height\":%d,\"start\":%.6f}\n",
                     recorder.frames(), duration, recorder.pixelSize().width, recorder.pixelSize().height,
                     recorder.startHostSeconds().value_or(0));
         return 0;

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
             }
         }
         const double duration = recorder.stop();
-        std::printf("done %d %.6f %g %g\n", recorder.frames(), duration, recorder.pixelSize().width,
+        std::printf("done %d %.6f %d %d\n", recorder.frames(), duration, recorder.pixelSize().width,
                     recorder.pixelSize().height);
         return 0;
     } catch (const std::exception& error) {

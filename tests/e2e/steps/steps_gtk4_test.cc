@@ -178,8 +178,9 @@ TEST(StepsOnGtk4, TextEditorPointerClicksPopoverMenusStaticTextsAndTheInspectedW
             compositor = std::make_unique<support::ChildProcess>(std::vector<std::string>{"xcompmgr", "-n"},
                                                                  home.appOptions("xcompmgr.out"));
         // The tool asks whether a compositing manager runs by the owner of its selection: waited for.
-        if (composited)
+        if (composited) {
             ASSERT_TRUE(stepstest::eventually(compositingManagerRuns, true, 10)) << "xcompmgr took no _NET_WM_CM_S0";
+        }
         support::ToolOptions options;
         options.set = home.environment();
         const std::string inspectJob = home.path() + "/inspect.json";
