@@ -157,7 +157,9 @@ TEST(OcrTool, TallAndWideImagesAreReadWhole) {
     for (const char* text : {"First entry", "Middle entry", "Last entry"})
         EXPECT_FALSE(lineWith(entries[2], text).is_null()) << text << entries[2].dump();
     const json last = lineWith(entries[2], "Last entry");
-    if (!last.is_null()) EXPECT_NEAR(last["y"].get<double>() * 40000, 39950, 12) << last;
+    if (!last.is_null()) {
+        EXPECT_NEAR(last["y"].get<double>() * 40000, 39950, 12) << last;
+    }
     EXPECT_EQ(run.err, "");
 }
 
